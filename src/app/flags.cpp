@@ -1,0 +1,4 @@
+#include "app/flags.h"
+
+bool gFieldsChanged = false;
+bool gRecordPicked = false;

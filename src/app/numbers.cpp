@@ -1,0 +1,24 @@
+#include "app/numbers.h"
+
+#include <QRegularExpression>
+#include <cmath>
+
+double leadingNumber(const QString& text) {
+    static const QRegularExpression number(
+        QStringLiteral("^[ \\t\\r\\n]*([+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?)"));
+    const auto match = number.match(text);
+    if (!match.hasMatch())
+        return 0.0;
+    bool ok = false;
+    const double value = match.captured(1).toDouble(&ok);
+    if (std::isfinite(value))
+        return value;
+    // Out of range: the text's sign decides which end it stands at.
+    return match.captured(1).startsWith(QLatin1Char('-')) ? -1.0e308 : 1.0e308;
+}
+
+bool isNumeric(const QString& text) {
+    static const QRegularExpression number(
+        QStringLiteral("^\\s*[+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eEdD][+-]?\\d+)?\\s*$"));
+    return number.match(text).hasMatch();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+#include <string>
+
+// A run-time error as the windows' error traps report it: a number and a description.
+class RuntimeError : public std::exception {
+  public:
+    RuntimeError(qint64 number, QString description)
+        : m_number(number), m_description(std::move(description)),
+          m_what(m_description.toStdString()) {}
+
+    qint64 number() const { return m_number; }
+    const QString& description() const { return m_description; }
+    const char* what() const noexcept override { return m_what.c_str(); }
+
+  private:
+    qint64 m_number;
+    QString m_description;
+    std::string m_what;
+};
+
+// Error numbers the windows test for.
+namespace ErrorNumber {
+constexpr qint64 General = 5;                // invalid procedure call or argument
+constexpr qint64 TableNotFound = 0x80040E37; // the table named in a statement does not exist
+constexpr qint64 NoCurrentRecord = 3021;     // BOF or EOF, or the current row was deleted
+constexpr qint64 ItemNotFound = 3265;        // no field at that ordinal
+constexpr qint64 NotUpdatable = 3251;        // the record set does not support the operation
+constexpr qint64 ObjectClosed = 3704;        // operation not allowed when the object is closed
+constexpr qint64 ObjectOpen = 3705;          // operation not allowed when the object is open
+constexpr qint64 ProviderNotFound = 3706;    // provider cannot be found
+constexpr qint64 RowChanged = 0x80040E38;    // the row was changed or deleted by someone else
+constexpr qint64 Database = 0x80004005;      // any other failure of the database engine
+} // namespace ErrorNumber

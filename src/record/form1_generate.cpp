@@ -1,0 +1,329 @@
+#include "record/form1.h"
+
+#include "app/errortrap.h"
+#include "app/flags.h"
+#include "app/numbers.h"
+#include "app/pointer.h"
+#include "app/twips.h"
+#include "record/fieldinputs.h"
+#include "store/access1.h"
+#include "store/connection.h"
+#include "store/fielddefinition.h"
+#include "store/recordset.h"
+#include "store/schema.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QThread>
+#include <algorithm>
+
+using FieldInputs::Kind;
+
+namespace {
+constexpr int FieldsPerPage = 26;
+constexpr int FieldsPerColumn = 13;
+constexpr int RowStep = 500;
+constexpr int LabelLeft[2] = {1170, 6500};
+constexpr int InputLeft[2] = {1845, 7175};
+constexpr int FirstLabelTop = 315;
+constexpr int FirstInputTop = 225;
+constexpr int DesignedFrame1Width = 10455;
+// How long the window waits for the records table before it says so.
+constexpr qint64 TableWaitMs = 5000;
+
+void processEvents() {
+    QCoreApplication::processEvents();
+}
+} // namespace
+
+int Form1::boundColumn(int entry) const {
+    return shownPage() * FieldsPerPage + entry;
+}
+
+QLabel* Form1::labelElement(int element) {
+    if (element == 0)
+        return Label1[0];
+    auto* label = new QLabel(Frame1);
+    label->setObjectName(Label1[0]->objectName());
+    label->resize(Label1[0]->size());
+    label->setFont(Label1[0]->font());
+    label->hide();
+    m_pointer->watchForDefault(label);
+    Label1.push_back(label);
+    processEvents();
+    return label;
+}
+
+QWidget* Form1::inputElement(int kindValue, int element) {
+    const auto kind = Kind(kindValue);
+    std::vector<QWidget*>& array = kind == Kind::Textfield   ? Text1
+                                   : kind == Kind::Multiline ? Text2
+                                   : kind == Kind::Dropdown  ? Combo1
+                                                             : Check2;
+    if (element == 0)
+        return array[0];
+    QWidget* input = FieldInputs::loadElement(kind, array[0]);
+    if (kind == Kind::Textfield || kind == Kind::Multiline)
+        m_pointer->watchForDefault(input);
+    array.push_back(input);
+    processEvents();
+    return input;
+}
+
+void Form1::unloadGeneratedControls(bool emptyTemplateTexts) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Label1[0], Text1[0], Check2[0], Text2[0], Combo1[0]}) {
+        w->hide();
+        if (emptyTemplateTexts && (w == Text1[0] || w == Text2[0]))
+            FieldInputs::clear(w);
+    }
+    auto unload = [](auto& array) {
+        for (size_t i = 1; i < array.size(); ++i)
+            delete array[i];
+        array.resize(1);
+    };
+    unload(Label1);
+    unload(Text1);
+    unload(Check2);
+    unload(Text2);
+    unload(Combo1);
+}
+
+// Pages are rebuilt without raising page clicks of their own: only the user's clicks count.
+void Form1::rebuildPages(int fieldCount) {
+    const QSignalBlocker blocker(SSTab1);
+    const int pages = std::max(1, (fieldCount + FieldsPerPage - 1) / FieldsPerPage);
+    while (SSTab1->count() > pages)
+        delete SSTab1->widget(SSTab1->count() - 1);
+    while (SSTab1->count() < pages)
+        SSTab1->addTab(new QWidget, QString());
+    for (int i = 0; i < pages; ++i)
+        SSTab1->setTabText(i, QStringLiteral("Page %1").arg(i + 1));
+}
+
+// A page past the last one (fields were deleted meanwhile) shows the last page.
+int Form1::selectPage(int pTab, int pageCount) {
+    const int page = std::clamp(pTab, 0, pageCount - 1);
+    const QSignalBlocker blocker(SSTab1);
+    SSTab1->setCurrentIndex(page);
+    m_shownTab = page;
+    lblRecord->setVisible(page == 0);
+    return page;
+}
+
+void Form1::placeInput(QWidget* input, int kindValue, double lengthFactor, int left, int top) {
+    const auto kind = Kind(kindValue);
+    int width = int(std::clamp(400.0 * lengthFactor, 1.0, double(DesignedFrame1Width)));
+    int height = Twips::geometry(input).height();
+    const double w = leadingNumber(Text3->text());
+    const double h = leadingNumber(Text4->text());
+    // Negative sizes mean nothing to a text box: the user's size applies when both are positive.
+    if (FieldInputs::followsSizeSettings(kind) && w > 0 && h > 0) {
+        width = int(std::min(w, 100000.0) * Twips::perPixelX(this));
+        height = int(std::min(h, 100000.0) * Twips::perPixelY(this));
+    }
+    Twips::place(input, left, top, width, height);
+}
+
+void Form1::layoutPage(const std::vector<FieldDefinition>& fields, int page) {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"),
+                   m_generating ? QStringLiteral("generateControls")
+                                : QStringLiteral("setControls"));
+    m_inputControls.clear();
+    int counters[5] = {0, 0, 0, 0, 0};
+    int column = 0, labelTop = FirstLabelTop, inputTop = FirstInputTop;
+    const size_t first = size_t(page) * FieldsPerPage;
+    const size_t last = std::min(fields.size(), first + FieldsPerPage);
+    QWidget* previousInput = nullptr;
+    for (size_t f = first; f < last; ++f) {
+        const int number = int(f - first);
+        const FieldDefinition& field = fields[f];
+        if (number == FieldsPerColumn) {
+            column = 1;
+            labelTop = FirstLabelTop;
+            inputTop = FirstInputTop;
+        }
+        trap([&] {
+            QLabel* label = labelElement(number);
+            Twips::place(label, LabelLeft[column], labelTop, Twips::geometry(Label1[0]).width(),
+                         Twips::geometry(Label1[0]).height());
+            label->setText(field.name);
+            label->adjustSize();
+            label->show();
+        });
+        const Kind kind = FieldInputs::kindOfTypeWord(field.type);
+        double factor = leadingNumber(field.length);
+        if (factor <= 0)
+            factor = 1;
+        if (kind != Kind::None) {
+            trap([&] {
+                QWidget* input = inputElement(int(kind), counters[int(kind)]++);
+                placeInput(input, int(kind), factor, InputLeft[column], inputTop);
+                FieldInputs::prepare(input, field);
+                input->setAccessibleName(field.name);
+                input->show();
+                Label1.back()->setBuddy(input);
+                if (previousInput)
+                    QWidget::setTabOrder(previousInput, input);
+                previousInput = input;
+                m_inputControls.append(input);
+            });
+        }
+        labelTop += RowStep + FieldInputs::extraRowStep(kind);
+        inputTop += RowStep + FieldInputs::extraRowStep(kind);
+    }
+    m_pageFieldCount = int(last > first ? last - first : 0);
+}
+
+bool Form1::waitForCustomTable() {
+    QElapsedTimer waited;
+    waited.start();
+    while (!TableExists(m_paths.dataFile(), Sql::CustomTableName)) {
+        if (waited.elapsed() > TableWaitMs) {
+            m_messages.tell(QStringLiteral("The records cannot be shown: the data file '%1' holds "
+                                           "no table CustomTable.")
+                                .arg(m_paths.dataFile()));
+            return false;
+        }
+        processEvents();
+        processEvents();
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+void Form1::openRecords() {
+    m_records->setCursorLocation(adUseClient);
+    m_records->Open(Sql::SelectCustomTable, *m_connection, adOpenKeyset, adLockOptimistic);
+}
+
+void Form1::generateControls(int pTab) {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("generateControls"));
+    trap.resumeSilentlyOn(ErrorNumber::TableNotFound);
+    m_generating = true;
+    HourglassPointer hourglass(*m_pointer);
+    unloadGeneratedControls(false);
+    m_inputControls.clear();
+    m_pageFieldCount = 0;
+    // Without a connection the failure was reported once at start-up; nothing more to build.
+    const bool connected = m_connection && m_connection->State() != adStateClosed;
+    std::vector<FieldDefinition> fields;
+    if (connected)
+        trap([&] { fields = readFieldDefinitions(*m_connection); });
+    rebuildPages(int(fields.size()));
+    const int page = selectPage(pTab, SSTab1->count());
+    layoutPage(fields, page);
+    enableFields(false);
+    if (connected && m_tabClicked && !gFieldsChanged) {
+        setFieldsData();
+    } else if (connected) {
+        trap([&] {
+            if (m_records->State() != adStateClosed)
+                m_records->Close();
+        });
+        if (waitForCustomTable()) {
+            trap([&] { openRecords(); });
+            trap([&] {
+                if (m_records->State() != adStateClosed &&
+                    !(m_records->IsBOF() && m_records->IsEOF())) {
+                    m_records->MoveFirst();
+                    setFieldsData();
+                    m_index = 1;
+                }
+            });
+        }
+    }
+    m_generating = false;
+    processEvents();
+    m_tabClicked = false;
+    gFieldsChanged = false;
+}
+
+void Form1::setControls(int page) {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("setControls"));
+    unloadGeneratedControls(true);
+    std::vector<FieldDefinition> fields;
+    trap([&] { fields = readFieldDefinitions(*m_connection); });
+    layoutPage(fields, page);
+}
+
+QString Form1::NullToEmptyString(const QVariant& value) {
+    if (!value.isValid() || value.isNull())
+        return QString(QLatin1String(""));
+    return value.toString();
+}
+
+void Form1::setFieldsData() {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("setFieldsData"));
+    if (m_records->State() == adStateClosed || m_records->IsBOF() || m_records->IsEOF())
+        return;
+    trap([&] {
+        lblRecord->setText(QStringLiteral("Record %1 of %2")
+                               .arg(m_records->AbsolutePosition())
+                               .arg(m_records->RecordCount()));
+        lblRecord->adjustSize();
+        const QRect designed(Twips::toPixelsX(9255, lblRecord), Twips::toPixelsY(45, lblRecord),
+                             Twips::toPixelsX(1125, lblRecord), Twips::toPixelsY(225, lblRecord));
+        // A long count grows to the left, so the label keeps its right edge.
+        const int width = std::max(designed.width(), lblRecord->sizeHint().width());
+        lblRecord->setGeometry(designed.right() + 1 - width, designed.y(), width,
+                               designed.height());
+    });
+    for (int i = 0; i < m_inputControls.size(); ++i) {
+        // One failed read (the row went away) would fail for every field: report it once.
+        const bool shown = trap([&] {
+            const QString value = NullToEmptyString(m_records->Fields(boundColumn(i + 1)).Value());
+            FieldInputs::show(m_inputControls[i], value);
+        });
+        if (!shown)
+            break;
+    }
+}
+
+void Form1::clearFields() {
+    for (auto* array : {&Text1, &Text2, &Combo1})
+        for (QWidget* element : *array)
+            FieldInputs::clear(element);
+}
+
+void Form1::enableFields(bool enabled) {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("enableFields"));
+    for (auto* array : {&Text1, &Text2, &Check2, &Combo1})
+        for (QWidget* element : *array)
+            trap([&] { element->setEnabled(enabled); });
+    m_fieldsEnabled = enabled;
+}
+
+// ---- what the other windows use
+
+QStringList Form1::shownCaptions() const {
+    QStringList captions;
+    for (int i = 0; i < m_pageFieldCount && i < int(Label1.size()); ++i)
+        captions << Label1[size_t(i)]->text();
+    return captions;
+}
+
+int Form1::shownPage() const {
+    return SSTab1->currentIndex();
+}
+
+bool Form1::showRecordWithId(qint64 id) {
+    if (m_records->State() == adStateClosed)
+        return false;
+    m_records->MoveFirst();
+    m_records->Find(QStringLiteral("id=%1").arg(id));
+    if (m_records->IsEOF())
+        return false;
+    setFieldsData();
+    m_index = int(m_records->AbsolutePosition());
+    return true;
+}
+
+void Form1::clearFieldsAndRepaint() {
+    clearFields();
+    repaint();
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <QVariantList>
+#include <memory>
+
+struct sqlite3;
+class Recordset;
+
+// Object states of connections and record sets.
+enum ObjectState { adStateClosed = 0, adStateOpen = 1 };
+// Access modes of a connection.
+enum ConnectMode { adModeRead = 1, adModeWrite = 2, adModeReadWrite = 3 };
+// The schema rowset of tables.
+constexpr int adSchemaTables = 20;
+
+// A connection to one data file: an SQLite database reached through a connection string.
+class Connection {
+  public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    int Mode() const { return m_mode; }
+    void setMode(int mode);
+    void Open(const QString& connectionString);
+    int State() const { return m_db ? adStateOpen : adStateClosed; }
+    // Runs one statement; values in the statement text are already quoted, or bound here.
+    int Execute(const QString& sql, const QVariantList& parameters = {});
+    std::unique_ptr<Recordset> OpenSchema(int schema);
+    void Close();
+
+    QString dataSource() const { return m_dataSource; }
+    sqlite3* handle() const;
+
+  private:
+    sqlite3* m_db = nullptr;
+    int m_mode = adModeReadWrite;
+    QString m_dataSource;
+};
+
+// Several statements that succeed together or not at all.
+class Transaction {
+  public:
+    explicit Transaction(Connection& connection);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+  private:
+    Connection& m_connection;
+    bool m_done = false;
+};
+
+// The data file named in a connection string.
+QString dataSourceOf(const QString& connectionString);

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+class Connection;
+
+// One field as FieldControl describes it. A Null column reads as the empty text.
+struct FieldDefinition {
+    QString name;   // the caption, and the name of the field's column in CustomTable
+    QString type;   // the type word as stored
+    QString length; // the width factor as stored
+    QString values; // the encoded value list
+};
+
+// The rows of FieldControl in table order: field k describes column k + 1 of CustomTable.
+std::vector<FieldDefinition> readFieldDefinitions(Connection& connection);

@@ -1,0 +1,67 @@
+#include "store/odbcprovider.h"
+
+#include "app/errortrap.h"
+#include "app/messages.h"
+#include "app/runtimeerror.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+#include <sqlite3.h>
+
+namespace {
+// The oldest engine that can drop a column, which deleting a field needs.
+constexpr int OldestEngine = 3035000;
+
+void createSqliteConnection() {
+    if (sqlite3_libversion_number() < OldestEngine || sqlite3_initialize() != SQLITE_OK)
+        throw RuntimeError(ErrorNumber::ProviderNotFound,
+                           QStringLiteral("Provider cannot be found. It may not be properly "
+                                          "installed."));
+}
+} // namespace
+
+ProviderServices ProviderServices::standard() {
+    return ProviderServices{createSqliteConnection, [](const QString& address) {
+                                QDesktopServices::openUrl(QUrl(address));
+                            }};
+}
+
+QString providerHelpMessage() {
+    const QString gap = QStringLiteral("\r\n\r\n");
+    return QStringLiteral(
+               "Error #3706: Provider cannot be found. It may not be properly installed.") +
+           gap + QStringLiteral("You are getting this error because:") + gap +
+           QStringLiteral("1. Microsoft Access is not installed on your computer.") + gap +
+           QStringLiteral("2. A set of Microsoft components to transfer data is not installed on "
+                          "your computer.") +
+           gap +
+           QStringLiteral("You need to download and install Microsoft Access Database Engine 2010 "
+                          "or 2016 to solve this problem.") +
+           gap +
+           QStringLiteral("Would you like me to open the Microsoft site now so you can do this?") +
+           gap +
+           QStringLiteral("(If you have any further questions please email a screenshot of this "
+                          "error message to ") +
+           ErrorTrap::supportAddress() + QLatin1Char(')');
+}
+
+bool CheckProvider(MessageService& messages, const ProviderServices& services) {
+    try {
+        services.createConnection();
+        return true;
+    } catch (const RuntimeError& e) {
+        if (e.number() == ErrorNumber::ProviderNotFound ||
+            e.description().contains(QLatin1String("provider cannot be found"),
+                                     Qt::CaseInsensitive)) {
+            const Message help{providerHelpMessage(), QString(), Message::Buttons::YesNo};
+            if (messages.show(help) == Answer::Yes) {
+                const QString page =
+                    QStringLiteral("https://www.microsoft.com/en-us/download/details.aspx?id=");
+                services.openPage(page + QStringLiteral("13255"));
+                services.openPage(page + QStringLiteral("54920"));
+            }
+        }
+    } catch (...) {
+    }
+    return false;
+}

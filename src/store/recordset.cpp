@@ -1,0 +1,552 @@
+#include "store/recordset.h"
+
+#include "app/runtimeerror.h"
+#include "store/connection.h"
+#include "store/schema.h"
+#include "store/statement.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace {
+
+constexpr long ChunkSize = 64;
+
+[[noreturn]] void noCurrentRecord() {
+    throw RuntimeError(ErrorNumber::NoCurrentRecord,
+                       QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                      "deleted. Requested operation requires a current record."));
+}
+
+// "select * from TABLE [where ...]": the table and the condition.
+struct SimpleSource {
+    QString table;
+    QString condition;
+};
+
+std::optional<SimpleSource> parseSource(const QString& source) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+(\\[[^\\]]+\\]|`[^`]+`|\"(?:[^\"]|\"\")+\"|"
+                       "[A-Za-z_][A-Za-z0-9_]*)\\s*(?:where\\s+(.*))?$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const auto match = pattern.match(source);
+    if (!match.hasMatch())
+        return std::nullopt;
+    QString table = match.captured(1);
+    if (table.size() >= 2 && (table.front() == '[' || table.front() == '`'))
+        table = table.mid(1, table.size() - 2);
+    else if (table.size() >= 2 && table.front() == '"')
+        table =
+            table.mid(1, table.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    return SimpleSource{table, match.captured(2).trimmed()};
+}
+
+// The table's whole-number key column, when it has one.
+QString integerKeyOf(Connection& connection, const QString& table) {
+    Statement info(connection.handle(),
+                   QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
+    info.bind(1, table);
+    QString key;
+    int keyColumns = 0;
+    while (info.step()) {
+        if (info.columnInt64(2) > 0) {
+            ++keyColumns;
+            if (info.column(1).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) ==
+                0)
+                key = info.column(0).toString();
+        }
+    }
+    return keyColumns == 1 ? key : QString();
+}
+
+} // namespace
+
+// ---- Field
+
+QVariant Field::Value() const {
+    return m_records.valueAt(m_index);
+}
+void Field::setValue(const QVariant& value) {
+    m_records.setValueAt(m_index, value);
+}
+QString Field::Name() const {
+    m_records.requireOpen();
+    if (m_index < 0 || m_index >= m_records.fieldCount())
+        throw RuntimeError(ErrorNumber::ItemNotFound,
+                           QStringLiteral("Item cannot be found in the collection corresponding "
+                                          "to the requested name or ordinal."));
+    return m_records.m_columns[m_index];
+}
+
+Field Recordset::Fields(const QString& name) {
+    for (int i = 0; i < m_columns.size(); ++i)
+        if (m_columns[i].compare(name, Qt::CaseInsensitive) == 0)
+            return Field(*this, i);
+    return Field(*this, -1);
+}
+
+// ---- opening and closing
+
+void Recordset::Open(const QString& source, Connection& connection, int cursorType, int lockType,
+                     const QVariantList& parameters) {
+    if (m_open)
+        throw RuntimeError(ErrorNumber::ObjectOpen,
+                           QStringLiteral("Operation is not allowed when the object is open."));
+    if (connection.State() != adStateOpen)
+        throw RuntimeError(ErrorNumber::ObjectClosed,
+                           QStringLiteral("Operation is not allowed when the object is closed."));
+    reset();
+    m_connection = &connection;
+    Q_UNUSED(cursorType);
+    const auto simple = parseSource(source);
+    const QString key = simple ? integerKeyOf(connection, simple->table) : QString();
+    if (simple && !key.isEmpty()) {
+        m_table = simple->table;
+        m_keyColumn = key;
+        Statement columns(connection.handle(),
+                          QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(tableSql()));
+        for (int i = 0; i < columns.columnCount(); ++i)
+            m_columns << columns.columnName(i);
+        QString keys = QStringLiteral("SELECT %1 FROM %2").arg(Sql::quoteName(key), tableSql());
+        if (!simple->condition.isEmpty())
+            keys += QStringLiteral(" WHERE ") + simple->condition;
+        keys += QStringLiteral(" ORDER BY %1").arg(Sql::quoteName(key));
+        Statement read(connection.handle(), keys);
+        read.bindAll(parameters);
+        while (read.step())
+            m_keys.push_back(read.columnInt64(0));
+        m_updatable = lockType != adLockReadOnly;
+    } else {
+        // A table with no whole-number key and any other query is read whole.
+        if (!parseSource(source) &&
+            !source.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive))
+            throw RuntimeError(ErrorNumber::General,
+                               QStringLiteral("The source of a record set must be a query."));
+        Statement read(connection.handle(), source);
+        read.bindAll(parameters);
+        for (int i = 0; i < read.columnCount(); ++i)
+            m_columns << read.columnName(i);
+        while (read.step()) {
+            QVariantList row;
+            row.reserve(read.columnCount());
+            for (int i = 0; i < read.columnCount(); ++i)
+                row << read.column(i);
+            m_rows.push_back(std::move(row));
+        }
+        m_updatable = false;
+    }
+    m_open = true;
+    m_position = rowCount() > 0 ? 0 : -1;
+}
+
+void Recordset::openMaterialized(const QStringList& columns, std::vector<QVariantList> rows) {
+    reset();
+    m_columns = columns;
+    m_rows = std::move(rows);
+    m_open = true;
+    m_position = rowCount() > 0 ? 0 : -1;
+}
+
+int Recordset::State() const {
+    return m_open ? adStateOpen : adStateClosed;
+}
+
+void Recordset::Close() {
+    requireOpen();
+    reset();
+}
+
+void Recordset::reset() {
+    m_connection = nullptr;
+    m_open = false;
+    m_updatable = false;
+    m_table.clear();
+    m_keyColumn.clear();
+    m_columns.clear();
+    m_keys.clear();
+    m_keys.shrink_to_fit();
+    m_rows.clear();
+    m_position = -1;
+    m_chunk.clear();
+    m_pending.clear();
+    m_original.clear();
+    m_newRow = false;
+    m_positionBeforeNew = -1;
+    m_currentDeleted = false;
+}
+
+void Recordset::requireOpen() const {
+    if (!m_open)
+        throw RuntimeError(ErrorNumber::ObjectClosed,
+                           QStringLiteral("Operation is not allowed when the object is closed."));
+}
+
+void Recordset::requireCurrentRow() const {
+    requireOpen();
+    if (IsBOF() || IsEOF() || m_currentDeleted)
+        noCurrentRecord();
+}
+
+void Recordset::requireUpdatable() const {
+    requireOpen();
+    if (!m_updatable)
+        throw RuntimeError(ErrorNumber::NotUpdatable,
+                           QStringLiteral("Current Recordset does not support updating. This may "
+                                          "be a limitation of the provider, or of the selected "
+                                          "locktype."));
+}
+
+long Recordset::rowCount() const {
+    return isKeyed() ? long(m_keys.size()) : long(m_rows.size());
+}
+
+// ---- position
+
+bool Recordset::IsBOF() const {
+    requireOpen();
+    return rowCount() == 0 || m_position < 0;
+}
+
+bool Recordset::IsEOF() const {
+    requireOpen();
+    return rowCount() == 0 || m_position >= rowCount();
+}
+
+long Recordset::AbsolutePosition() const {
+    requireOpen();
+    if (rowCount() == 0 || m_currentDeleted)
+        return adPosUnknown;
+    if (m_position < 0)
+        return adPosBOF;
+    if (m_position >= rowCount())
+        return adPosEOF;
+    return m_position + 1;
+}
+
+long Recordset::RecordCount() const {
+    requireOpen();
+    return rowCount() - (m_currentDeleted ? 1 : 0);
+}
+
+qint64 Recordset::currentKey() const {
+    requireCurrentRow();
+    return isKeyed() ? m_keys[size_t(m_position)] : m_position + 1;
+}
+
+// Before the position moves: unwritten changes are written, a deleted row leaves the list.
+void Recordset::leaveRow() {
+    if (!m_currentDeleted && (m_newRow || !m_pending.empty()))
+        Update();
+}
+
+void Recordset::settleDeletedRow() {
+    if (!m_currentDeleted)
+        return;
+    m_keys.erase(m_keys.begin() + m_position);
+    m_currentDeleted = false;
+}
+
+void Recordset::MoveFirst() {
+    requireOpen();
+    leaveRow();
+    settleDeletedRow();
+    m_position = rowCount() > 0 ? 0 : -1;
+}
+
+void Recordset::MoveLast() {
+    requireOpen();
+    leaveRow();
+    settleDeletedRow();
+    m_position = rowCount() > 0 ? rowCount() - 1 : -1;
+}
+
+void Recordset::MoveNext() {
+    requireOpen();
+    if (IsEOF())
+        noCurrentRecord();
+    leaveRow();
+    if (m_currentDeleted)
+        settleDeletedRow(); // the next row has moved up into the deleted one's place
+    else
+        ++m_position;
+}
+
+void Recordset::MovePrevious() {
+    requireOpen();
+    if (IsBOF())
+        noCurrentRecord();
+    leaveRow();
+    settleDeletedRow();
+    --m_position;
+}
+
+void Recordset::Move(long rows) {
+    requireOpen();
+    if (rows == 0)
+        return;
+    if ((rows > 0 && IsEOF()) || (rows < 0 && IsBOF()))
+        noCurrentRecord();
+    leaveRow();
+    const bool wasDeleted = m_currentDeleted;
+    settleDeletedRow();
+    long target = m_position + rows - (wasDeleted && rows > 0 ? 1 : 0);
+    m_position = std::clamp(target, -1L, rowCount());
+}
+
+// ---- reading
+
+const QVariantList& Recordset::currentRow() {
+    static const QVariantList none;
+    if (!isKeyed())
+        return m_rows[size_t(m_position)];
+    const qint64 key = m_keys[size_t(m_position)];
+    if (m_newRow)
+        return none;
+    auto found = m_chunk.find(key);
+    if (found == m_chunk.end()) {
+        loadChunkAround(m_position);
+        found = m_chunk.find(key);
+        if (found == m_chunk.end()) {
+            // Deleted by another program since the keys were read.
+            m_chunk[key] = QVariantList();
+            found = m_chunk.find(key);
+        }
+    }
+    return found->second;
+}
+
+QString Recordset::tableSql() const {
+    return Sql::quoteName(m_table);
+}
+
+void Recordset::loadChunkAround(long position) {
+    // Read the rows the user is likely to visit next: forward from a row past the chunk,
+    // backward from one before it.
+    long first = position;
+    if (!m_chunk.empty() && !m_keys.empty() && m_keys[size_t(position)] < m_chunk.begin()->first)
+        first = std::max(0L, position - ChunkSize + 1);
+    const long last = std::min(rowCount() - 1, first + ChunkSize - 1);
+    QStringList keys;
+    for (long i = first; i <= last; ++i)
+        if (m_keys[size_t(i)] != 0)
+            keys << QString::number(m_keys[size_t(i)]);
+    m_chunk.clear();
+    if (keys.isEmpty())
+        return;
+    Statement read(m_connection->handle(),
+                   QStringLiteral("SELECT * FROM %1 WHERE %2 IN (%3)")
+                       .arg(tableSql(), Sql::quoteName(m_keyColumn), keys.join(QLatin1Char(','))));
+    QStringList columns;
+    for (int i = 0; i < read.columnCount(); ++i)
+        columns << read.columnName(i);
+    const int keyIndex = int(columns.indexOf(m_keyColumn));
+    m_columns = columns; // another window may have added or dropped a column meanwhile
+    while (read.step()) {
+        QVariantList row;
+        row.reserve(read.columnCount());
+        for (int i = 0; i < read.columnCount(); ++i)
+            row << read.column(i);
+        m_chunk[read.columnInt64(keyIndex)] = std::move(row);
+    }
+}
+
+QVariantList Recordset::readRowByKey(qint64 key) {
+    Statement read(m_connection->handle(), QStringLiteral("SELECT * FROM %1 WHERE %2 = ?")
+                                               .arg(tableSql(), Sql::quoteName(m_keyColumn)));
+    read.bind(1, key);
+    QVariantList row;
+    if (read.step())
+        for (int i = 0; i < read.columnCount(); ++i)
+            row << read.column(i);
+    return row;
+}
+
+QVariant Recordset::valueAt(int index) {
+    requireOpen();
+    if (index < 0 || index >= fieldCount())
+        throw RuntimeError(ErrorNumber::ItemNotFound,
+                           QStringLiteral("Item cannot be found in the collection corresponding "
+                                          "to the requested name or ordinal."));
+    requireCurrentRow();
+    if (auto pending = m_pending.find(index); pending != m_pending.end())
+        return pending->second;
+    const QVariantList& row = currentRow();
+    if (row.isEmpty() && !m_newRow)
+        throw RuntimeError(ErrorNumber::RowChanged,
+                           QStringLiteral("The record was deleted by another program since it "
+                                          "was shown."));
+    return index < row.size() ? row[index] : QVariant();
+}
+
+// ---- writing
+
+void Recordset::setValueAt(int index, const QVariant& value) {
+    requireUpdatable();
+    if (index < 0 || index >= fieldCount())
+        throw RuntimeError(ErrorNumber::ItemNotFound,
+                           QStringLiteral("Item cannot be found in the collection corresponding "
+                                          "to the requested name or ordinal."));
+    requireCurrentRow();
+    if (index == m_columns.indexOf(m_keyColumn))
+        throw RuntimeError(ErrorNumber::NotUpdatable,
+                           QStringLiteral("Field '%1' is an AutoNumber field and cannot be "
+                                          "changed.")
+                               .arg(m_keyColumn));
+    if (!m_newRow && !m_original.contains(index)) {
+        const QVariantList& row = currentRow();
+        m_original[index] = index < row.size() ? row[index] : QVariant();
+    }
+    m_pending[index] = value;
+}
+
+void Recordset::AddNew() {
+    requireUpdatable();
+    leaveRow();
+    settleDeletedRow();
+    m_positionBeforeNew = m_position;
+    m_keys.push_back(0);
+    m_position = rowCount() - 1;
+    m_newRow = true;
+    m_pending.clear();
+    m_original.clear();
+}
+
+void Recordset::Update() {
+    requireUpdatable();
+    requireCurrentRow();
+    if (!m_newRow && m_pending.empty())
+        return;
+    writePendingRow();
+}
+
+void Recordset::writePendingRow() {
+    QStringList names;
+    QVariantList values;
+    for (const auto& [index, value] : m_pending) {
+        names << Sql::quoteName(m_columns[index]);
+        values << value;
+    }
+    sqlite3* db = m_connection->handle();
+    qint64 key = m_keys[size_t(m_position)];
+    if (m_newRow) {
+        QString sql =
+            names.isEmpty()
+                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(tableSql())
+                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(tableSql(), names.join(QLatin1Char(',')),
+                           QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        Statement insert(db, sql);
+        insert.bindAll(values);
+        insert.step();
+        key = sqlite3_last_insert_rowid(db);
+        m_keys[size_t(m_position)] = key;
+        m_newRow = false;
+    } else {
+        // Optimistic locking: the row is written only if the values being replaced are still
+        // the ones that were read.
+        QStringList sets, checks;
+        QVariantList bound = values;
+        for (const auto& [index, value] : m_pending) {
+            sets << Sql::quoteName(m_columns[index]) + QStringLiteral(" = ?");
+            checks << Sql::quoteName(m_columns[index]) + QStringLiteral(" IS ?");
+        }
+        bound << key;
+        for (const auto& [index, original] : m_original)
+            bound << original;
+        Statement update(db, QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ? AND %4")
+                                 .arg(tableSql(), sets.join(QStringLiteral(", ")),
+                                      Sql::quoteName(m_keyColumn),
+                                      checks.join(QStringLiteral(" AND "))));
+        update.bindAll(bound);
+        update.step();
+        if (sqlite3_changes(db) == 0)
+            checkLatestRowUnchanged(key);
+    }
+    m_pending.clear();
+    m_original.clear();
+    m_chunk[key] = readRowByKey(key);
+}
+
+void Recordset::checkLatestRowUnchanged(qint64 key) {
+    m_chunk.erase(key);
+    if (readRowByKey(key).isEmpty())
+        throw RuntimeError(ErrorNumber::RowChanged,
+                           QStringLiteral("The record was deleted by another program since it "
+                                          "was shown; your changes were not saved."));
+    throw RuntimeError(ErrorNumber::RowChanged,
+                       QStringLiteral("The record was changed by another program since it was "
+                                      "shown; your changes were not saved. Cancel to see the "
+                                      "stored values."));
+}
+
+void Recordset::Delete() {
+    requireUpdatable();
+    requireCurrentRow();
+    if (!m_newRow) {
+        const qint64 key = m_keys[size_t(m_position)];
+        Statement remove(m_connection->handle(), QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                                                     .arg(tableSql(), Sql::quoteName(m_keyColumn)));
+        remove.bind(1, key);
+        remove.step();
+        m_chunk.erase(key);
+    }
+    m_newRow = false;
+    m_pending.clear();
+    m_original.clear();
+    m_currentDeleted = true;
+}
+
+void Recordset::Cancel() {
+    requireOpen();
+    m_pending.clear();
+    m_original.clear();
+    if (m_newRow) {
+        m_keys.erase(m_keys.begin() + m_position);
+        m_newRow = false;
+        m_position = std::clamp(m_positionBeforeNew, -1L, rowCount());
+        return;
+    }
+    // Show the stored values again, also those another program may have written meanwhile.
+    if (isKeyed() && !IsBOF() && !IsEOF() && !m_currentDeleted)
+        m_chunk.erase(m_keys[size_t(m_position)]);
+}
+
+void Recordset::Find(const QString& criteria) {
+    requireOpen();
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*\\[?([^\\]=]+?)\\]?\\s*=\\s*(.*?)\\s*$"));
+    const auto match = pattern.match(criteria);
+    if (!match.hasMatch())
+        throw RuntimeError(ErrorNumber::General,
+                           QStringLiteral("Arguments are of the wrong type, are out of acceptable "
+                                          "range, or are in conflict with one another."));
+    const QString column = match.captured(1).trimmed();
+    QString wanted = match.captured(2);
+    if (wanted.size() >= 2 && wanted.front() == '\'' && wanted.back() == '\'')
+        wanted =
+            wanted.mid(1, wanted.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
+    const int index = int(m_columns.indexOf(
+        QRegularExpression(QStringLiteral("^%1$").arg(QRegularExpression::escape(column)),
+                           QRegularExpression::CaseInsensitiveOption)));
+    if (index < 0)
+        throw RuntimeError(ErrorNumber::ItemNotFound,
+                           QStringLiteral("Item cannot be found in the collection corresponding "
+                                          "to the requested name or ordinal."));
+    leaveRow();
+    settleDeletedRow();
+    long from = std::max(0L, m_position);
+    if (isKeyed() && column.compare(m_keyColumn, Qt::CaseInsensitive) == 0) {
+        bool ok = false;
+        const qint64 key = wanted.toLongLong(&ok);
+        const auto begin = m_keys.begin() + std::min(from, rowCount());
+        const auto found = ok ? std::find(begin, m_keys.end(), key) : m_keys.end();
+        m_position = found == m_keys.end() ? rowCount() : long(found - m_keys.begin());
+        return;
+    }
+    for (m_position = from; m_position < rowCount(); ++m_position) {
+        const QVariant value = valueAt(index);
+        if (!value.isNull() && value.toString() == wanted)
+            return;
+    }
+}

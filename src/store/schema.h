@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Every SQL text of the program that reads or changes the two tables.
+namespace Sql {
+
+// A column or table name as the engine reads it: in square brackets, or, when the name itself
+// holds "]", in double quotes with inner quotes doubled.
+QString quoteName(const QString& name);
+// A text value between single quotes, inner quotes doubled.
+QString quoteText(const QString& value);
+
+inline const QString SelectFieldControl = QStringLiteral("select * from FieldControl");
+inline const QString SelectCustomTable = QStringLiteral("select * from CustomTable");
+inline const QString CustomTableName = QStringLiteral("CustomTable");
+
+QString addFieldColumn(const QString& name);
+QString insertFieldRow(const QString& name, const QString& type, const QString& length,
+                       const QString& values);
+QString updateFieldRow(const QString& name, const QString& type, const QString& length,
+                       const QString& values);
+QString dropFieldColumn(const QString& name);
+QString deleteFieldRow(const QString& name);
+
+// The records whose given columns contain the text, as typed, ignoring case; the text's
+// wildcard characters and quotes are matched literally.
+QString searchCustomTable(const QStringList& columns, const QString& text);
+
+} // namespace Sql
+
+// The value list of a field: the items joined by ",", the selected one in square brackets.
+QString encodeValues(const QStringList& items, int selected);
+// Split at every ","; the pieces unchanged. The empty text gives no items.
+QStringList decodeValues(const QString& text);

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/messages.h"
+#include "app/paths.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class Form1;
+class QWidget;
+
+// Message boxes answered from a script; every box shown is recorded.
+class ScriptedMessages : public MessageService {
+  public:
+    Answer show(const Message& message) override;
+    std::optional<QString> input(const QString& prompt, const QString& title,
+                                 const QString& defaultText) override;
+
+    void answer(Answer next) { m_answers.push_back(next); }
+    // An input box's answer; nullopt stands for its Cancel.
+    void answerInput(const std::optional<QString>& next) {
+        m_inputs.push_back(next ? QVariant(*next) : QVariant());
+    }
+    // Runs while a box is up, as the user would act on a modal window (e.g. press its buttons).
+    void onNextShow(std::function<void()> action) { m_actions.push_back(std::move(action)); }
+
+    QList<Message> shown;
+    QStringList prompts;
+    QStringList texts() const;
+    void clear() {
+        shown.clear();
+        prompts.clear();
+    }
+
+  private:
+    std::deque<Answer> m_answers;
+    std::deque<QVariant> m_inputs;
+    std::deque<std::function<void()>> m_actions;
+};
+
+// A sandbox for one test: its own data, settings and program folders.
+class TestEnvironment {
+  public:
+    TestEnvironment();
+    ~TestEnvironment();
+
+    AppPaths paths() const;
+    QString dataFile() const { return paths().dataFile(); }
+    QString programFolder() const { return m_program.path(); }
+
+    // Creates the data file from the blank template, as a first start would.
+    void createDataFile() const;
+    // Adds fields straight into the file: name, type, length, values.
+    void addField(const QString& name, const QString& type, const QString& length = "8",
+                  const QString& values = QString()) const;
+    void addFields(int count, const QString& type = "Textfield") const;
+    // Adds records; each value list fills the field columns in order.
+    void addRecords(const QList<QVariantList>& rows) const;
+    // Every row of a query on the data file, read with the engine's own interface.
+    QList<QVariantList> query(const QString& sql) const;
+    QStringList columnsOf(const QString& table) const;
+
+  private:
+    QTemporaryDir m_root;
+    QTemporaryDir m_program;
+    QByteArray m_oldData, m_oldConfig;
+};
+
+// A started record window: loaded, shown and built.
+std::unique_ptr<Form1> startRecordWindow(ScriptedMessages& messages, const TestEnvironment& env);
+// Waits until the record window is no longer building its page.
+void settle(Form1& window);
