@@ -224,6 +224,17 @@ long Recordset::AbsolutePosition() const {
     return m_position + 1;
 }
 
+void Recordset::setAbsolutePosition(long position) {
+    requireOpen();
+    leaveRow();
+    settleDeletedRow();
+    if (position < 1 || position > rowCount())
+        throw RuntimeError(ErrorNumber::General,
+                           QStringLiteral("Arguments are of the wrong type, are out of acceptable "
+                                          "range, or are in conflict with one another."));
+    m_position = position - 1;
+}
+
 long Recordset::RecordCount() const {
     requireOpen();
     return rowCount() - (m_currentDeleted ? 1 : 0);

@@ -71,6 +71,8 @@ class Recordset {
     void Find(const QString& criteria);
 
     long AbsolutePosition() const;
+    // Moves to the row at this 1-based position (unwritten changes are written first).
+    void setAbsolutePosition(long position);
     long RecordCount() const;
 
     // The key of the current row (0 for a new row not yet written).

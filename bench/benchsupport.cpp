@@ -1,0 +1,114 @@
+#include "benchsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+#include <sqlite3.h>
+
+namespace Bench {
+
+QString makeDataFile(const QString& folder, int fieldCount, long recordCount) {
+    QDir().mkpath(folder);
+    const QString path =
+        folder + QStringLiteral("/bench-%1x%2.mdb").arg(fieldCount).arg(recordCount);
+    if (QFile::exists(path))
+        return path;
+    const QString building = path + QStringLiteral(".building");
+    QFile::remove(building);
+    sqlite3* db = nullptr;
+    sqlite3_open(building.toUtf8().constData(), &db);
+    auto exec = [db](const QString& sql) {
+        sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    };
+    exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"));
+    exec(QStringLiteral("CREATE TABLE FieldControl (fieldname TEXT, FieldType TEXT, FieldLength "
+                        "TEXT, FieldValues TEXT)"));
+    exec(QStringLiteral("CREATE TABLE CustomTable (ID INTEGER PRIMARY KEY AUTOINCREMENT)"));
+    QStringList names, marks;
+    for (int f = 1; f <= fieldCount; ++f) {
+        exec(QStringLiteral("ALTER TABLE CustomTable ADD COLUMN [F%1] LONGTEXT").arg(f));
+        exec(QStringLiteral("INSERT INTO FieldControl VALUES ('F%1','Textfield','8','')").arg(f));
+        names << QStringLiteral("[F%1]").arg(f);
+        marks << QStringLiteral("?");
+    }
+    exec(QStringLiteral("BEGIN"));
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db,
+                       QStringLiteral("INSERT INTO CustomTable (%1) VALUES (%2)")
+                           .arg(names.join(','), marks.join(','))
+                           .toUtf8()
+                           .constData(),
+                       -1, &insert, nullptr);
+    char text[64];
+    for (long r = 1; r <= recordCount; ++r) {
+        for (int f = 1; f <= fieldCount; ++f) {
+            const int n = std::snprintf(text, sizeof text, "Value %ld of field %d", r, f);
+            sqlite3_bind_text(insert, f, text, n, SQLITE_TRANSIENT);
+        }
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    exec(QStringLiteral("COMMIT"));
+    exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+    sqlite3_close(db);
+    QFile::rename(building, path);
+    return path;
+}
+
+double timeMs(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+double median(std::vector<double> values) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+double medianMs(int runs, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i)
+        times.push_back(timeMs(work));
+    return median(times);
+}
+
+namespace {
+double statusFieldMb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+} // namespace
+
+double peakMemoryMb() {
+    return statusFieldMb("VmHWM:");
+}
+double currentMemoryMb() {
+    return statusFieldMb("VmRSS:");
+}
+
+void report(const QString& what, double value, const QString& unit, double baseline,
+            const QString& baselineWhat) {
+    QTextStream out(stdout);
+    out << qSetFieldWidth(44) << Qt::left << what << qSetFieldWidth(0) << " "
+        << QString::number(value, 'f', 3) << " " << unit;
+    if (baseline >= 0) {
+        out << "   baseline (" << baselineWhat << ") " << QString::number(baseline, 'f', 3) << " "
+            << unit << "   ratio " << QString::number(baseline > 0 ? value / baseline : 0, 'f', 2);
+    }
+    out << Qt::endl;
+}
+
+} // namespace Bench

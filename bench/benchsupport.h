@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <vector>
+
+// Helpers shared by the benchmark programs.
+namespace Bench {
+
+// Makes a data file like the program's, with fieldCount text fields named F1.. and
+// recordCount records of short distinct texts; reuses a file already made with the same shape.
+QString makeDataFile(const QString& folder, int fieldCount, long recordCount);
+
+// Milliseconds one call takes.
+double timeMs(const std::function<void()>& work);
+// The median of several runs, in milliseconds.
+double medianMs(int runs, const std::function<void()>& work);
+double median(std::vector<double> values);
+
+// Peak resident memory of this process so far, in megabytes.
+double peakMemoryMb();
+// Current resident memory, in megabytes.
+double currentMemoryMb();
+
+// One line of figures: what, measured, baseline, ratio.
+void report(const QString& what, double value, const QString& unit, double baseline = -1,
+            const QString& baselineWhat = QString());
+
+} // namespace Bench
