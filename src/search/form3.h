@@ -3,7 +3,13 @@
 #include <QDialog>
 
 class MessageService;
+class PointerFeedback;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
 class RecordWindowLink;
+class SearchResults;
 struct AppPaths;
 
 // "Search": finds the records holding a text in a field of the page shown and moves the
@@ -14,4 +20,35 @@ class Form3 : public QDialog {
     Form3(MessageService& messages, const AppPaths& paths, RecordWindowLink& recordWindow,
           QWidget* parent = nullptr);
     ~Form3() override;
+
+    void Form_Load();
+    void PushButton3_Click(); // Search
+    void PushButton1_Click(); // OK
+    void PushButton2_Click(); // Cancel
+    void ListView1_DblClick();
+
+    const SearchResults& results() const { return *m_results; }
+    PointerFeedback& pointerFeedback() { return *m_pointer; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void createControls();
+    void connectSignals();
+    // The chosen row, or the first when none is selected.
+    int chosenRow() const;
+
+    MessageService& m_messages;
+    const AppPaths& m_paths;
+    RecordWindowLink& m_recordWindow;
+    SearchResults* m_results = nullptr;
+    PointerFeedback* m_pointer = nullptr;
+
+    QGroupBox* Frame1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QPushButton* PushButton3 = nullptr;
+    QTreeView* ListView1 = nullptr;
+    QPushButton* PushButton1 = nullptr;
+    QPushButton* PushButton2 = nullptr;
 };

@@ -1,0 +1,109 @@
+#include "search/searchresults.h"
+
+#include "app/runtimeerror.h"
+#include "store/access1.h"
+#include "store/connection.h"
+#include "store/schema.h"
+#include "store/statement.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+constexpr int ChunkRows = 256;
+// A screenful or two while scrolling back and forth; a few hundred kilobytes at most.
+constexpr size_t KeptChunks = 8;
+constexpr int FieldsPerPage = 26;
+} // namespace
+
+void SearchResults::reset(const QStringList& captions, int page, const QString& dataFile,
+                          std::vector<qint64> ids) {
+    beginResetModel();
+    m_captions = captions;
+    m_page = page;
+    m_dataFile = dataFile;
+    m_ids = std::move(ids);
+    m_chunks.clear();
+    m_searched = true;
+    endResetModel();
+}
+
+int SearchResults::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_ids.size());
+}
+
+int SearchResults::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() || !m_searched ? 0 : 1 + int(m_captions.size());
+}
+
+QVariant SearchResults::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    if (section == 0)
+        return QStringLiteral("ID");
+    return section - 1 < m_captions.size() ? QVariant(m_captions[section - 1]) : QVariant();
+}
+
+QVariant SearchResults::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole)
+        return {};
+    if (index.column() == 0)
+        return QString::number(m_ids[size_t(index.row())]);
+    const Chunk& chunk = chunkFor(index.row());
+    const QStringList& row = chunk.rows[size_t(index.row() - chunk.first)];
+    return index.column() - 1 < row.size() ? row[index.column() - 1] : QString();
+}
+
+const SearchResults::Chunk& SearchResults::chunkFor(int row) const {
+    const int first = row - row % ChunkRows;
+    const auto found = std::find_if(m_chunks.begin(), m_chunks.end(),
+                                    [first](const Chunk& c) { return c.first == first; });
+    if (found != m_chunks.end()) {
+        m_chunks.splice(m_chunks.begin(), m_chunks, found);
+        return m_chunks.front();
+    }
+    Chunk chunk;
+    chunk.first = first;
+    chunk.rows = readRows(first, std::min(ChunkRows, rowCount() - first));
+    m_chunks.push_front(std::move(chunk));
+    if (m_chunks.size() > KeptChunks)
+        m_chunks.pop_back();
+    return m_chunks.front();
+}
+
+// The search's own connection is closed once the ids are known; each chunk opens one for the
+// moment it reads. A row that cannot be read (the file gone meanwhile) shows empty values:
+// the list is painted from here, where no message box may interrupt.
+std::vector<QStringList> SearchResults::readRows(int first, int count) const {
+    std::vector<QStringList> rows(static_cast<size_t>(count));
+    QStringList keys;
+    std::unordered_map<qint64, int> rowOfKey;
+    for (int i = 0; i < count; ++i) {
+        const qint64 id = m_ids[size_t(first + i)];
+        keys << QString::number(id);
+        rowOfKey[id] = i;
+    }
+    try {
+        Connection connection;
+        connection.setMode(adModeRead);
+        connection.Open(ConnectionString(m_dataFile));
+        Statement read(connection.handle(),
+                       QStringLiteral("SELECT * FROM %1 WHERE %2 IN (%3)")
+                           .arg(Sql::CustomTableName, Sql::quoteName(QStringLiteral("ID")),
+                                keys.join(QLatin1Char(','))));
+        const int firstColumn = m_page * FieldsPerPage + 1;
+        while (read.step()) {
+            const auto target = rowOfKey.find(read.columnInt64(0));
+            if (target == rowOfKey.end())
+                continue;
+            QStringList& values = rows[size_t(target->second)];
+            for (int j = 0; j < m_captions.size(); ++j) {
+                const int column = firstColumn + j;
+                values << (column < read.columnCount() ? read.column(column).toString()
+                                                       : QString());
+            }
+        }
+    } catch (const RuntimeError&) {
+    }
+    return rows;
+}
