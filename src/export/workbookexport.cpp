@@ -1,6 +1,258 @@
 #include "export/workbookexport.h"
 
+#include "app/errortrap.h"
 #include "app/messages.h"
+#include "export/columnfit.h"
 #include "store/connection.h"
+#include "store/schema.h"
+#include "store/statement.h"
 
-void exportToWorkbook(MessageService&, Connection&, const QStringList&, int, QWidget*) {}
+#include <QApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QProgressDialog>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <QUrl>
+#include <limits>
+#include <memory>
+#include <sqlite3.h>
+#include <xlsxwriter.h>
+
+namespace {
+constexpr int FieldsPerPage = 26;
+constexpr qint64 WriteError = 75; // path/file access error
+const QString SheetName = QStringLiteral("Reports");
+
+[[noreturn]] void cannotWrite(const QString& path, const QString& why) {
+    throw RuntimeError(WriteError,
+                       QStringLiteral("The workbook could not be written to \"%1\": %2. Nothing "
+                                      "was exported; check that the folder exists, that you may "
+                                      "write there and that the disk has room.")
+                           .arg(QDir::toNativeSeparators(path), why));
+}
+
+qint64 countRecords(Connection& connection) {
+    Statement count(connection.handle(),
+                    QStringLiteral("SELECT count(*) FROM %1").arg(Sql::CustomTableName));
+    count.step();
+    return count.columnInt64(0);
+}
+
+// "Reports 2026-12-06 10-15-30.xlsx", or with " (2)" and on when that name is taken.
+QString freeName(const QString& folder, int attempt) {
+    const QString stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
+    const QString base = SheetName + QLatin1Char(' ') + stamp;
+    const QString name = attempt == 1 ? base : base + QStringLiteral(" (%1)").arg(attempt);
+    return QDir(folder).filePath(name + QStringLiteral(".xlsx"));
+}
+
+// Moves the finished workbook to its name; never replaces an existing file.
+QString publish(const QString& written, const QString& folder) {
+    for (int attempt = 1; attempt <= 1000; ++attempt) {
+        const QString target = freeName(folder, attempt);
+        if (!QFile::exists(target) && QFile::rename(written, target))
+            return target;
+    }
+    cannotWrite(folder, QStringLiteral("no free file name was found"));
+}
+
+// A workbook being written under a temporary name; dropped unless finished, so a cancelled or
+// failed export leaves no file behind.
+class PendingWorkbook {
+  public:
+    explicit PendingWorkbook(const QString& folder) {
+        QTemporaryFile reserve(
+            QDir(folder).filePath(QStringLiteral(".%1-XXXXXX.part").arg(SheetName)));
+        reserve.setAutoRemove(false);
+        if (!reserve.open())
+            cannotWrite(folder, reserve.errorString());
+        m_path = reserve.fileName();
+        reserve.close();
+        m_tmpdir = QFile::encodeName(folder);
+        lxw_workbook_options options{};
+        // Each row goes to disk as soon as the next one starts: memory stays flat.
+        options.constant_memory = LXW_TRUE;
+        options.tmpdir = m_tmpdir.data();
+        m_book = workbook_new_opt(QFile::encodeName(m_path).constData(), &options);
+        if (m_book)
+            m_sheet = workbook_add_worksheet(m_book, SheetName.toUtf8().constData());
+        if (!m_sheet) {
+            drop();
+            cannotWrite(folder, QStringLiteral("the workbook could not be started"));
+        }
+        m_bold = workbook_add_format(m_book);
+        format_set_bold(m_bold);
+    }
+    ~PendingWorkbook() { drop(); }
+    PendingWorkbook(const PendingWorkbook&) = delete;
+    PendingWorkbook& operator=(const PendingWorkbook&) = delete;
+
+    lxw_worksheet* sheet() const { return m_sheet; }
+    lxw_format* bold() const { return m_bold; }
+
+    // Writes the file and moves it to a free name in the folder; returns that name.
+    QString finishAs(const QString& folder) {
+        const lxw_error result = workbook_close(std::exchange(m_book, nullptr));
+        if (result != LXW_NO_ERROR)
+            cannotWrite(m_path, QString::fromUtf8(lxw_strerror(result)));
+        const QString target = publish(m_path, folder);
+        m_path.clear();
+        return target;
+    }
+
+  private:
+    void drop() {
+        if (m_book)
+            lxw_workbook_free(std::exchange(m_book, nullptr));
+        if (!m_path.isEmpty())
+            QFile::remove(m_path);
+    }
+
+    QString m_path;
+    QByteArray m_tmpdir;
+    lxw_workbook* m_book = nullptr;
+    lxw_worksheet* m_sheet = nullptr;
+    lxw_format* m_bold = nullptr;
+};
+
+void writeCell(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, const char* text, int bytes,
+               lxw_format* format) {
+    const std::string cut = ColumnFit::fitCellLimit(text, bytes);
+    const lxw_error result =
+        worksheet_write_string(sheet, row, column, cut.empty() ? text : cut.c_str(), format);
+    if (result != LXW_NO_ERROR)
+        throw RuntimeError(ErrorNumber::General, QString::fromUtf8(lxw_strerror(result)));
+}
+
+// Copies the records in id order, a batch per turn, so that no statement stays open while the
+// progress dialog lets events run. False when the user cancelled.
+bool writeRecords(Connection& connection, PendingWorkbook& book, ColumnFit& fit, int page,
+                  qint64 total, const ExportOptions& options, QProgressDialog& progress) {
+    sqlite3* db = connection.handle();
+    const QByteArray sql = QStringLiteral("SELECT * FROM %1 WHERE %2 > ? ORDER BY %2 LIMIT ?")
+                               .arg(Sql::CustomTableName, Sql::quoteName(QStringLiteral("ID")))
+                               .toUtf8();
+    const int firstColumn = page * FieldsPerPage + 1;
+    const int fields = fit.columns();
+    qint64 lastId = std::numeric_limits<qint64>::min();
+    lxw_row_t row = 1;
+    for (qint64 written = 0; written < total;) {
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr);
+        if (rc != SQLITE_OK)
+            throwEngineError(db, rc);
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
+        sqlite3_bind_int64(stmt, 1, lastId);
+        sqlite3_bind_int(stmt, 2, options.batchRecords);
+        int inBatch = 0;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            const int columnCount = sqlite3_column_count(stmt);
+            for (int j = 0; j < fields; ++j) {
+                const int column = firstColumn + j;
+                if (column >= columnCount || sqlite3_column_type(stmt, column) == SQLITE_NULL)
+                    continue;
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+                const int bytes = sqlite3_column_bytes(stmt, column);
+                writeCell(book.sheet(), row, lxw_col_t(j), text, bytes, nullptr);
+                fit.measure(j, text, bytes);
+            }
+            lastId = sqlite3_column_int64(stmt, 0);
+            ++row;
+            ++inBatch;
+        }
+        if (rc != SQLITE_DONE)
+            throwEngineError(db, rc);
+        guard.reset();
+        if (inBatch == 0)
+            break; // records deleted meanwhile
+        written += inBatch;
+        progress.setValue(int(std::min(written, total)));
+        if (progress.wasCanceled())
+            return false;
+    }
+    return true;
+}
+
+// Shows the wait pointer over the whole program while it lives.
+struct WaitPointer {
+    WaitPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitPointer() { QApplication::restoreOverrideCursor(); }
+};
+
+bool openWithDesktop(const QString& file) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+} // namespace
+
+bool sheetHolds(qint64 recordCount, qint64 limit) {
+    return recordCount <= limit;
+}
+
+QString exportToWorkbook(MessageService& messages, Connection& connection,
+                         const QStringList& captions, int page, QWidget* parent,
+                         const ExportOptions& options) {
+    // Going on after a failed step would only write a broken workbook: each step runs only
+    // when the one before it succeeded.
+    ErrorTrap trap(messages, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click"));
+    qint64 total = 0;
+    if (!trap([&] { total = countRecords(connection); }))
+        return {};
+    if (!sheetHolds(total, options.maxRecords)) {
+        messages.tell(QStringLiteral("There are %L1 records, but a worksheet holds at most %L2 "
+                                     "below its heading row. Nothing was exported.")
+                          .arg(total)
+                          .arg(options.maxRecords));
+        return {};
+    }
+    const QString folder = options.folder.isEmpty()
+                               ? QStandardPaths::writableLocation(QStandardPaths::TempLocation)
+                               : options.folder;
+    QString file;
+    bool cancelled = false;
+    const bool written = trap([&] {
+        WaitPointer wait;
+        PendingWorkbook book(folder);
+        lxw_worksheet* sheet = book.sheet();
+        worksheet_set_landscape(sheet);
+        ColumnFit fit(int(captions.size()));
+        for (int i = 0; i < captions.size(); ++i) {
+            const QByteArray heading = captions[i].toUtf8();
+            writeCell(sheet, 0, lxw_col_t(i), heading.constData(), int(heading.size()),
+                      book.bold());
+            fit.measureHeading(i, heading.constData(), int(heading.size()));
+        }
+        QProgressDialog progress(QStringLiteral("Exporting the records to a workbook..."),
+                                 QStringLiteral("Cancel"), 0, int(total), parent);
+        progress.setWindowTitle(QStringLiteral("Export To Excel"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(options.progressDelayMs);
+        progress.setValue(0);
+        if (!writeRecords(connection, book, fit, page, total, options, progress)) {
+            cancelled = true;
+            return;
+        }
+        progress.setValue(int(total));
+        // Like AutoFit after the last value: only when the sheet received records.
+        if (total > 0)
+            for (int i = 0; i < captions.size(); ++i)
+                worksheet_set_column(sheet, lxw_col_t(i), lxw_col_t(i), fit.width(i), nullptr);
+        worksheet_set_selection(sheet, 4, 2, 4, 2); // C5
+        worksheet_activate(sheet);
+        file = book.finishAs(folder);
+    });
+    if (!written || cancelled)
+        return {};
+    trap([&] {
+        const auto open = options.open ? options.open : openWithDesktop;
+        if (!open(file))
+            messages.tell(QStringLiteral("The workbook was saved as \"%1\", but no program to "
+                                         "open it was found. You can open it from that folder.")
+                              .arg(QDir::toNativeSeparators(file)));
+    });
+    return file;
+}
