@@ -1,10 +1,224 @@
 #include "fields/form4.h"
 
+#include "app/errortrap.h"
+#include "app/flags.h"
 #include "app/messages.h"
-#include "app/paths.h"
+#include "app/pointer.h"
 #include "app/recordwindowlink.h"
+#include "app/shell.h"
+#include "app/twips.h"
+#include "fields/fieldschema.h"
+#include "fields/form2.h"
+#include "store/access1.h"
+#include "store/connection.h"
+#include "store/fielddefinition.h"
+#include "store/schema.h"
 
-Form4::Form4(MessageService&, const AppPaths&, RecordWindowLink&, QWidget* parent)
-    : QDialog(parent) {}
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+// The designed client area in twips.
+constexpr int FormWidth = 8040;
+constexpr int FormHeight = 4890;
+
+enum ListColumn { CaptionColumn = 0, TypeColumn = 1, SizeColumn = 2, ValuesColumn = 3 };
+} // namespace
+
+Form4::Form4(MessageService& messages, const AppPaths& paths, RecordWindowLink& recordWindow,
+             QWidget* parent)
+    : QDialog(parent), m_messages(messages), m_paths(paths), m_recordWindow(recordWindow) {
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("Setup Fields"));
+    createControls();
+    connectSignals();
+    Form_Load();
+}
 
 Form4::~Form4() = default;
+
+void Form4::createControls() {
+    setFixedSize(Twips::toPixelsX(FormWidth, this), Twips::toPixelsY(FormHeight, this));
+    const auto button = [this](const QString& name, const QString& caption, int left, int top,
+                               int width, int height) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+        Twips::place(b, left, top, width, height);
+        return b;
+    };
+    PushButton2 = button(QStringLiteral("PushButton2"), QStringLiteral("Create New Field"), 120,
+                         120, 2280, 405);
+    PushButton3 = button(QStringLiteral("PushButton3"), QStringLiteral("Delete Selected Field"),
+                         2520, 120, 2640, 405);
+    PushButton5 = button(QStringLiteral("PushButton5"), QStringLiteral("Update Selected Field"),
+                         5280, 120, 2640, 405);
+
+    ListView1 = new QTreeWidget(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setHeaderLabels({QStringLiteral("Field Caption"), QStringLiteral("Field Type"),
+                                QStringLiteral("Field Size"), QStringLiteral("Field Values")});
+    ListView1->setToolTip(QStringLiteral("Double click to edit"));
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Twips::place(ListView1, 120, 630, 7800, 3660);
+    ListView1->setColumnWidth(CaptionColumn, Twips::toPixelsX(2000, this));
+    ListView1->setColumnWidth(TypeColumn, Twips::toPixelsX(1700, this));
+    ListView1->setColumnWidth(SizeColumn, Twips::toPixelsX(1000, this));
+
+    PushButton1 =
+        button(QStringLiteral("PushButton1"), QStringLiteral("Close"), 120, 4395, 7800, 405);
+
+    m_pointer = new PointerFeedback(this);
+    m_pointer->watchButtons();
+    m_pointer->watchForDefault(ListView1);
+    m_pointer->watchForDefault(ListView1->viewport());
+}
+
+void Form4::connectSignals() {
+    connect(PushButton1, &QPushButton::clicked, this, &Form4::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form4::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form4::PushButton3_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form4::PushButton5_Click);
+    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &Form4::ListView1_DblClick);
+    // A click beside the rows or a Ctrl+click would leave nothing for the commands to act on.
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &Form4::keepSelection);
+}
+
+void Form4::Form_Load() {
+    ErrorTrap trap(m_messages, QStringLiteral("Form4"), QStringLiteral("Form_Load"));
+    trap([&] {
+        SetButtonFaceColours(this);
+        setWindowIcon(programIcon());
+    });
+    trap([&] { m_connection = OpenConnection(); });
+    trap([&] { listFields(); });
+    trap([&] { m_pointer->setCustomCursor(loadHandCursor(m_paths.handCursor())); });
+}
+
+void Form4::listFields() {
+    ListView1->clear();
+    if (!connectionOpen())
+        throw RuntimeError(ErrorNumber::ObjectClosed,
+                           QStringLiteral("Operation is not allowed when the object is closed."));
+    for (const FieldDefinition& field : readFieldDefinitions(*m_connection))
+        ListView1->addTopLevelItem(
+            new QTreeWidgetItem(QStringList{field.name, field.type, field.length, field.values}));
+    keepSelection();
+}
+
+void Form4::keepSelection() {
+    if (ListView1->topLevelItemCount() == 0 || !ListView1->selectedItems().isEmpty())
+        return;
+    QTreeWidgetItem* item = ListView1->currentItem();
+    ListView1->setCurrentItem(item ? item : ListView1->topLevelItem(0));
+    if (ListView1->selectedItems().isEmpty())
+        ListView1->currentItem()->setSelected(true);
+}
+
+bool Form4::connectionOpen() const {
+    return m_connection && m_connection->State() != adStateClosed;
+}
+
+void Form4::PushButton2_Click() {
+    ErrorTrap trap(m_messages, QStringLiteral("Form6"), QStringLiteral("PushButton2_Click"));
+    trap([&] {
+        Form2 editor(m_messages, m_paths, *ListView1, this);
+        editor.setWindowTitle(Form2::AddCaption);
+        editor.exec();
+    });
+    keepSelection();
+}
+
+void Form4::PushButton3_Click() {
+    ErrorTrap trap(m_messages, QStringLiteral("Form6"), QStringLiteral("PushButton3_Click"));
+    QTreeWidgetItem* item = ListView1->currentItem();
+    if (ListView1->topLevelItemCount() < 1 || !item)
+        return;
+    const QString name = item->text(CaptionColumn);
+    bool deleted = false;
+    {
+        // Dropping a column rewrites every record, which takes a while on a large file.
+        HourglassPointer hourglass(*m_pointer);
+        deleted = trap([&] {
+            if (!connectionOpen())
+                throw RuntimeError(ErrorNumber::ObjectClosed,
+                                   QStringLiteral("Operation is not allowed when the object is "
+                                                  "closed."));
+            deleteFieldFromTables(*m_connection, name);
+        });
+    }
+    // On failure nothing was changed, so the field stays listed.
+    if (!deleted)
+        return;
+    gFieldsChanged = true;
+    trap([&] { listFields(); });
+}
+
+void Form4::editSelectedField(ErrorTrap& trap) {
+    QTreeWidgetItem* item = ListView1->currentItem();
+    if (ListView1->topLevelItemCount() < 1 || !item)
+        return;
+    trap([&] {
+        Form2 editor(m_messages, m_paths, *ListView1, this);
+        editor.Text1->setText(item->text(CaptionColumn));
+        editor.Text1->setEnabled(false);
+        // The type first: its reaction empties the value list filled next.
+        editor.setFieldTypeText(item->text(TypeColumn));
+        editor.Text2->setText(item->text(SizeColumn));
+        editor.cboFieldValues->clear();
+        editor.cboFieldValues->addItems(decodeValues(item->text(ValuesColumn)));
+        editor.cboFieldValues->setCurrentIndex(-1);
+        editor.setWindowTitle(Form2::UpdateCaption);
+        editor.exec();
+    });
+}
+
+void Form4::PushButton5_Click() {
+    ErrorTrap trap(m_messages, QStringLiteral("Form6"), QStringLiteral("PushButton5_Click"));
+    editSelectedField(trap);
+}
+
+void Form4::ListView1_DblClick() {
+    // Reported like the update command, so a failure never ends the program.
+    ErrorTrap trap(m_messages, QStringLiteral("Form6"), QStringLiteral("ListView1_DblClick"));
+    editSelectedField(trap);
+}
+
+void Form4::PushButton1_Click() {
+    ErrorTrap trap(m_messages, QStringLiteral("Form6"), QStringLiteral("PushButton1_Click"));
+    trap([&] { close(); });
+}
+
+void Form4::done(int result) {
+    Form_QueryUnload();
+    QDialog::done(result);
+}
+
+void Form4::Form_QueryUnload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    ErrorTrap trap(m_messages, QStringLiteral("Form4"), QStringLiteral("Form_QueryUnload"));
+    trap([&] {
+        if (gFieldsChanged) {
+            m_recordWindow.clearFieldsAndRepaint();
+            QCoreApplication::processEvents();
+            QCoreApplication::processEvents();
+        }
+    });
+    trap([&] {
+        if (connectionOpen())
+            m_connection->Close();
+    });
+    m_connection.reset();
+}

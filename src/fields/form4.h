@@ -1,10 +1,17 @@
 #pragma once
 
-#include <QDialog>
+#include "app/paths.h"
 
+#include <QDialog>
+#include <memory>
+
+class Connection;
+class ErrorTrap;
 class MessageService;
+class PointerFeedback;
+class QPushButton;
+class QTreeWidget;
 class RecordWindowLink;
-struct AppPaths;
 
 // "Setup Fields": the list of defined fields, from which fields are created, changed, deleted.
 class Form4 : public QDialog {
@@ -13,4 +20,39 @@ class Form4 : public QDialog {
     Form4(MessageService& messages, const AppPaths& paths, RecordWindowLink& recordWindow,
           QWidget* parent = nullptr);
     ~Form4() override;
+
+    void listFields();
+
+    void PushButton1_Click(); // Close
+    void PushButton2_Click(); // Create New Field
+    void PushButton3_Click(); // Delete Selected Field
+    void PushButton5_Click(); // Update Selected Field
+    void ListView1_DblClick();
+
+    bool connectionOpen() const;
+
+    QPushButton* PushButton2 = nullptr;
+    QPushButton* PushButton3 = nullptr;
+    QPushButton* PushButton5 = nullptr;
+    QTreeWidget* ListView1 = nullptr;
+    QPushButton* PushButton1 = nullptr;
+
+  public slots:
+    void done(int result) override;
+
+  private:
+    void createControls();
+    void connectSignals();
+    void Form_Load();
+    void Form_QueryUnload();
+    void editSelectedField(ErrorTrap& trap);
+    // While the list has items one of them is selected.
+    void keepSelection();
+
+    MessageService& m_messages;
+    AppPaths m_paths;
+    RecordWindowLink& m_recordWindow;
+    std::unique_ptr<Connection> m_connection;
+    PointerFeedback* m_pointer = nullptr;
+    bool m_unloaded = false;
 };

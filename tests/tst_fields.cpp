@@ -1,0 +1,446 @@
+#include "app/flags.h"
+#include "app/recordwindowlink.h"
+#include "fields/form2.h"
+#include "fields/form4.h"
+#include "record/form1.h"
+#include "store/schema.h"
+#include "support/testsupport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <sqlite3.h>
+
+namespace {
+// A record window that only notes what the field list asks of it.
+struct RecordWindowStub : RecordWindowLink {
+    QStringList shownCaptions() const override { return {}; }
+    int shownPage() const override { return 0; }
+    bool showRecordWithId(qint64) override { return false; }
+    void clearFieldsAndRepaint() override { ++clears; }
+    int clears = 0;
+};
+
+// Runs the action on the next modal window of that kind once it is up, as a user would.
+template <class Window> void whenShown(std::function<void(Window&)> action, int tries = 500) {
+    QTimer::singleShot(tries == 500 ? 0 : 10, [action, tries] {
+        if (auto* window = qobject_cast<Window*>(QApplication::activeModalWidget()))
+            action(*window);
+        else if (tries > 0)
+            whenShown<Window>(action, tries - 1);
+    });
+}
+
+// The user picks a type with the keyboard, which is how the type reaction gets its "click".
+void chooseType(Form2& editor, const QString& type) {
+    QTest::keyClick(editor.cboFieldType, Qt::Key_Home);
+    const int target = editor.cboFieldType->findText(type);
+    for (int i = 0; i < target; ++i)
+        QTest::keyClick(editor.cboFieldType, Qt::Key_Down);
+}
+
+// Creates a field through "Create New Field" and the editor.
+void createField(Form4& list, ScriptedMessages& messages, const QString& caption,
+                 const QString& type, const QStringList& values = {}, int selected = -1) {
+    whenShown<Form2>([&](Form2& editor) {
+        editor.Text1->setText(caption);
+        chooseType(editor, type);
+        for (const QString& value : values) {
+            messages.answerInput(value);
+            editor.PushButton1->click();
+        }
+        editor.cboFieldValues->setCurrentIndex(selected);
+        editor.PushButton2->click();
+    });
+    list.PushButton2->click();
+}
+
+QStringList listed(const QTreeWidget& list, int column = 0) {
+    QStringList texts;
+    for (int i = 0; i < list.topLevelItemCount(); ++i)
+        texts << list.topLevelItem(i)->text(column);
+    return texts;
+}
+
+QStringList fieldRows(const TestEnvironment& env) {
+    QStringList rows;
+    for (const QVariantList& row : env.query("select * from FieldControl"))
+        rows << row[0].toString() + '|' + row[1].toString() + '|' + row[2].toString() + '|' +
+                    row[3].toString();
+    return rows;
+}
+
+void execute(const TestEnvironment& env, const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(env.dataFile().toUtf8().constData(), &db);
+    QCOMPARE(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+} // namespace
+
+class FieldSetupTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { gFieldsChanged = false; }
+    void fieldsAddedAndDeletedKeepTablesPaired();
+    void refusedCaptionKeepsEditorOpen_data();
+    void refusedCaptionKeepsEditorOpen();
+    void numericCaptionGetsUnderscore();
+    void valueListFollowsTypeAndButtons();
+    void valueListEncodingRoundTrips_data();
+    void valueListEncodingRoundTrips();
+    void updateChangesDefinitionOnly();
+    void failedStatementLeavesTablesAsTheyWere();
+    void deletingFieldDropsOnlyItsValues();
+    void quotedCaptionsWorkInRecordWindow();
+};
+
+void FieldSetupTest::fieldsAddedAndDeletedKeepTablesPaired() {
+    TestEnvironment env;
+    env.createDataFile();
+    ScriptedMessages messages;
+    RecordWindowStub record;
+    Form4 list(messages, env.paths(), record);
+    list.show();
+    QCOMPARE(list.ListView1->topLevelItemCount(), 0);
+    list.PushButton3->click(); // nothing to delete, nothing asked
+    list.PushButton5->click();
+    QVERIFY(!QApplication::activeModalWidget());
+
+    createField(list, messages, "  A  ", "Textfield");
+    QCOMPARE(fieldRows(env), QStringList{"A|Textfield|8|"});
+    QCOMPARE(list.ListView1->selectedItems().size(), 1);
+    createField(list, messages, "B", "Dropdown", {"Red", "Green", "Blue"}, 1);
+    createField(list, messages, "C", "Checkbox");
+    QCOMPARE(fieldRows(env), QStringList({"A|Textfield|8|", "B|Dropdown|8|Red,[Green],Blue",
+                                          "C|Checkbox|8|Yes,No"}));
+    QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "A", "B", "C"}));
+    QCOMPARE(listed(*list.ListView1, 3), QStringList({"", "Red,[Green],Blue", "Yes,No"}));
+    QCOMPARE(messages.texts(), QStringList());
+
+    list.ListView1->setCurrentItem(list.ListView1->topLevelItem(1));
+    list.PushButton3->click();
+    QCOMPARE(messages.texts(), QStringList());
+    QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "A", "C"}));
+    QCOMPARE(listed(*list.ListView1), QStringList({"A", "C"}));
+    QCOMPARE(list.ListView1->selectedItems().value(0), list.ListView1->topLevelItem(0));
+
+    createField(list, messages, "D", "Multiline Textfield");
+    QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "A", "C", "D"}));
+    QCOMPARE(listed(*list.ListView1), QStringList({"A", "C", "D"}));
+    QCOMPARE(fieldRows(env).last(), QString("D|Multiline Textfield|8|"));
+
+    QCOMPARE(record.clears, 0);
+    list.PushButton1->click();
+    QVERIFY(gFieldsChanged);
+    QCOMPARE(record.clears, 1);
+    QVERIFY(!list.connectionOpen());
+}
+
+void FieldSetupTest::refusedCaptionKeepsEditorOpen_data() {
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("blanks only") << "   "
+                                 << "Textfield"
+                                 << "You forgot to input field caption.";
+    QTest::newRow("no type") << "Size"
+                             << ""
+                             << "You forgot to select field type.";
+    QTest::newRow("id") << " Id "
+                        << "Textfield"
+                        << "Cannot add this field.";
+    QTest::newRow("duplicate") << "price"
+                               << "Checkbox"
+                               << "Field already exists";
+    QTest::newRow("line break") << "a\nb"
+                                << "Textfield"
+                                << "The field caption holds a control character (a line break, "
+                                   "a tab or the like), which a field name cannot hold.";
+}
+
+void FieldSetupTest::refusedCaptionKeepsEditorOpen() {
+    QFETCH(QString, caption);
+    QFETCH(QString, type);
+    QFETCH(QString, message);
+    TestEnvironment env;
+    env.addField("Price", "Textfield");
+    ScriptedMessages messages;
+    RecordWindowStub record;
+    Form4 list(messages, env.paths(), record);
+    list.show();
+    bool stillOpen = false;
+    QString selected;
+    whenShown<Form2>([&](Form2& editor) {
+        editor.Text1->setText(caption);
+        editor.setFieldTypeText(type);
+        editor.PushButton2->click();
+        stillOpen = editor.isVisible() && editor.Text1->text() == caption;
+        selected = editor.Text1->selectedText();
+        editor.PushButton3->click();
+    });
+    list.PushButton2->click();
+    QVERIFY(stillOpen);
+    if (message == "Field already exists")
+        QCOMPARE(selected, caption);
+    QCOMPARE(messages.texts(), QStringList{message});
+    QCOMPARE(messages.shown[0].title, QString());
+    QCOMPARE(fieldRows(env), QStringList{"Price|Textfield|8|"});
+    QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "Price"}));
+    QCOMPARE(listed(*list.ListView1), QStringList{"Price"});
+    QVERIFY(!gFieldsChanged);
+}
+
+void FieldSetupTest::numericCaptionGetsUnderscore() {
+    TestEnvironment env;
+    env.createDataFile();
+    ScriptedMessages messages;
+    QTreeWidget fields;
+    Form2 editor(messages, env.paths(), fields);
+    editor.setWindowTitle(Form2::AddCaption);
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    editor.Text1->setFocus();
+    QTest::keyClicks(editor.Text1, "2021");
+    QTest::keyClick(editor.Text1, Qt::Key_Tab);
+    QCOMPARE(editor.Text1->text(), QString("2021_"));
+    QTest::keyClick(editor.cboFieldType, Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(editor.Text1->text(), QString("2021_")); // not a number any more
+
+    // Enter presses OK while the caption box still has the focus.
+    editor.Text1->setText("3.5");
+    editor.Text1->setFocus();
+    QTest::keyClick(editor.Text1, Qt::Key_Return);
+    QCOMPARE(fieldRows(env), QStringList{"3.5_|Textfield|8|"});
+    QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "3.5_"}));
+    QCOMPARE(listed(fields), QStringList{"3.5_"});
+    QVERIFY(!editor.isVisible());
+    QVERIFY(!editor.connectionOpen());
+}
+
+void FieldSetupTest::valueListFollowsTypeAndButtons() {
+    TestEnvironment env;
+    env.createDataFile();
+    ScriptedMessages messages;
+    QTreeWidget fields;
+    Form2 editor(messages, env.paths(), fields);
+    editor.setWindowTitle(Form2::AddCaption);
+    editor.show();
+    QCOMPARE(editor.cboFieldType->currentText(), QString("Textfield"));
+    QVERIFY(!editor.Text2->isVisible());
+    QCOMPARE(editor.Text2->text(), QString("8"));
+    QVERIFY(!editor.cboFieldValues->isEnabled());
+    editor.PushButton1->click();
+    QCOMPARE(messages.prompts, QStringList()); // disabled list: no input box
+
+    chooseType(editor, "Checkbox");
+    QVERIFY(editor.cboFieldValues->isEnabled() && editor.lblValues->isEnabled());
+    QCOMPARE(editor.cboFieldValues->count(), 2);
+    QCOMPARE(editor.cboFieldValues->itemText(1), QString("No"));
+    QCOMPARE(editor.cboFieldValues->currentIndex(), -1);
+
+    chooseType(editor, "Dropdown");
+    QCOMPARE(editor.cboFieldValues->count(), 0);
+    for (const char* value : {"Red", "   ", "Smith, John"})
+        messages.answerInput(QString(value));
+    messages.answerInput(std::nullopt);
+    for (int i = 0; i < 4; ++i)
+        editor.PushButton1->click();
+    QCOMPARE(messages.prompts.value(0), QString("Enter value: |Input combobox default values"));
+    QCOMPARE(editor.cboFieldValues->count(), 2);
+    QCOMPARE(editor.cboFieldValues->currentIndex(), -1);
+
+    editor.PushButton5->click(); // nothing selected: nothing asked
+    QCOMPARE(messages.shown.size(), 0);
+    editor.cboFieldValues->setCurrentIndex(0);
+    messages.answer(Answer::No);
+    editor.PushButton5->click();
+    QCOMPARE(editor.cboFieldValues->count(), 2);
+    QCOMPARE(messages.shown[0].text, QString("Do you really want to delete value Red?"));
+    QCOMPARE(messages.shown[0].title, QString("Question"));
+    QVERIFY(messages.shown[0].secondButtonDefault);
+    QCOMPARE(messages.shown[0].buttons, Message::Buttons::YesNo);
+    messages.answer(Answer::Yes);
+    editor.PushButton5->click();
+    QCOMPARE(editor.cboFieldValues->itemText(0), QString("Smith, John"));
+    QCOMPARE(editor.cboFieldValues->currentIndex(), -1);
+    editor.PushButton4->click();
+    QCOMPARE(editor.cboFieldValues->count(), 0);
+
+    chooseType(editor, "Multiline Textfield");
+    QVERIFY(!editor.cboFieldValues->isEnabled());
+
+    editor.Text1->setText("Notes");
+    editor.close(); // the close box writes nothing
+    QCOMPARE(fieldRows(env), QStringList());
+    QCOMPARE(fields.topLevelItemCount(), 0);
+    QVERIFY(!editor.connectionOpen());
+}
+
+void FieldSetupTest::valueListEncodingRoundTrips_data() {
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QString>("encoded");
+    QTest::addColumn<QStringList>("decoded");
+    const QStringList rgb{"Red", "Green", "Blue"};
+    QTest::newRow("selected") << rgb << 1 << "Red,[Green],Blue"
+                              << QStringList{"Red", "[Green]", "Blue"};
+    QTest::newRow("none selected") << rgb << -1 << "Red,Green,Blue" << rgb;
+    QTest::newRow("empty") << QStringList() << -1 << "" << QStringList();
+    QTest::newRow("comma inside") << QStringList{"Smith, John"} << 0 << "[Smith, John]"
+                                  << QStringList{"[Smith", " John]"};
+    QTest::newRow("bracketed again")
+        << QStringList{"[Green]", ""} << 0 << "[[Green]]," << QStringList{"[[Green]]", ""};
+}
+
+void FieldSetupTest::valueListEncodingRoundTrips() {
+    QFETCH(QStringList, items);
+    QFETCH(int, selected);
+    QFETCH(QString, encoded);
+    QFETCH(QStringList, decoded);
+    QCOMPARE(encodeValues(items, selected), encoded);
+    QCOMPARE(decodeValues(encoded), decoded);
+}
+
+void FieldSetupTest::updateChangesDefinitionOnly() {
+    TestEnvironment env;
+    env.addField("Name", "Textfield");
+    env.addField("Colour", "dropdown", "3", "Red,[Green],Blue");
+    env.addRecords({{"Ann", "Red"}});
+    ScriptedMessages messages;
+    RecordWindowStub record;
+    Form4 list(messages, env.paths(), record);
+    list.show();
+    list.ListView1->setCurrentItem(list.ListView1->topLevelItem(1));
+
+    QStringList shown;
+    whenShown<Form2>([&](Form2& editor) {
+        shown << editor.windowTitle() << editor.Text1->text()
+              << (editor.Text1->isEnabled() ? "enabled" : "disabled")
+              << editor.cboFieldType->currentText() << editor.Text2->text();
+        for (int i = 0; i < editor.cboFieldValues->count(); ++i)
+            shown << editor.cboFieldValues->itemText(i);
+        shown << QString::number(editor.cboFieldValues->currentIndex());
+        editor.cboFieldValues->setCurrentIndex(1);
+        editor.PushButton2->click();
+    });
+    list.PushButton5->click();
+    QCOMPARE(shown, QStringList({"Update Field", "Colour", "disabled", "Dropdown", "3", "Red",
+                                 "[Green]", "Blue", "-1"}));
+    QCOMPARE(fieldRows(env).last(), QString("Colour|Dropdown|3|Red,[[Green]],Blue"));
+    QCOMPARE(list.ListView1->currentItem()->text(3), QString("Red,[[Green]],Blue"));
+
+    whenShown<Form2>([&](Form2& editor) {
+        chooseType(editor, "Textfield");
+        editor.PushButton2->click();
+    });
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    const QTreeWidgetItem* row = list.ListView1->currentItem();
+    const QPoint centre = list.ListView1->visualItemRect(row).center();
+    // A double click as the system delivers it: the second press arrives as the double click.
+    QTest::mouseClick(list.ListView1->viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(list.ListView1->viewport(), Qt::LeftButton, {}, centre);
+    QCOMPARE(fieldRows(env), QStringList({"Name|Textfield|8|", "Colour|Textfield|3|"}));
+    QCOMPARE(listed(*list.ListView1, 1), QStringList({"Textfield", "Textfield"}));
+    QCOMPARE(env.query("select * from CustomTable"), QList<QVariantList>({{"1", "Ann", "Red"}}));
+    QVERIFY(gFieldsChanged);
+}
+
+void FieldSetupTest::failedStatementLeavesTablesAsTheyWere() {
+    TestEnvironment env;
+    env.addField("A", "Textfield");
+    env.addRecords({{"kept"}});
+    execute(env, "CREATE TRIGGER NoNewRows BEFORE INSERT ON FieldControl "
+                 "BEGIN SELECT RAISE(ABORT, 'no new fields today'); END;"
+                 "CREATE TRIGGER NoLostRows BEFORE DELETE ON FieldControl "
+                 "BEGIN SELECT RAISE(ABORT, 'no fields lost today'); END;");
+    ScriptedMessages messages;
+    RecordWindowStub record;
+    Form4 list(messages, env.paths(), record);
+    list.show();
+
+    bool stillOpen = false;
+    whenShown<Form2>([&](Form2& editor) {
+        editor.Text1->setText("B");
+        editor.PushButton2->click();
+        stillOpen = editor.isVisible() && editor.Text1->text() == "B";
+        editor.PushButton3->click();
+    });
+    list.PushButton2->click();
+    QVERIFY(stillOpen);
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown[0].title, QString("Application Error"));
+    QVERIFY(messages.shown[0].text.contains("no new fields today"));
+    QVERIFY(
+        messages.shown[0].text.contains("in Orvelin2021/08/31.Form2.PushButton2_Click at line"));
+    QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "A"}));
+    QCOMPARE(listed(*list.ListView1), QStringList{"A"});
+
+    list.PushButton3->click();
+    QCOMPARE(messages.shown.size(), 2);
+    QVERIFY(messages.shown[1].text.contains("no fields lost today"));
+    QVERIFY(messages.shown[1].text.contains("Form6.PushButton3_Click"));
+    QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "A"}));
+    QCOMPARE(env.query("select A from CustomTable"), QList<QVariantList>{{"kept"}});
+    QCOMPARE(fieldRows(env), QStringList{"A|Textfield|8|"});
+    QCOMPARE(listed(*list.ListView1), QStringList{"A"});
+    QVERIFY(!gFieldsChanged);
+    list.PushButton1->click();
+    QCOMPARE(record.clears, 0);
+}
+
+void FieldSetupTest::deletingFieldDropsOnlyItsValues() {
+    TestEnvironment env;
+    env.addFields(3);
+    env.addRecords({{"a1", "b1", "c1"}, {"a2", "b2", "c2"}, {"a3", QVariant(), "c3"}});
+    execute(env, "DELETE FROM CustomTable WHERE ID = 2");
+    ScriptedMessages messages;
+    RecordWindowStub record;
+    Form4 list(messages, env.paths(), record);
+    list.show();
+    list.ListView1->setCurrentItem(list.ListView1->topLevelItem(1));
+    list.PushButton3->click();
+    QCOMPARE(env.query("select * from CustomTable"),
+             QList<QVariantList>({{"1", "a1", "c1"}, {"3", "a3", "c3"}}));
+    QCOMPARE(fieldRows(env), QStringList({"F1|Textfield|8|", "F3|Textfield|8|"}));
+}
+
+void FieldSetupTest::quotedCaptionsWorkInRecordWindow() {
+    TestEnvironment env;
+    env.createDataFile();
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    QVERIFY(window);
+    bool listShown = false;
+    whenShown<Form4>([&](Form4& list) {
+        listShown = true;
+        createField(list, messages, "O'Brien", "Textfield");
+        createField(list, messages, "Price [EUR]", "Textfield");
+        createField(list, messages, "a]b", "Dropdown", {"it's", "x]y"});
+        list.PushButton1->click();
+    });
+    window->PushButton13_Click();
+    settle(*window);
+    QVERIFY(listShown);
+    QCOMPARE(messages.texts(), QStringList());
+    QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "O'Brien", "Price [EUR]", "a]b"}));
+    QCOMPARE(window->shownCaptions(), QStringList({"O'Brien", "Price [EUR]", "a]b"}));
+
+    window->PushButton3_Click();
+    qobject_cast<QLineEdit*>(window->mInputControls()[0])->setText("Pat's");
+    qobject_cast<QLineEdit*>(window->mInputControls()[1])->setText("[9]");
+    qobject_cast<QComboBox*>(window->mInputControls()[2])->setCurrentText("x]y");
+    window->PushButton6_Click();
+    QCOMPARE(messages.texts(), QStringList());
+    QCOMPARE(env.query("select * from CustomTable"),
+             QList<QVariantList>({{"1", "Pat's", "[9]", "x]y"}}));
+}
+
+QTEST_MAIN(FieldSetupTest)
+#include "tst_fields.moc"
