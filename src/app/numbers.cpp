@@ -11,6 +11,8 @@ double leadingNumber(const QString& text) {
         return 0.0;
     bool ok = false;
     const double value = match.captured(1).toDouble(&ok);
+    if (value == 0.0)
+        return 0.0; // "-0" reads as 0, not as a negative zero that would be written out as "-0"
     if (std::isfinite(value))
         return value;
     // Out of range: the text's sign decides which end it stands at.

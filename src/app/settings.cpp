@@ -1,20 +1,33 @@
 #include "app/settings.h"
 
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 QString fullKey(const QString& key) {
     return QStringLiteral("Ledgerloom/") + key;
 }
+
+// Qt settles the folder of its default settings file once per process, so a changed
+// XDG_CONFIG_HOME would be ignored. The same file is therefore named here on each use.
+QSettings openStore() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    return QSettings(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         QStringLiteral("/Tarnwell/Ledgerloom.conf"),
+                     QSettings::IniFormat);
+#else
+    return QSettings(QStringLiteral("Tarnwell"), QStringLiteral("Ledgerloom"));
+#endif
+}
 } // namespace
 
 QString GetSetting(const QString& key, const QString& defaultValue) {
-    QSettings store(QStringLiteral("Tarnwell"), QStringLiteral("Ledgerloom"));
+    const QSettings store = openStore();
     return store.value(fullKey(key), defaultValue).toString();
 }
 
 void SaveSetting(const QString& key, const QString& value) {
-    QSettings store(QStringLiteral("Tarnwell"), QStringLiteral("Ledgerloom"));
+    QSettings store = openStore();
     store.setValue(fullKey(key), value);
 }
 
