@@ -106,6 +106,7 @@ void Recordset::Open(const QString& source, Connection& connection, int cursorTy
         m_keyColumn = key;
         Statement columns(connection.handle(),
                           QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(tableSql()));
+        columns.step(); // see adoptColumnsOf: the names are current only once it has run
         for (int i = 0; i < columns.columnCount(); ++i)
             m_columns << columns.columnName(i);
         QString keys = QStringLiteral("SELECT %1 FROM %2").arg(Sql::quoteName(key), tableSql());
@@ -125,9 +126,10 @@ void Recordset::Open(const QString& source, Connection& connection, int cursorTy
                                QStringLiteral("The source of a record set must be a query."));
         Statement read(connection.handle(), source);
         read.bindAll(parameters);
+        bool more = read.step();
         for (int i = 0; i < read.columnCount(); ++i)
             m_columns << read.columnName(i);
-        while (read.step()) {
+        for (; more; more = read.step()) {
             QVariantList row;
             row.reserve(read.columnCount());
             for (int i = 0; i < read.columnCount(); ++i)
@@ -348,12 +350,10 @@ void Recordset::loadChunkAround(long position) {
     Statement read(m_connection->handle(),
                    QStringLiteral("SELECT * FROM %1 WHERE %2 IN (%3)")
                        .arg(tableSql(), Sql::quoteName(m_keyColumn), keys.join(QLatin1Char(','))));
-    QStringList columns;
-    for (int i = 0; i < read.columnCount(); ++i)
-        columns << read.columnName(i);
-    const int keyIndex = int(columns.indexOf(m_keyColumn));
-    m_columns = columns; // another window may have added or dropped a column meanwhile
-    while (read.step()) {
+    bool more = read.step();
+    adoptColumnsOf(read);
+    const int keyIndex = int(m_columns.indexOf(m_keyColumn));
+    for (; more; more = read.step()) {
         QVariantList row;
         row.reserve(read.columnCount());
         for (int i = 0; i < read.columnCount(); ++i)
@@ -362,12 +362,28 @@ void Recordset::loadChunkAround(long position) {
     }
 }
 
+// Another window may have added or dropped a column since the rows were read: rows read in the
+// old shape no longer line up with the new column list, so they are read again when needed.
+// A statement prepared before this connection saw the change names the old columns until its
+// first step has run (the engine prepares it again then), so this is called after that step.
+void Recordset::adoptColumnsOf(const Statement& read) {
+    QStringList columns;
+    for (int i = 0; i < read.columnCount(); ++i)
+        columns << read.columnName(i);
+    if (columns == m_columns)
+        return;
+    m_columns = columns;
+    m_chunk.clear();
+}
+
 QVariantList Recordset::readRowByKey(qint64 key) {
     Statement read(m_connection->handle(), QStringLiteral("SELECT * FROM %1 WHERE %2 = ?")
                                                .arg(tableSql(), Sql::quoteName(m_keyColumn)));
     read.bind(1, key);
+    const bool found = read.step();
+    adoptColumnsOf(read);
     QVariantList row;
-    if (read.step())
+    if (found)
         for (int i = 0; i < read.columnCount(); ++i)
             row << read.column(i);
     return row;
@@ -476,7 +492,8 @@ void Recordset::writePendingRow() {
     }
     m_pending.clear();
     m_original.clear();
-    m_chunk[key] = readRowByKey(key);
+    QVariantList written = readRowByKey(key);
+    m_chunk[key] = std::move(written);
 }
 
 void Recordset::checkLatestRowUnchanged(qint64 key) {

@@ -8,6 +8,7 @@
 
 class Connection;
 class Recordset;
+class Statement;
 
 enum CursorTypeEnum {
     adOpenForwardOnly = 0,
@@ -96,6 +97,7 @@ class Recordset {
     const QVariantList& currentRow();
     void loadChunkAround(long position);
     QVariantList readRowByKey(qint64 key);
+    void adoptColumnsOf(const Statement& read);
     void writePendingRow();
     void checkLatestRowUnchanged(qint64 key);
     QString tableSql() const;
