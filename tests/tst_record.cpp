@@ -1,39 +1,484 @@
+#include "app/flags.h"
+#include "app/settings.h"
+#include "app/twips.h"
 #include "record/form1.h"
+#include "store/connection.h"
 #include "store/recordset.h"
 #include "support/testsupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 
+namespace {
+QLineEdit* line(Form1& w, int entry) {
+    return qobject_cast<QLineEdit*>(w.mInputControls()[entry]);
+}
+QComboBox* combo(Form1& w, int entry) {
+    return qobject_cast<QComboBox*>(w.mInputControls()[entry]);
+}
+QCheckBox* check(Form1& w, int entry) {
+    return qobject_cast<QCheckBox*>(w.mInputControls()[entry]);
+}
+QString record(Form1& w) {
+    return w.findChild<QLabel*>("lblRecord")->text();
+}
+QTabWidget* tabs(Form1& w) {
+    return w.findChild<QTabWidget*>("SSTab1");
+}
+QRect twips(QWidget* widget) {
+    return Twips::geometry(widget);
+}
+const QString SaveOrCancel = "Please save or cancel current record first.";
+
+// Switches page as the user does, by clicking the tab.
+void switchPage(Form1& w, int page) {
+    tabs(w)->setCurrentIndex(page);
+    settle(w);
+}
+} // namespace
+
 class RecordWindowTest : public QObject {
     Q_OBJECT
   private slots:
-    void showsFirstRecordOfGeneratedPage();
+    void showsRecordsOfEveryFieldKind();
+    void pagesHoldTwentySixFieldsInTwoColumns();
+    void widthsFollowFieldLengthAndSizeSettings();
+    void createTypeSaveStoresTextsAsTyped();
+    void cancelOfNewRecordAfterPageSwitchRemovesRow();
+    void cancelOfEditRestoresStoredValues();
+    void deleteAsksWithNoPreselected();
+    void navigationStopsAtBothEnds();
+    void commandsWaitWhileEditing();
+    void saveFailureKeepsEverythingTyped();
+    void dropDownKeepsValueMissingFromItsList();
+    void pageSwitchWhileBrowsingKeepsRecord();
+    void pageSwitchWhileEditingStoresPageLeft();
+    void pageBeyondLastShowsLastPage();
+    void nullDefinitionsReadAsEmpty();
+    void sizeBoxesCheckedWhenLeft();
+    void inputsCarryCaptionsAndTabOrder();
 };
 
-void RecordWindowTest::showsFirstRecordOfGeneratedPage() {
+void RecordWindowTest::showsRecordsOfEveryFieldKind() {
     TestEnvironment env;
     env.addField("Name", "Textfield");
-    env.addField("Colour", "Dropdown", "3", "Red,[Green],Blue");
-    env.addField("Paid", "Checkbox", "1", "Yes,No");
-    env.addRecords({{" Ann ", "Red", "1"}, {"Bob", "Pink", "0"}});
+    env.addField("Colour", "DROPDOWN", "3", "red,green,,blue");
+    env.addField("Paid", "checkbox", "1", "YES");
+    env.addField("Notes", "Multiline Textfield");
+    env.addField("Mystery", "Slider");
+    env.addRecords({{" Ann ", "red", "1", "line one"}, {"Bob", QVariant(), "-1", QVariant()}});
     ScriptedMessages messages;
-    auto window = startRecordWindow(messages, env);
-    QVERIFY(window);
+    auto w = startRecordWindow(messages, env);
+    QVERIFY(w);
     QCOMPARE(messages.texts(), QStringList());
-    QCOMPARE(window->findChild<QLabel*>("lblRecord")->text(), QString("Record 1 of 2"));
-    QCOMPARE(window->mInputControls().size(), 3);
-    QCOMPARE(qobject_cast<QLineEdit*>(window->mInputControls()[0])->text(), QString("Ann"));
-    QCOMPARE(qobject_cast<QComboBox*>(window->mInputControls()[1])->currentText(), QString("Red"));
-    QVERIFY(qobject_cast<QCheckBox*>(window->mInputControls()[2])->isChecked());
-    window->PushButton11_Click();
-    QCOMPARE(qobject_cast<QComboBox*>(window->mInputControls()[1])->currentText(), QString("Pink"));
-    QCOMPARE(window->mIndex(), 2);
+    QCOMPARE(record(*w), QString("Record 1 of 2"));
+    // An unknown type word gives a label without an input.
+    QCOMPARE(w->mInputControls().size(), 4);
+    QCOMPARE(w->shownCaptions(), (QStringList{"Name", "Colour", "Paid", "Notes", "Mystery"}));
+    QCOMPARE(line(*w, 0)->text(), QString("Ann"));
+    QCOMPARE(combo(*w, 1)->count(), 4);
+    QCOMPARE(combo(*w, 1)->itemText(2), QString());
+    QCOMPARE(combo(*w, 1)->currentText(), QString("red"));
+    QVERIFY(check(*w, 2)->isChecked());
+    QCOMPARE(qobject_cast<QPlainTextEdit*>(w->mInputControls()[3])->toPlainText(),
+             QString("line one"));
+    QVERIFY(!line(*w, 0)->isEnabled());
+    w->PushButton11_Click();
+    QCOMPARE(record(*w), QString("Record 2 of 2"));
+    QCOMPARE(combo(*w, 1)->currentIndex(), -1);
+    QVERIFY(!check(*w, 2)->isChecked()); // -1 is not ticked
+}
+
+void RecordWindowTest::pagesHoldTwentySixFieldsInTwoColumns() {
+    for (int count : {0, 26, 27, 30}) {
+        TestEnvironment env;
+        env.createDataFile();
+        env.addFields(count);
+        ScriptedMessages messages;
+        auto w = startRecordWindow(messages, env);
+        const int pages = count == 0 ? 1 : (count + 25) / 26;
+        QCOMPARE(tabs(*w)->count(), pages);
+        QCOMPARE(tabs(*w)->tabText(pages - 1), QString("Page %1").arg(pages));
+        QCOMPARE(w->mInputControls().size(), std::min(count, 26));
+        QVERIFY(w->mRSRecords().State() != 0);
+        if (count == 0)
+            continue;
+        QCOMPARE(twips(w->mInputControls()[0]).topLeft(), QPoint(1845, 225));
+        if (count >= 14)
+            QCOMPARE(twips(w->mInputControls()[13]).topLeft(), QPoint(7175, 225));
+        if (count >= 27) {
+            switchPage(*w, 1);
+            QCOMPARE(w->mInputControls().size(), count - 26);
+            QCOMPARE(w->shownCaptions().first(), QString("F27"));
+            QCOMPARE(twips(w->mInputControls()[0]).topLeft(), QPoint(1845, 225));
+        }
+    }
+    // A multi-line row pushes the next row 650 down instead of 500.
+    TestEnvironment env;
+    env.addField("Notes", "Multiline Textfield");
+    env.addField("Name", "Textfield");
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    QCOMPARE(twips(w->mInputControls()[1]).top(), 875);
+}
+
+void RecordWindowTest::widthsFollowFieldLengthAndSizeSettings() {
+    TestEnvironment env;
+    env.addField("A", "Textfield", "3");
+    env.addField("B", "Textfield", "0");
+    env.addField("C", "Textfield", "");
+    env.addField("D", "Textfield", "abc");
+    env.addField("E", "Textfield", "2.5");
+    env.addField("F", "Dropdown", "2", "x");
+    env.addField("G", "Multiline Textfield", "1");
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    const QList<int> widths{1200, 400, 400, 400, 1000, 800, 400};
+    for (int i = 0; i < widths.size(); ++i)
+        QCOMPARE(twips(w->mInputControls()[i]).width(), widths[i]);
+
+    SaveSetting("Text3", "100");
+    SaveSetting("Text4", "30");
+    auto sized = startRecordWindow(messages, env);
+    QCOMPARE(twips(sized->mInputControls()[0]).size(), QSize(1500, 450));
+    QCOMPARE(twips(sized->mInputControls()[6]).size(), QSize(1500, 450));
+    QCOMPARE(twips(sized->mInputControls()[5]).width(), 800); // drop-downs keep their own size
+    SaveSetting("Text4", "0");
+    auto half = startRecordWindow(messages, env);
+    QCOMPARE(twips(half->mInputControls()[0]).width(), 1200);
+}
+
+void RecordWindowTest::createTypeSaveStoresTextsAsTyped() {
+    TestEnvironment env;
+    env.addField("Name", "Textfield");
+    env.addField("Colour", "Dropdown", "3", "Red,Green");
+    env.addField("Paid", "Checkbox", "1", "Yes,No");
+    env.addField("Notes", "Multiline Textfield");
+    env.addRecords({{"Existing", "Red", "1", ""}});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    w->PushButton3_Click();
+    QVERIFY(w->mEditing() && w->mNewRecord());
+    QCOMPARE(line(*w, 0)->text(), QString());
+    QVERIFY(check(*w, 2)->isChecked()); // check boxes keep what the previous record showed
+    line(*w, 0)->setText("  007 ");
+    combo(*w, 1)->setCurrentText("Green");
+    check(*w, 2)->setChecked(false);
+    qobject_cast<QPlainTextEdit*>(w->mInputControls()[3])->setPlainText("a\nb");
+    w->PushButton6_Click();
+    QVERIFY(!w->mEditing());
+    QCOMPARE(w->mIndex(), 2);
+    QCOMPARE(record(*w), QString("Record 2 of 2"));
+    const auto rows = env.query("SELECT * FROM CustomTable ORDER BY ID");
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[1], (QVariantList{"2", "  007 ", "Green", "0", "a\nb"}));
+
+    // Edit the record: a tick is stored as 1.
+    w->PushButton1_Click();
+    check(*w, 2)->setChecked(true);
+    w->PushButton6_Click();
+    QCOMPARE(env.query("SELECT Paid FROM CustomTable WHERE ID = 2")[0][0].toString(), QString("1"));
+    QCOMPARE(messages.texts(), QStringList());
+}
+
+void RecordWindowTest::cancelOfNewRecordAfterPageSwitchRemovesRow() {
+    TestEnvironment env;
+    env.addFields(30);
+    env.addRecords({{"first"}});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    w->PushButton3_Click();
+    line(*w, 0)->setText("draft");
+    switchPage(*w, 1);
+    QCOMPARE(env.query("SELECT count(*) FROM CustomTable")[0][0].toString(), QString("2"));
+    QVERIFY(w->mEditing());
+    QVERIFY(line(*w, 0)->isEnabled()); // the new page is editable too
+    w->PushButton8_Click();
+    QCOMPARE(env.query("SELECT count(*) FROM CustomTable")[0][0].toString(), QString("1"));
+    QVERIFY(!w->mEditing());
+    QCOMPARE(w->mIndex(), 1);
+    QCOMPARE(messages.texts(), QStringList());
+}
+
+void RecordWindowTest::cancelOfEditRestoresStoredValues() {
+    TestEnvironment env;
+    env.addField("Name", "Textfield");
+    env.addRecords({{"one"}, {"two"}});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    w->PushButton11_Click();
+    w->PushButton1_Click();
+    line(*w, 0)->setText("changed");
+    w->PushButton8_Click();
+    QCOMPARE(line(*w, 0)->text(), QString("two"));
+    QCOMPARE(w->mIndex(), 2);
+    QVERIFY(!line(*w, 0)->isEnabled());
+    QCOMPARE(env.query("SELECT Name FROM CustomTable ORDER BY ID")[1][0].toString(),
+             QString("two"));
+}
+
+void RecordWindowTest::deleteAsksWithNoPreselected() {
+    TestEnvironment env;
+    env.addField("Name", "Textfield");
+    env.addRecords({{"one"}, {"two"}, {"three"}});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    w->PushButton12_Click();
+    messages.answer(Answer::No);
+    w->PushButton2_Click();
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown[0].text,
+             QString("Do you really want to delete this record number three?"));
+    QCOMPARE(messages.shown[0].title, QString("Question"));
+    QVERIFY(messages.shown[0].secondButtonDefault);
+    QCOMPARE(env.query("SELECT count(*) FROM CustomTable")[0][0].toString(), QString("3"));
+    messages.answer(Answer::Yes);
+    w->PushButton2_Click();
+    QCOMPARE(env.query("SELECT Name FROM CustomTable ORDER BY ID"),
+             (QList<QVariantList>{{"one"}, {"two"}}));
+    QCOMPARE(w->mIndex(), 1);
+    QCOMPARE(record(*w), QString("Record 1 of 2"));
+    QCOMPARE(line(*w, 0)->text(), QString("one"));
+}
+
+void RecordWindowTest::navigationStopsAtBothEnds() {
+    TestEnvironment env;
+    env.addField("Name", "Textfield");
+    ScriptedMessages messages;
+    {
+        auto empty = startRecordWindow(messages, env);
+        empty->PushButton11_Click();
+        empty->PushButton12_Click();
+        QCOMPARE(record(*empty), QString("Record 0 of 0"));
+    }
+    env.addRecords({{"one"}, {"two"}, {"three"}});
+    auto w = startRecordWindow(messages, env);
+    w->PushButton9_Click();
+    QCOMPARE(w->mIndex(), 1);
+    w->PushButton12_Click();
+    QCOMPARE(w->mIndex(), 3);
+    w->PushButton11_Click();
+    QCOMPARE(w->mIndex(), 3);
+    QCOMPARE(line(*w, 0)->text(), QString("three"));
+    w->PushButton9_Click();
+    QCOMPARE(w->mIndex(), 2);
+    QCOMPARE(record(*w), QString("Record 2 of 3"));
+    w->PushButton10_Click();
+    QCOMPARE(line(*w, 0)->text(), QString("one"));
+    QCOMPARE(messages.texts(), QStringList());
+}
+
+void RecordWindowTest::commandsWaitWhileEditing() {
+    TestEnvironment env;
+    env.addField("Name", "Textfield");
+    env.addRecords({{"one"}, {"two"}});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    w->PushButton1_Click();
+    w->PushButton4_Click();
+    w->PushButton13_Click();
+    w->PushButton7_Click();
+    w->PushButton5_Click();
+    QCOMPARE(messages.texts(), QStringList(4, SaveOrCancel));
+    w->PushButton11_Click();
+    w->PushButton2_Click();
+    w->PushButton3_Click();
+    QCOMPARE(w->mIndex(), 1);
+    QVERIFY(w->mEditing() && !w->mNewRecord());
+    QCOMPARE(messages.shown.size(), 4);
+}
+
+void RecordWindowTest::saveFailureKeepsEverythingTyped() {
+    TestEnvironment env;
+    env.addField("Name", "Textfield");
+    env.addRecords({{"one"}});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    // A trigger stands for any value the engine refuses.
+    w->mConnection()->Execute(
+        "CREATE TRIGGER refuse BEFORE UPDATE ON CustomTable "
+        "WHEN NEW.Name = 'bad' BEGIN SELECT RAISE(ABORT, 'no bad names'); END");
+    w->PushButton1_Click();
+    line(*w, 0)->setText("bad");
+    w->PushButton6_Click();
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown[0].title, QString("Application Error"));
+    QVERIFY(messages.shown[0].text.startsWith(
+        "no bad names\r\nin Orvelin2021/08/31.Form1.PushButton6_Click at line "));
+    QVERIFY(w->mEditing());
+    QVERIFY(line(*w, 0)->isEnabled());
+    QCOMPARE(line(*w, 0)->text(), QString("bad"));
+    line(*w, 0)->setText("good");
+    w->PushButton6_Click();
+    QVERIFY(!w->mEditing());
+    QCOMPARE(env.query("SELECT Name FROM CustomTable")[0][0].toString(), QString("good"));
+}
+
+void RecordWindowTest::dropDownKeepsValueMissingFromItsList() {
+    TestEnvironment env;
+    env.addField("Colour", "Dropdown", "3", "Red,[Green],Blue");
+    env.addRecords({{"Purple"}, {"[Green]"}, {"Red"}});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    QCOMPARE(combo(*w, 0)->currentText(), QString("Purple"));
+    w->PushButton1_Click();
+    w->PushButton6_Click();
+    w->PushButton11_Click();
+    QCOMPARE(combo(*w, 0)->currentText(), QString("[Green]"));
+    QCOMPARE(combo(*w, 0)->count(), 3); // the kept value does not pile up
+    w->PushButton11_Click();
+    QCOMPARE(combo(*w, 0)->count(), 3);
+    QCOMPARE(env.query("SELECT Colour FROM CustomTable ORDER BY ID")[0][0].toString(),
+             QString("Purple"));
+}
+
+void RecordWindowTest::pageSwitchWhileBrowsingKeepsRecord() {
+    TestEnvironment env;
+    env.addFields(27);
+    QList<QVariantList> rows;
+    for (int r = 1; r <= 3; ++r) {
+        QVariantList row;
+        for (int f = 1; f <= 27; ++f)
+            row << QString("r%1f%2").arg(r).arg(f);
+        rows << row;
+    }
+    env.addRecords(rows);
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    w->PushButton11_Click();
+    switchPage(*w, 1);
+    QCOMPARE(w->mIndex(), 2);
+    QCOMPARE(line(*w, 0)->text(), QString("r2f27"));
+    QVERIFY(!w->findChild<QLabel*>("lblRecord")->isVisible());
+    switchPage(*w, 0);
+    QCOMPARE(line(*w, 25)->text(), QString("r2f26"));
+    QVERIFY(w->findChild<QLabel*>("lblRecord")->isVisible());
+    // A rebuild that is not a page switch goes back to the first record.
+    w->PushButton4_Click();
+    QCOMPARE(w->mIndex(), 1);
+    QCOMPARE(line(*w, 0)->text(), QString("r1f1"));
+}
+
+void RecordWindowTest::pageSwitchWhileEditingStoresPageLeft() {
+    TestEnvironment env;
+    env.addFields(27);
+    env.addRecords({{"a"}});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    w->PushButton1_Click();
+    line(*w, 0)->setText("typed on page 1");
+    switchPage(*w, 1);
+    QCOMPARE(env.query("SELECT F1 FROM CustomTable")[0][0].toString(), QString("typed on page 1"));
+    QCOMPARE(tabs(*w)->count(), 2);
+    QVERIFY(line(*w, 0)->isEnabled());
+    line(*w, 0)->setText("page 2");
+    w->PushButton6_Click();
+    QCOMPARE(env.query("SELECT F1, F27 FROM CustomTable")[0],
+             (QVariantList{"typed on page 1", "page 2"}));
+
+    // A page that cannot be stored keeps the user on it with the text typed.
+    w->mConnection()->Execute("CREATE TRIGGER refuse BEFORE UPDATE ON CustomTable "
+                              "WHEN NEW.F27 = 'bad' BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    w->PushButton1_Click();
+    line(*w, 0)->setText("bad");
+    switchPage(*w, 0);
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(tabs(*w)->currentIndex(), 1);
+    QCOMPARE(line(*w, 0)->text(), QString("bad"));
+    QVERIFY(w->mEditing());
+}
+
+void RecordWindowTest::pageBeyondLastShowsLastPage() {
+    TestEnvironment env;
+    env.addFields(30);
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    switchPage(*w, 1);
+    w->generateControls(5);
+    QCOMPARE(tabs(*w)->currentIndex(), 1);
+    QCOMPARE(w->mInputControls().size(), 4);
+    QCOMPARE(messages.texts(), QStringList());
+}
+
+void RecordWindowTest::nullDefinitionsReadAsEmpty() {
+    TestEnvironment env;
+    env.addField("Choice", "Dropdown", "1", QString());
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    w->mConnection()->Execute("UPDATE FieldControl SET FieldValues = NULL, FieldLength = NULL");
+    w->PushButton4_Click();
+    QCOMPARE(messages.texts(), QStringList());
+    QCOMPARE(combo(*w, 0)->count(), 0);
+}
+
+void RecordWindowTest::sizeBoxesCheckedWhenLeft() {
+    TestEnvironment env;
+    env.addField("Name", "Textfield", "2");
+    env.addRecords({{"x"}});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    auto* width = w->findChild<QLineEdit*>("Text3");
+    auto* height = w->findChild<QLineEdit*>("Text4");
+    auto leave = [&](QLineEdit* box) {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(box, &out);
+        settle(*w);
+    };
+    width->setText("abc");
+    QCOMPARE(GetSetting("Text3", "0"), QString("abc")); // stored at every change, unchecked
+    leave(width);
+    QCOMPARE(messages.texts(), QStringList{"Must be a numeric entry."});
+    width->setText("");
+    leave(width);
+    QCOMPARE(messages.texts().last(), QString("Must be a numeric entry."));
+    messages.clear();
+
+    width->setText("575");
+    height->setText("30");
+    leave(width);
+    QCOMPARE(messages.texts(), QStringList{"Must be 574 or less."});
+    QCOMPARE(twips(w->mInputControls()[0]).size(), QSize(575 * 15, 450)); // rebuilt all the same
+    messages.clear();
+
+    width->setText("100");
+    leave(width);
+    QCOMPARE(twips(w->mInputControls()[0]).size(), QSize(1500, 450));
+    height->setText("509");
+    leave(height);
+    QCOMPARE(messages.texts(), QStringList{"Must be 508 or less."});
+    messages.clear();
+
+    w->mInputControls()[0]->setFocus();
+    settle(*w);
+    messages.clear();
+    const int heightBefore = twips(w->mInputControls()[0]).height();
+    w->PushButton1_Click();
+    height->setText("40");
+    leave(height);
+    QVERIFY2(messages.texts() == QStringList{SaveOrCancel}, qPrintable(messages.texts().join('|')));
+    QCOMPARE(twips(w->mInputControls()[0]).height(), heightBefore);
+}
+
+void RecordWindowTest::inputsCarryCaptionsAndTabOrder() {
+    TestEnvironment env;
+    env.addField("First", "Textfield");
+    env.addField("Second", "Checkbox");
+    env.addField("Third", "Dropdown", "1", "a,b");
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    QStringList names;
+    for (QWidget* input : w->mInputControls())
+        names << input->accessibleName();
+    QCOMPARE(names, (QStringList{"First", "Second", "Third"}));
+    QCOMPARE(w->mInputControls()[0]->nextInFocusChain(), w->mInputControls()[1]);
+    QCOMPARE(w->mInputControls()[1]->nextInFocusChain(), w->mInputControls()[2]);
 }
 
 QTEST_MAIN(RecordWindowTest)

@@ -33,13 +33,24 @@ int Twips::toPixelsY(double twips, const QWidget* widget) {
     return int(std::lround(twips / perPixelY(widget)));
 }
 
+namespace {
+// The twips a widget was placed at, kept so that reading them back is exact, not rounded.
+const char* PlacedTwips = "ledgerloomTwips";
+const char* PlacedPixels = "ledgerloomPixels";
+} // namespace
+
 void Twips::place(QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(toPixelsX(left, widget), toPixelsY(top, widget), toPixelsX(width, widget),
-                        toPixelsY(height, widget));
+    const QRect pixels(toPixelsX(left, widget), toPixelsY(top, widget), toPixelsX(width, widget),
+                       toPixelsY(height, widget));
+    widget->setGeometry(pixels);
+    widget->setProperty(PlacedTwips, QRect(left, top, width, height));
+    widget->setProperty(PlacedPixels, widget->geometry());
 }
 
 QRect Twips::geometry(const QWidget* widget) {
     const QRect g = widget->geometry();
+    if (widget->property(PlacedPixels).toRect() == g)
+        return widget->property(PlacedTwips).toRect();
     const double fx = perPixelX(widget), fy = perPixelY(widget);
     return QRect(int(std::lround(g.x() * fx)), int(std::lround(g.y() * fy)),
                  int(std::lround(g.width() * fx)), int(std::lround(g.height() * fy)));

@@ -192,8 +192,15 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         } else if (event->type() == QEvent::FocusOut) {
             // Switching to another program or opening a menu does not leave the box.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                QTimer::singleShot(0, this, [this, box] { sizeBoxLeft(box); });
+            // The check runs after the focus has moved; one check per box is pending at most.
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+                !box->property("checkPending").toBool()) {
+                box->setProperty("checkPending", true);
+                QTimer::singleShot(0, this, [this, box] {
+                    box->setProperty("checkPending", false);
+                    sizeBoxLeft(box);
+                });
+            }
         }
     }
     return QWidget::eventFilter(watched, event);

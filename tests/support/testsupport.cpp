@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 #include <sqlite3.h>
@@ -52,6 +53,9 @@ TestEnvironment::TestEnvironment() {
     QDir(m_root.path()).mkpath(QStringLiteral("config"));
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_root.path() + QStringLiteral("/data")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.path() + QStringLiteral("/config")));
+    // The settings store keeps the folder it first saw; point it at this test's folder.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       m_root.path() + QStringLiteral("/config"));
     QFile::copy(QStringLiteral(LEDGERLOOM_BLANK_TEMPLATE),
                 m_program.path() + QStringLiteral("/dbBlank.mdb"));
 }
