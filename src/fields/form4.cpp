@@ -145,18 +145,16 @@ void Form4::PushButton3_Click() {
     if (ListView1->topLevelItemCount() < 1 || !item)
         return;
     const QString name = item->text(CaptionColumn);
-    bool deleted = false;
-    {
-        // Dropping a column rewrites every record, which takes a while on a large file.
+    const bool deleted = trap([&] {
+        if (!connectionOpen())
+            throw RuntimeError(ErrorNumber::ObjectClosed,
+                               QStringLiteral("Operation is not allowed when the object is "
+                                              "closed."));
+        // Dropping a column rewrites every record, which takes a while on a large file; the
+        // hourglass goes before any error is shown.
         HourglassPointer hourglass(*m_pointer);
-        deleted = trap([&] {
-            if (!connectionOpen())
-                throw RuntimeError(ErrorNumber::ObjectClosed,
-                                   QStringLiteral("Operation is not allowed when the object is "
-                                                  "closed."));
-            deleteFieldFromTables(*m_connection, name);
-        });
-    }
+        deleteFieldFromTables(*m_connection, name);
+    });
     // On failure nothing was changed, so the field stays listed.
     if (!deleted)
         return;
