@@ -6,6 +6,7 @@
 #include "store/recordset.h"
 #include "support/testsupport.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -64,6 +65,7 @@ class RecordWindowTest : public QObject {
     void nullDefinitionsReadAsEmpty();
     void sizeBoxesCheckedWhenLeft();
     void inputsCarryCaptionsAndTabOrder();
+    void keyboardReachesCommands();
 };
 
 void RecordWindowTest::showsRecordsOfEveryFieldKind() {
@@ -479,6 +481,35 @@ void RecordWindowTest::inputsCarryCaptionsAndTabOrder() {
     QCOMPARE(names, (QStringList{"First", "Second", "Third"}));
     QCOMPARE(w->mInputControls()[0]->nextInFocusChain(), w->mInputControls()[1]);
     QCOMPARE(w->mInputControls()[1]->nextInFocusChain(), w->mInputControls()[2]);
+}
+
+void RecordWindowTest::keyboardReachesCommands() {
+    TestEnvironment env;
+    env.addField("Name", "Textfield");
+    env.addRecords({{"one"}, {"two"}});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    QApplication::setActiveWindow(w.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w.get(), Qt::Key_PageDown);
+    QCOMPARE(w->mIndex(), 2);
+    QTest::keyClick(w.get(), Qt::Key_Left, Qt::AltModifier);
+    QCOMPARE(w->mIndex(), 1);
+    QTest::keyClick(w.get(), Qt::Key_F2);
+    QVERIFY(w->mEditing());
+    QCOMPARE(QApplication::focusWidget(), w->mInputControls()[0]);
+    QTest::keyClick(w.get(), Qt::Key_F5); // refused like the button
+    QCOMPARE(messages.texts(), QStringList{SaveOrCancel});
+    QTest::keyClicks(QApplication::focusWidget(), " more");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(!w->mEditing());
+    QCOMPARE(env.query("SELECT Name FROM CustomTable ORDER BY ID")[0][0].toString(),
+             QString("one more"));
+    QTest::keyClick(w.get(), Qt::Key_F2);
+    QTest::keyClicks(QApplication::focusWidget(), "xyz");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!w->mEditing());
+    QCOMPARE(line(*w, 0)->text(), QString("one more"));
 }
 
 QTEST_MAIN(RecordWindowTest)

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -170,6 +171,7 @@ void Form1::connectSignals() {
         {PushButton13, &Form1::PushButton13_Click}};
     for (const auto& [button, handler] : handlers)
         connect(button, &QPushButton::clicked, this, handler);
+    connectShortcuts();
     connect(SSTab1, &QTabWidget::currentChanged, this, [this](int tab) {
         const int previous = m_shownTab;
         m_shownTab = tab;
@@ -182,6 +184,38 @@ void Form1::connectSignals() {
             [this](const QString& text) { sizeBoxChanged(SizeSettings::HeightKey, text); });
     Text3->installEventFilter(this);
     Text4->installEventFilter(this);
+}
+
+// Every command without the mouse. The keys press the button, so the same handler runs with
+// the same refusals and messages.
+void Form1::connectShortcuts() {
+    const std::pair<QPushButton*, QList<QKeySequence>> keys[] = {
+        {PushButton13, {QKeySequence(Qt::ALT | Qt::Key_U)}},
+        {PushButton4, {QKeySequence(Qt::Key_F5), QKeySequence(Qt::ALT | Qt::Key_R)}},
+        {PushButton7, {QKeySequence::Find, QKeySequence(Qt::ALT | Qt::Key_H)}},
+        {PushButton5, {QKeySequence(Qt::ALT | Qt::Key_X)}},
+        {PushButton10,
+         {QKeySequence(Qt::CTRL | Qt::Key_Home), QKeySequence(Qt::ALT | Qt::Key_Home)}},
+        {PushButton9, {QKeySequence(Qt::Key_PageUp), QKeySequence(Qt::ALT | Qt::Key_Left)}},
+        {PushButton11, {QKeySequence(Qt::Key_PageDown), QKeySequence(Qt::ALT | Qt::Key_Right)}},
+        {PushButton12, {QKeySequence(Qt::CTRL | Qt::Key_End), QKeySequence(Qt::ALT | Qt::Key_End)}},
+        {PushButton3, {QKeySequence::New, QKeySequence(Qt::ALT | Qt::Key_N)}},
+        {PushButton1, {QKeySequence(Qt::Key_F2), QKeySequence(Qt::ALT | Qt::Key_E)}},
+        {PushButton2, {QKeySequence(Qt::CTRL | Qt::Key_Delete), QKeySequence(Qt::ALT | Qt::Key_D)}},
+        {PushButton6, {QKeySequence::Save, QKeySequence(Qt::ALT | Qt::Key_S)}},
+        {PushButton8, {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::ALT | Qt::Key_C)}},
+    };
+    for (const auto& [button, sequences] : keys) {
+        QStringList shown;
+        for (const QKeySequence& sequence : sequences) {
+            auto* shortcut = new QShortcut(sequence, this);
+            shortcut->setContext(Qt::WindowShortcut);
+            connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+            shown << sequence.toString(QKeySequence::NativeText);
+        }
+        button->setToolTip(shown.join(QStringLiteral(", ")));
+        button->setAccessibleDescription(button->toolTip());
+    }
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

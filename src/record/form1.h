@@ -91,6 +91,7 @@ class Form1 : public QWidget, public RecordWindowLink {
     QPushButton* createButton(const QString& name, const QString& caption, int left, int top,
                               int width, int height);
     void connectSignals();
+    void connectShortcuts();
     bool Form_QueryUnload();
 
     void createDataFolderAndFile(ErrorTrap& trap);
