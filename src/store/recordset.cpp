@@ -88,6 +88,9 @@ Field Recordset::Fields(const QString& name) {
 
 // ---- opening and closing
 
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+
 void Recordset::Open(const QString& source, Connection& connection, int cursorType, int lockType,
                      const QVariantList& parameters) {
     if (m_open)
@@ -171,6 +174,7 @@ void Recordset::reset() {
     m_rows.clear();
     m_position = -1;
     m_chunk.clear();
+    m_chunkRead.reset();
     m_pending.clear();
     m_original.clear();
     m_newRow = false;
@@ -340,16 +344,18 @@ void Recordset::loadChunkAround(long position) {
     if (!m_chunk.empty() && !m_keys.empty() && m_keys[size_t(position)] < m_chunk.begin()->first)
         first = std::max(0L, position - ChunkSize + 1);
     const long last = std::min(rowCount() - 1, first + ChunkSize - 1);
-    QStringList keys;
+    m_chunk.clear();
+    Statement& read = chunkStatement();
+    struct ResetAfterUse {
+        Statement& statement;
+        ~ResetAfterUse() { statement.reset(); }
+    } resetAfterUse{read};
+    int bound = 0;
     for (long i = first; i <= last; ++i)
         if (m_keys[size_t(i)] != 0)
-            keys << QString::number(m_keys[size_t(i)]);
-    m_chunk.clear();
-    if (keys.isEmpty())
+            read.bind(++bound, m_keys[size_t(i)]);
+    if (bound == 0)
         return;
-    Statement read(m_connection->handle(),
-                   QStringLiteral("SELECT * FROM %1 WHERE %2 IN (%3)")
-                       .arg(tableSql(), Sql::quoteName(m_keyColumn), keys.join(QLatin1Char(','))));
     bool more = read.step();
     adoptColumnsOf(read);
     const int keyIndex = int(m_columns.indexOf(m_keyColumn));
@@ -360,6 +366,19 @@ void Recordset::loadChunkAround(long position) {
             row << read.column(i);
         m_chunk[read.columnInt64(keyIndex)] = std::move(row);
     }
+}
+
+// Preparing a statement that reads every column costs more than running it, so the one that
+// reads chunks is kept; parameters left unbound are Null and match no row.
+Statement& Recordset::chunkStatement() {
+    sqlite3* db = m_connection->handle();
+    if (!m_chunkRead || m_chunkRead->database() != db) {
+        const QStringList marks(ChunkSize, QStringLiteral("?"));
+        m_chunkRead = std::make_unique<Statement>(
+            db, QStringLiteral("SELECT * FROM %1 WHERE %2 IN (%3)")
+                    .arg(tableSql(), Sql::quoteName(m_keyColumn), marks.join(QLatin1Char(','))));
+    }
+    return *m_chunkRead;
 }
 
 // Another window may have added or dropped a column since the rows were read: rows read in the

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <map>
+#include <memory>
 #include <vector>
 
 class Connection;
@@ -39,7 +40,8 @@ class Field {
 // sources are read whole (they are small: the field list, the table list).
 class Recordset {
   public:
-    Recordset() = default;
+    Recordset();
+    ~Recordset();
     Recordset(const Recordset&) = delete;
     Recordset& operator=(const Recordset&) = delete;
 
@@ -96,6 +98,7 @@ class Recordset {
     void setValueAt(int index, const QVariant& value);
     const QVariantList& currentRow();
     void loadChunkAround(long position);
+    Statement& chunkStatement();
     QVariantList readRowByKey(qint64 key);
     void adoptColumnsOf(const Statement& read);
     void writePendingRow();
@@ -115,6 +118,7 @@ class Recordset {
     long m_position = -1;             // 0-based; -1 before the first row, rowCount() after the last
 
     std::map<qint64, QVariantList> m_chunk; // rows read around the current one, by key
+    std::unique_ptr<Statement> m_chunkRead; // reads a chunk; prepared once, reset after each use
     std::map<int, QVariant> m_pending;      // values set and not yet written
     std::map<int, QVariant> m_original;     // their values when they were read
     bool m_newRow = false;                  // the current row was added and is not yet written

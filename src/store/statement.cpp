@@ -118,3 +118,8 @@ QVariant Statement::column(int column) const {
 qint64 Statement::columnInt64(int column) const {
     return sqlite3_column_int64(m_stmt, column);
 }
+
+void Statement::reset() {
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}

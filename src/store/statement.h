@@ -23,6 +23,10 @@ class Statement {
     QString columnName(int column) const;
     QVariant column(int column) const;
     qint64 columnInt64(int column) const;
+    // Ready to run again with its parameters cleared; a statement kept for reuse is reset after
+    // each use so that it holds no lock meanwhile.
+    void reset();
+    sqlite3* database() const { return m_db; }
 
   private:
     sqlite3* m_db;
