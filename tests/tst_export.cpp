@@ -11,98 +11,54 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-#include <QXmlStreamReader>
 #include <map>
 
 namespace {
 
-QByteArray member(const QString& file, const QString& name) {
+QString member(const QString& file, const QString& name) {
     QProcess unzip;
     unzip.start("unzip", {"-p", file, name});
     unzip.waitForFinished();
-    return unzip.readAllStandardOutput();
+    return QString::fromUtf8(unzip.readAllStandardOutput());
 }
 
-struct Cell {
-    QString type;
-    QString style;
-    QString text;
-    bool formula = false;
-};
-
-// The parts of a written worksheet the tests look at.
+// A written worksheet: its cells by reference ("B2") as "type|style|text|formula" and its
+// column widths by 1-based column.
 struct Sheet {
-    std::map<QString, Cell> cells; // by reference, "B2"
-    std::map<int, double> widths;  // by 1-based column
-    QString activeCell;
-    QString orientation;
-    bool tabSelected = false;
+    QString xml;
+    std::map<QString, QString> cells;
+    std::map<int, double> widths;
 
-    static Sheet read(const QByteArray& xml) {
-        Sheet sheet;
-        QXmlStreamReader r(xml);
-        QString ref;
-        while (!r.atEnd()) {
-            if (!r.readNextStartElement())
-                continue;
-            const auto a = r.attributes();
-            if (r.name() == u"c") {
-                ref = a.value("r").toString();
-                sheet.cells[ref] = Cell{a.value("t").toString(), a.value("s").toString(), {}};
-            } else if (r.name() == u"t" || r.name() == u"v") {
-                sheet.cells[ref].text = r.readElementText();
-            } else if (r.name() == u"f") {
-                sheet.cells[ref].formula = true;
-            } else if (r.name() == u"col") {
-                for (int c = a.value("min").toInt(); c <= a.value("max").toInt(); ++c)
-                    sheet.widths[c] = a.value("width").toDouble();
-            } else if (r.name() == u"selection") {
-                sheet.activeCell = a.value("activeCell").toString();
-            } else if (r.name() == u"pageSetup") {
-                sheet.orientation = a.value("orientation").toString();
-            } else if (r.name() == u"sheetView") {
-                sheet.tabSelected = a.value("tabSelected") == u"1";
-            }
+    explicit Sheet(const QString& file) : xml(member(file, "xl/worksheets/sheet1.xml")) {
+        static const QRegularExpression cell(
+            R"x(<c r="([A-Z]+\d+)"(?: s="(\d+)")?(?: t="(\w+)")?>(.*?)</c>)x");
+        static const QRegularExpression text(R"x(<t[^>]*>(.*?)</t>|<v>(.*?)</v>)x");
+        for (const auto& m : cell.globalMatch(xml)) {
+            const auto t = text.match(m.captured(4));
+            cells[m.captured(1)] = m.captured(3) + "|" + m.captured(2) + "|" + t.captured(1) +
+                                   t.captured(2) + (m.captured(4).contains("<f>") ? "|f" : "");
         }
-        return sheet;
+        static const QRegularExpression col(R"x(<col min="(\d+)" max="\d+" width="([\d.]+)")x");
+        for (const auto& m : col.globalMatch(xml))
+            widths[m.captured(1).toInt()] = m.captured(2).toDouble();
     }
     QString text(const QString& ref) const {
         const auto found = cells.find(ref);
-        return found == cells.end() ? QString() : found->second.text;
+        return found == cells.end() ? QString() : found->second.section('|', 2, 2);
     }
-    bool has(const QString& ref) const { return cells.count(ref) > 0; }
 };
 
-// Whether the cell style with this index uses a bold font, per styles.xml.
-bool styleIsBold(const QByteArray& styles, int index) {
-    QXmlStreamReader r(styles);
-    QList<bool> fontsBold;
-    QList<int> xfFonts;
-    bool inFonts = false, inXfs = false;
-    while (!r.atEnd()) {
-        r.readNext();
-        if (r.isStartElement()) {
-            if (r.name() == u"fonts")
-                inFonts = true;
-            else if (r.name() == u"cellXfs")
-                inXfs = true;
-            else if (inFonts && r.name() == u"font")
-                fontsBold << false;
-            else if (inFonts && r.name() == u"b")
-                fontsBold.last() = true;
-            else if (inXfs && r.name() == u"xf")
-                xfFonts << r.attributes().value("fontId").toInt();
-        } else if (r.isEndElement()) {
-            if (r.name() == u"fonts")
-                inFonts = false;
-            else if (r.name() == u"cellXfs")
-                inXfs = false;
-        }
-    }
-    return index < xfFonts.size() && fontsBold.value(xfFonts[index]);
+// Whether the cell style with this index has a bold font, per styles.xml.
+bool styleIsBold(const QString& file, int index) {
+    const QString styles = member(file, "xl/styles.xml");
+    const QString fonts = styles.section("<fonts", 1).section("</fonts>", 0, 0);
+    const QString xfs = styles.section("<cellXfs", 1).section("</cellXfs>", 0, 0);
+    static const QRegularExpression fontId(R"x(fontId="(\d+)")x");
+    const int font = fontId.match(xfs.split("<xf ").value(index + 1)).captured(1).toInt();
+    return fonts.split("<font>").value(font + 1).contains("<b/>");
 }
 
-// An export into a folder of the test's own, recording what it asked to open.
+// Exports into a folder of the test's own, recording what it was asked to open.
 struct Exporter {
     QTemporaryDir folder;
     QStringList opened;
@@ -142,9 +98,8 @@ class ExportTest : public QObject {
 
 void ExportTest::writesOneLandscapeSheetOfTextWithBoldHeadings() {
     TestEnvironment env;
-    env.addField("Name", "Textfield");
-    env.addField("Code", "Textfield");
-    env.addField("Note", "Textfield");
+    for (const char* name : {"Name", "Code", "Note"})
+        env.addField(name, "Textfield");
     env.addRecords(
         {{"Ann", "007", "=1+1"}, {QVariant(), "1/2", "2026-12-06"}, {"Zoë", "3.50", ""}});
     ScriptedMessages messages;
@@ -152,78 +107,62 @@ void ExportTest::writesOneLandscapeSheetOfTextWithBoldHeadings() {
     QVERIFY(window);
     Exporter exporter;
     const QString file = exporter.run(messages, *window);
-
     QCOMPARE(messages.texts(), QStringList());
     QCOMPARE(exporter.opened, QStringList({file}));
     QCOMPARE(exporter.files(), QStringList({QFileInfo(file).fileName()}));
-    QVERIFY(QRegularExpression("^Reports \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.xlsx$")
+    QVERIFY(QRegularExpression(R"x(^Reports \d{4}-\d\d-\d\d \d\d-\d\d-\d\d\.xlsx$)x")
                 .match(QFileInfo(file).fileName())
                 .hasMatch());
 
-    const QByteArray workbook = member(file, "xl/workbook.xml");
+    const QString workbook = member(file, "xl/workbook.xml");
     QCOMPARE(workbook.count("<sheet "), 1);
-    QVERIFY(workbook.contains("name=\"Reports\""));
-    const Sheet sheet = Sheet::read(member(file, "xl/worksheets/sheet1.xml"));
-    QCOMPARE(sheet.orientation, QString("landscape"));
-    QCOMPARE(sheet.activeCell, QString("C5"));
-    QVERIFY(sheet.tabSelected);
-
-    const QByteArray styles = member(file, "xl/styles.xml");
-    for (const char* ref : {"A1", "B1", "C1"}) {
-        QVERIFY(styleIsBold(styles, sheet.cells.at(ref).style.toInt()));
-    }
+    QVERIFY(workbook.contains(R"x(<sheet name="Reports")x"));
+    const Sheet sheet(file);
+    QVERIFY(sheet.xml.contains(R"x(<pageSetup orientation="landscape")x"));
+    QVERIFY(sheet.xml.contains(R"x(<sheetView tabSelected="1")x"));
+    QVERIFY(sheet.xml.contains(R"x(<selection activeCell="C5" sqref="C5"/>)x"));
     QCOMPARE(sheet.text("A1") + "|" + sheet.text("B1") + "|" + sheet.text("C1"),
              QString("Name|Code|Note"));
-    QVERIFY(!sheet.has("D1"));
-    QVERIFY(!styleIsBold(styles, sheet.cells.at("A2").style.toInt()));
-    // Every value is text exactly as stored; nothing turns into a number, date or formula.
-    const QList<std::pair<QString, QString>> values = {
-        {"A2", "Ann"},        {"B2", "007"}, {"C2", "=1+1"}, {"B3", "1/2"},
-        {"C3", "2026-12-06"}, {"A4", "Zoë"}, {"B4", "3.50"}};
-    for (const auto& [ref, text] : values) {
-        const Cell& cell = sheet.cells.at(ref);
-        QCOMPARE(cell.text, text);
-        QVERIFY2(cell.type == "inlineStr" || cell.type == "s", qPrintable(ref));
-        QVERIFY(!cell.formula);
-    }
-    QVERIFY2(!sheet.has("A3"), "a Null leaves its cell empty");
+    for (const char* ref : {"A1", "B1", "C1"})
+        QVERIFY(styleIsBold(file, sheet.cells.at(ref).section('|', 1, 1).toInt()));
+    QVERIFY(!styleIsBold(file, sheet.cells.at("A2").section('|', 1, 1).toInt()));
+    // Each value is text exactly as stored: never a number, date or formula.
+    const std::map<QString, QString> values = {{"A2", "Ann"}, {"B2", "007"},        {"C2", "=1+1"},
+                                               {"B3", "1/2"}, {"C3", "2026-12-06"}, {"A4", "Zoë"},
+                                               {"B4", "3.50"}};
+    for (const auto& [ref, text] : values)
+        QVERIFY2(sheet.cells.at(ref) == "inlineStr||" + text ||
+                     sheet.cells.at(ref).startsWith("s|"),
+                 qPrintable(ref + ": " + sheet.cells.at(ref)));
+    QVERIFY2(!sheet.cells.count("A3"), "a Null leaves its cell empty");
     QVERIFY(sheet.text("C4").isEmpty());
-    QVERIFY(!sheet.has("A5"));
-    // The ids are nowhere.
+    QVERIFY(!sheet.cells.count("A5"));
     for (const auto& [ref, cell] : sheet.cells)
-        QVERIFY(ref.front() <= QChar('C'));
+        QVERIFY2(ref.front() <= QChar('C'), "the id is never exported");
 }
 
 void ExportTest::fitsColumnsOnlyWhenRecordsWereWritten() {
     TestEnvironment env;
-    for (const char* name : {"Id no", "A rather long heading", "Note", "Essay", "Lines", "One"})
+    for (const char* name : {"No", "A rather long heading", "Note", "Essay", "Lines", "One"})
         env.addField(name, "Textfield");
     ScriptedMessages messages;
     auto window = startRecordWindow(messages, env);
     QVERIFY(window);
     Exporter exporter;
-    const Sheet empty =
-        Sheet::read(member(exporter.run(messages, *window), "xl/worksheets/sheet1.xml"));
-    QVERIFY2(empty.widths.empty(), "no records: every column keeps its standard width");
-    QCOMPARE(empty.text("B1"), QString("A rather long heading"));
+    QVERIFY2(Sheet(exporter.run(messages, *window)).widths.empty(),
+             "no records: every column keeps its standard width");
 
     env.addRecords({{"1", "x", "short", QString(1000, 'w'), "ab\nabcdefghij", "abcdefghij"},
                     {"22", QVariant(), "a somewhat longer note", "w", QVariant(), "abc"}});
     window->PushButton4_Click(); // Refresh Fields reopens the records
     settle(*window);
-    const Sheet sheet =
-        Sheet::read(member(exporter.run(messages, *window), "xl/worksheets/sheet1.xml"));
+    const Sheet sheet(exporter.run(messages, *window));
     QCOMPARE(sheet.widths.size(), size_t(6));
-    // A column as wide as its widest text: the heading where the values are short...
-    QVERIFY(sheet.widths.at(2) > sheet.widths.at(1));
-    QVERIFY(sheet.widths.at(2) > sheet.widths.at(3) * 0.9);
-    // ...the longest value where it is longer than the heading.
-    QVERIFY(sheet.widths.at(3) > 18);
-    QVERIFY(sheet.widths.at(1) < 8.43);
-    // Excel's widest column is 255 characters.
-    QVERIFY(sheet.widths.at(4) > 250 && sheet.widths.at(4) <= 256);
-    // A value of several lines is as wide as its longest line.
-    QCOMPARE(sheet.widths.at(5), sheet.widths.at(6));
+    QVERIFY(sheet.widths.at(1) < 8.43);                             // short heading, short values
+    QVERIFY(sheet.widths.at(2) > 2 * sheet.widths.at(1));           // fitted to its heading
+    QVERIFY(sheet.widths.at(3) > 18);                               // fitted to its longest value
+    QVERIFY(sheet.widths.at(4) > 250 && sheet.widths.at(4) <= 256); // Excel's limit
+    QCOMPARE(sheet.widths.at(5), sheet.widths.at(6));               // as wide as the longest line
     QCOMPARE(messages.texts(), QStringList());
 }
 
@@ -240,11 +179,11 @@ void ExportTest::exportsSecondPageWhenItIsShown() {
     window->findChild<QTabWidget*>("SSTab1")->setCurrentIndex(1);
     settle(*window);
     Exporter exporter;
-    const Sheet sheet =
-        Sheet::read(member(exporter.run(messages, *window), "xl/worksheets/sheet1.xml"));
-    QCOMPARE(sheet.text("A1") + "|" + sheet.text("B1"), QString("F27|F28"));
-    QCOMPARE(sheet.text("A2") + "|" + sheet.text("B2"), QString("v27|v28"));
-    QVERIFY(!sheet.has("C1") && !sheet.has("C2"));
+    const Sheet sheet(exporter.run(messages, *window));
+    QCOMPARE(sheet.text("A1") + "|" + sheet.text("B1") + "|" + sheet.text("A2") + "|" +
+                 sheet.text("B2"),
+             QString("F27|F28|v27|v28"));
+    QCOMPARE(sheet.cells.size(), size_t(4));
 }
 
 void ExportTest::neverReplacesAnExistingWorkbook() {
@@ -259,23 +198,18 @@ void ExportTest::neverReplacesAnExistingWorkbook() {
     const QDateTime now = QDateTime::currentDateTime();
     QStringList taken;
     for (int s = 0; s < 5; ++s) {
-        const QString name = exporter.folder.filePath(
-            "Reports " + now.addSecs(s).toString("yyyy-MM-dd HH-mm-ss") + ".xlsx");
-        QFile f(name);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("someone else's");
-        taken << name;
+        taken << exporter.folder.filePath("Reports " +
+                                          now.addSecs(s).toString("yyyy-MM-dd HH-mm-ss") + ".xlsx");
+        QFile f(taken.last());
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("someone else's") > 0);
     }
     const QString file = exporter.run(messages, *window);
-    QVERIFY(!file.isEmpty());
-    QVERIFY(!taken.contains(file));
-    QVERIFY(QFileInfo(file).fileName().contains(" (2).xlsx"));
+    QVERIFY(file.endsWith(" (2).xlsx"));
     for (const QString& name : taken) {
         QFile f(name);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("someone else's"));
+        QVERIFY(f.open(QIODevice::ReadOnly) && f.readAll() == "someone else's");
     }
-    QCOMPARE(Sheet::read(member(file, "xl/worksheets/sheet1.xml")).text("A2"), QString("Ann"));
+    QCOMPARE(Sheet(file).text("A2"), QString("Ann"));
 }
 
 void ExportTest::refusesWhileEditingAndBeyondSheetRows() {
@@ -292,13 +226,11 @@ void ExportTest::refusesWhileEditingAndBeyondSheetRows() {
     window->findChild<QPushButton*>("PushButton5")->click();
     qputenv("TMPDIR", oldTemp);
     QCOMPARE(messages.texts(), QStringList({"Please save or cancel current record first."}));
-    QCOMPARE(messages.shown[0].title, QString());
     QVERIFY(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     QVERIFY(window->mEditing());
     window->PushButton8_Click();
 
-    QVERIFY(sheetHolds(MaxSheetRecords));
-    QVERIFY(!sheetHolds(MaxSheetRecords + 1));
+    QVERIFY(sheetHolds(MaxSheetRecords) && !sheetHolds(MaxSheetRecords + 1));
     messages.clear();
     Exporter exporter;
     ExportOptions small = exporter.options();
@@ -306,8 +238,7 @@ void ExportTest::refusesWhileEditingAndBeyondSheetRows() {
     QVERIFY(exporter.run(messages, *window, small).isEmpty());
     QCOMPARE(messages.shown.size(), 1);
     QVERIFY(messages.shown[0].text.contains("3 records"));
-    QVERIFY(exporter.files().isEmpty());
-    QVERIFY(exporter.opened.isEmpty());
+    QVERIFY(exporter.files().isEmpty() && exporter.opened.isEmpty());
     small.maxRecords = 3;
     QVERIFY(!exporter.run(messages, *window, small).isEmpty());
 }
@@ -326,19 +257,18 @@ void ExportTest::cancelLeavesNoFile() {
     ExportOptions slow = exporter.options();
     slow.progressDelayMs = 0;
     slow.batchRecords = 1;
-    bool sawProgress = false;
+    bool cancelled = false;
     QTimer press;
     connect(&press, &QTimer::timeout, this, [&] {
         auto* progress = window->findChild<QProgressDialog*>();
-        if (progress && progress->isVisible() && progress->value() >= 5) {
-            sawProgress = true;
+        if (progress && progress->isVisible() && progress->value() >= 5 && !cancelled) {
+            cancelled = true;
             progress->findChild<QPushButton*>()->click();
         }
     });
     press.start(0);
     QVERIFY(exporter.run(messages, *window, slow).isEmpty());
-    press.stop();
-    QVERIFY(sawProgress);
+    QVERIFY(cancelled);
     QCOMPARE(exporter.files(), QStringList());
     QVERIFY(exporter.opened.isEmpty());
     QCOMPARE(messages.texts(), QStringList());
