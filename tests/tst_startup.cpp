@@ -1,8 +1,10 @@
 #include "app/flags.h"
+#include "app/pointer.h"
 #include "app/runtimeerror.h"
 #include "app/settings.h"
 #include "app/twips.h"
 #include "record/form1.h"
+#include "store/connection.h"
 #include "store/odbcprovider.h"
 #include "store/recordset.h"
 #include "support/testsupport.h"
@@ -14,6 +16,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -56,6 +59,8 @@ class StartupTest : public QObject {
     void windowShowsDesignedControls();
     void activationRebuildsOnlyForOwnWindows();
     void closingDiscardsNewRecordOnly();
+    void pointerFollowsTheMouse();
+    void waitForRecordsTableIsBounded();
 };
 
 void StartupTest::firstStartCreatesFoldersAndDataFile() {
@@ -289,6 +294,55 @@ void StartupTest::closingDiscardsNewRecordOnly() {
     again->close();
     QCOMPARE(env.query("SELECT F1 FROM CustomTable"), (QList<QVariantList>{{"kept"}}));
     QCOMPARE(messages.texts(), QStringList());
+}
+
+void StartupTest::pointerFollowsTheMouse() {
+    TestEnvironment env;
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    auto move = [](QWidget* over) {
+        QMouseEvent event(QEvent::MouseMove, QPointF(2, 2), over->mapToGlobal(QPointF(2, 2)),
+                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(over, &event);
+    };
+    auto* button = w->findChild<QPushButton*>("PushButton6");
+    move(button);
+    QCOMPARE(w->pointerFeedback().pointer(), MousePointer::Custom);
+    QCOMPARE(w->cursor().shape(), Qt::BitmapCursor); // the shipped hand cursor
+    move(w->findChild<QWidget*>("Frame2"));
+    QCOMPARE(w->pointerFeedback().pointer(), MousePointer::Default);
+    QCOMPARE(w->cursor().shape(), Qt::ArrowCursor);
+    {
+        HourglassPointer busy(w->pointerFeedback());
+        move(button);
+        QCOMPARE(w->cursor().shape(), Qt::WaitCursor);
+    }
+    QCOMPARE(w->pointerFeedback().pointer(), MousePointer::Default);
+    // Without the cursor file the buttons still switch to "the custom pointer".
+    QFile::remove(env.paths().handCursor());
+    auto plain = startRecordWindow(messages, env);
+    move(plain->findChild<QPushButton*>("PushButton6"));
+    QCOMPARE(plain->pointerFeedback().pointer(), MousePointer::Custom);
+    QCOMPARE(plain->cursor().shape(), Qt::PointingHandCursor);
+}
+
+void StartupTest::waitForRecordsTableIsBounded() {
+    TestEnvironment env;
+    env.addField("Name", "Textfield");
+    {
+        // A file that lost its records table.
+        ScriptedMessages setup;
+        auto w = startRecordWindow(setup, env);
+        w->mConnection()->Execute("DROP TABLE CustomTable");
+        w->close();
+    }
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    QVERIFY(w && !w->mGenerating());
+    QCOMPARE(messages.shown.size(), 1);
+    QVERIFY(messages.shown[0].text.contains(env.dataFile()));
+    QVERIFY(messages.shown[0].text.contains("CustomTable"));
+    QCOMPARE(w->mInputControls().size(), 1); // the page is built all the same
 }
 
 QTEST_MAIN(StartupTest)

@@ -1,7 +1,9 @@
 #include "app/pointer.h"
 
 #include <QAbstractButton>
+#include <QEnterEvent>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QWidget>
 
@@ -22,6 +24,10 @@ void PointerFeedback::watchForDefault(QWidget* widget) {
     widget->setProperty(WantedProperty, int(MousePointer::Default));
     widget->setMouseTracking(true);
     widget->installEventFilter(this);
+}
+
+void PointerFeedback::leavePointerOver(QWidget* widget) {
+    widget->setProperty(WantedProperty, -1);
 }
 
 void PointerFeedback::watchForCustom(QWidget* widget) {
@@ -54,11 +60,28 @@ void PointerFeedback::onMouseMove(MousePointer wanted) {
     setPointer(wanted);
 }
 
+// A move the control under the pointer ignores travels on to its parents; what counts is the
+// control the pointer is over, so the wanted pointer is taken from there.
 bool PointerFeedback::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
-        const QVariant wanted = watched->property(WantedProperty);
-        if (wanted.isValid())
-            onMouseMove(MousePointer(wanted.toInt()));
+    QPointF global;
+    if (event->type() == QEvent::MouseMove)
+        global = static_cast<QMouseEvent*>(event)->globalPosition();
+    else if (event->type() == QEvent::Enter)
+        global = static_cast<QEnterEvent*>(event)->globalPosition();
+    else
+        return QObject::eventFilter(watched, event);
+    QWidget* over = m_window->childAt(m_window->mapFromGlobal(global.toPoint()));
+    if (!over)
+        over = m_window;
+    for (QWidget* w = over; w; w = w->parentWidget()) {
+        const QVariant wanted = w->property(WantedProperty);
+        if (wanted.isValid()) {
+            if (wanted.toInt() >= 0)
+                onMouseMove(MousePointer(wanted.toInt()));
+            break;
+        }
+        if (w == m_window)
+            break;
     }
     return QObject::eventFilter(watched, event);
 }

@@ -22,6 +22,8 @@ class PointerFeedback : public QObject {
     void watchButtons();
     void watchForDefault(QWidget* widget);
     void watchForCustom(QWidget* widget);
+    // A control without a handler of its own: the pointer stays as it is over it.
+    void leavePointerOver(QWidget* widget);
 
     MousePointer pointer() const { return m_pointer; }
     void setPointer(MousePointer pointer);

@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "app/shell.h"
 #include "app/twips.h"
+#include "record/fieldcaption.h"
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/recordset.h"
@@ -31,6 +32,18 @@ namespace {
 // The designed client area in twips.
 constexpr int FormWidth = 10800;
 constexpr int FormHeight = 10425;
+
+// A caption a pixel or two wider than its designed box gets slightly tighter letters, so it
+// is shown whole without moving or widening the box.
+void fitCaption(QLabel* label) {
+    QFont font = label->font();
+    for (int spacing = 100; spacing >= 90; --spacing) {
+        font.setLetterSpacing(QFont::PercentageSpacing, spacing);
+        if (QFontMetrics(font, label).horizontalAdvance(label->text()) <= label->width())
+            break;
+    }
+    label->setFont(font);
+}
 
 QFont designedFont() {
     QFont font(QStringLiteral("Arial"));
@@ -83,6 +96,10 @@ void Form1::createControls() {
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
     Twips::place(SSTab1, 120, 630, 10560, 8340);
     SSTab1->addTab(new QWidget, QStringLiteral("Page 1"));
+    // Frame1 starts 360 twips below the tab control's top; the tab row must end above it, or
+    // Frame1 covers the tabs' lower edge and takes the clicks there.
+    SSTab1->setStyleSheet(QStringLiteral("QTabBar::tab { max-height: %1px; }")
+                              .arg(Twips::toPixelsY(990 - 630, this)));
 
     lblRecord = new QLabel(QStringLiteral("Record 0 of 0"), SSTab1);
     lblRecord->setObjectName(QStringLiteral("lblRecord"));
@@ -96,7 +113,8 @@ void Form1::createControls() {
     Twips::place(Frame1, 135, 990, 10455, 7845);
     Frame1->raise();
 
-    auto* label = new QLabel(QStringLiteral("Label1"), Frame1);
+    auto* label = new FieldCaption(Frame1);
+    label->setText(QStringLiteral("Label1"));
     label->setObjectName(QStringLiteral("Label1"));
     Twips::place(label, 1170, 315, 570, 225);
     Label1.push_back(label);
@@ -150,6 +168,8 @@ void Form1::createControls() {
     Text4->setObjectName(QStringLiteral("Text4"));
     Text4->setAccessibleName(QStringLiteral("Height"));
     Twips::place(Text4, 3600, 270, 1425, 375);
+    fitCaption(Label2);
+    fitCaption(Label3);
     Label2->setBuddy(Text3);
     Label3->setBuddy(Text4);
 

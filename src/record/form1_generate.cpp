@@ -5,6 +5,7 @@
 #include "app/numbers.h"
 #include "app/pointer.h"
 #include "app/twips.h"
+#include "record/fieldcaption.h"
 #include "record/fieldinputs.h"
 #include "store/access1.h"
 #include "store/connection.h"
@@ -44,10 +45,10 @@ int Form1::boundColumn(int entry) const {
     return shownPage() * FieldsPerPage + entry;
 }
 
-QLabel* Form1::labelElement(int element) {
+FieldCaption* Form1::labelElement(int element) {
     if (element == 0)
         return Label1[0];
-    auto* label = new QLabel(Frame1);
+    auto* label = new FieldCaption(Frame1);
     label->setObjectName(Label1[0]->objectName());
     label->resize(Label1[0]->size());
     label->setFont(Label1[0]->font());
@@ -69,6 +70,8 @@ QWidget* Form1::inputElement(int kindValue, int element) {
     QWidget* input = FieldInputs::loadElement(kind, array[0]);
     if (kind == Kind::Textfield || kind == Kind::Multiline)
         m_pointer->watchForDefault(input);
+    else
+        m_pointer->leavePointerOver(input);
     array.push_back(input);
     processEvents();
     return input;
@@ -148,11 +151,11 @@ void Form1::layoutPage(const std::vector<FieldDefinition>& fields, int page) {
             inputTop = FirstInputTop;
         }
         trap([&] {
-            QLabel* label = labelElement(number);
+            FieldCaption* label = labelElement(number);
             Twips::place(label, LabelLeft[column], labelTop, Twips::geometry(Label1[0]).width(),
                          Twips::geometry(Label1[0]).height());
-            label->setText(field.name);
-            label->adjustSize();
+            // The designed width: a longer name is elided, never run under the input.
+            label->setCaption(field.name);
             label->show();
         });
         const Kind kind = FieldInputs::kindOfTypeWord(field.type);

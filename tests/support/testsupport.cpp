@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -56,8 +57,10 @@ TestEnvironment::TestEnvironment() {
     // The settings store keeps the folder it first saw; point it at this test's folder.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        m_root.path() + QStringLiteral("/config"));
-    QFile::copy(QStringLiteral(LEDGERLOOM_BLANK_TEMPLATE),
-                m_program.path() + QStringLiteral("/dbBlank.mdb"));
+    // The program folder holds what the build puts beside the program.
+    const QString built = QFileInfo(QStringLiteral(LEDGERLOOM_BLANK_TEMPLATE)).absolutePath();
+    for (const QString& name : {QStringLiteral("dbBlank.mdb"), QStringLiteral("HAND-M.CUR")})
+        QFile::copy(built + QLatin1Char('/') + name, m_program.path() + QLatin1Char('/') + name);
 }
 
 TestEnvironment::~TestEnvironment() {
