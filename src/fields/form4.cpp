@@ -10,6 +10,7 @@
 #include "fields/fieldschema.h"
 #include "fields/form2.h"
 #include "store/access1.h"
+#include "store/backup.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
 #include "store/schema.h"
@@ -153,6 +154,8 @@ void Form4::PushButton3_Click() {
         // Dropping a column rewrites every record, which takes a while on a large file; the
         // hourglass goes before any error is shown.
         HourglassPointer hourglass(*m_pointer);
+        // A dropped column's values are gone for good: no copy of the file, no delete.
+        Backups::write(*m_connection);
         deleteFieldFromTables(*m_connection, name);
     });
     // On failure nothing was changed, so the field stays listed.
