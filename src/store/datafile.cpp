@@ -11,6 +11,31 @@ namespace {
         ErrorNumber::Database,
         QStringLiteral("The data file '%1' %2 It was left as it is.").arg(path, what));
 }
+
+quint32 bigEndianAt(const QByteArray& bytes, int offset) {
+    quint32 value = 0;
+    for (int i = 0; i < 4; ++i)
+        value = (value << 8) | quint8(bytes[offset + i]);
+    return value;
+}
+
+// The header tells the number of pages when the change counter and its copy agree. A file
+// shorter than that lost its end. A journal beside it means an interrupted write that the
+// engine will roll back first, so the size says nothing yet.
+bool isCutOff(const QByteArray& head, const QFileInfo& info) {
+    if (head.size() < 100)
+        return true;
+    if (QFileInfo::exists(info.filePath() + QStringLiteral("-journal")) ||
+        QFileInfo::exists(info.filePath() + QStringLiteral("-wal")))
+        return false;
+    const quint32 pageSize = (quint32(quint8(head[16])) << 8 | quint8(head[17])) == 1
+                                 ? 65536
+                                 : quint32(quint8(head[16])) << 8 | quint8(head[17]);
+    const quint32 pages = bigEndianAt(head, 28);
+    if (pages == 0 || bigEndianAt(head, 24) != bigEndianAt(head, 92))
+        return false;
+    return info.size() < qint64(pages) * pageSize;
+}
 } // namespace
 
 void checkDataFile(const QString& path) {
@@ -26,8 +51,12 @@ void checkDataFile(const QString& path) {
     const QByteArray head = file.read(100);
     if (head.isEmpty())
         refuse(path, QStringLiteral("is empty, so it is not a Ledgerloom database."));
-    if (head.startsWith(QByteArray("SQLite format 3\0", 16)))
+    if (head.startsWith(QByteArray("SQLite format 3\0", 16))) {
+        if (isCutOff(head, info))
+            refuse(path, QStringLiteral("was cut off: it is shorter than the database it holds "
+                                        "says it is, so part of it is missing."));
         return;
+    }
     if (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB")
         refuse(path, QStringLiteral("is a Microsoft Access database. Ledgerloom keeps its data in "
                                     "SQLite databases and cannot open it."));

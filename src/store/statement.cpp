@@ -18,6 +18,38 @@ RuntimeError missingTableError(const QString& message) {
             .arg(name));
 }
 
+// Failures of the file itself rather than of one statement: the user must learn which file
+// and what is wrong with it.
+QString fileProblem(sqlite3* db, int code) {
+    const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
+    if (!file || !*file)
+        return QString();
+    const QString name = QString::fromUtf8(file);
+    switch (code & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("The data file '%1' is damaged and cannot be read. Nothing more "
+                              "was written to it; restore a backup copy.")
+            .arg(name);
+    case SQLITE_FULL:
+        return QStringLiteral("The data file '%1' cannot be written: the disk is full. Nothing "
+                              "was changed.")
+            .arg(name);
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("The data file '%1' cannot be written: the file or its folder "
+                              "may only be read. Nothing was changed.")
+            .arg(name);
+    case SQLITE_IOERR:
+        return QStringLiteral("The data file '%1' cannot be written: the disk reported an "
+                              "error (%2). Nothing was changed.")
+            .arg(name, QString::fromUtf8(sqlite3_errstr(code)));
+    default:
+        return QString();
+    }
+}
+
 } // namespace
 
 void throwEngineError(sqlite3* db, int code) {
@@ -30,6 +62,8 @@ void throwEngineError(sqlite3* db, int code) {
                                           "Try again in a moment.")
                                .arg(message));
     }
+    if (const QString problem = fileProblem(db, code); !problem.isEmpty())
+        throw RuntimeError(ErrorNumber::Database, problem);
     throw RuntimeError(ErrorNumber::Database, message);
 }
 
