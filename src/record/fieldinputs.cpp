@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <limits>
 
 namespace FieldInputs {
 
@@ -111,6 +112,10 @@ void prepare(QWidget* control, const FieldDefinition& field) {
         combo->addItems(decodeValues(field.values));
     } else if (auto* check = qobject_cast<QCheckBox*>(control)) {
         check->setChecked(field.values.toLower() == QLatin1String("yes"));
+    } else if (auto* line = qobject_cast<QLineEdit*>(control)) {
+        // A text box cuts its text at 32767 characters by default, and Save would then store
+        // the cut value over a longer one.
+        line->setMaxLength(std::numeric_limits<int>::max());
     }
 }
 
