@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QUrl>
+#include <cstdio>
 #include <limits>
 #include <memory>
 #include <sqlite3.h>
@@ -96,6 +97,11 @@ class PendingWorkbook {
 
     // Writes the file and moves it to a free name in the folder; returns that name.
     QString finishAs(const QString& folder) {
+        // Rows go to a scratch file whose write errors the library does not check: a full
+        // disk would otherwise leave a workbook cut off without a word.
+        if (FILE* rows = m_sheet->optimize_tmpfile;
+            rows && (std::fflush(rows) != 0 || std::ferror(rows)))
+            cannotWrite(m_path, QStringLiteral("the disk is full or refused a write"));
         const lxw_error result = workbook_close(std::exchange(m_book, nullptr));
         if (result != LXW_NO_ERROR)
             cannotWrite(m_path, QString::fromUtf8(lxw_strerror(result)));
