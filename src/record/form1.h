@@ -11,6 +11,7 @@
 
 class Connection;
 class ErrorTrap;
+class FieldCaption;
 class MessageService;
 class PointerFeedback;
 class QCheckBox;
@@ -100,7 +101,7 @@ class Form1 : public QWidget, public RecordWindowLink {
     int selectPage(int pTab, int pageCount);
     void layoutPage(const std::vector<FieldDefinition>& fields, int page);
     QWidget* inputElement(int kind, int element);
-    QLabel* labelElement(int element);
+    FieldCaption* labelElement(int element);
     void placeInput(QWidget* input, int kind, double lengthFactor, int left, int top);
     bool waitForCustomTable();
     void openRecords();
@@ -156,7 +157,7 @@ class Form1 : public QWidget, public RecordWindowLink {
     QLineEdit* Text4 = nullptr;
 
     // Control arrays; element 0 is the designed template.
-    std::vector<QLabel*> Label1;
+    std::vector<FieldCaption*> Label1;
     std::vector<QWidget*> Text1;
     std::vector<QWidget*> Text2;
     std::vector<QWidget*> Check2;
