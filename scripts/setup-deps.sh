@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev libsqlite3-dev libxlsxwriter-dev
     fonts-dejavu-core fonts-liberation
     unzip
+    dpkg-dev file
+    clang-14 libclang-rt-14-dev
 )
 
 missing=()
