@@ -102,6 +102,7 @@ class Form1 : public QWidget, public RecordWindowLink {
     void layoutPage(const std::vector<FieldDefinition>& fields, int page);
     QWidget* inputElement(int kind, int element);
     FieldCaption* labelElement(int element);
+    void placeCaption(FieldCaption* label, int column, int top);
     void placeInput(QWidget* input, int kind, double lengthFactor, int left, int top);
     bool waitForCustomTable();
     void openRecords();

@@ -31,6 +31,10 @@ constexpr int RowStep = 500;
 constexpr int LabelLeft[2] = {1170, 6500};
 constexpr int InputLeft[2] = {1845, 7175};
 constexpr int FirstLabelTop = 315;
+// Room a long caption may take left of its designed place: the frame's edge, or the end of
+// the first column's widest designed input.
+constexpr int CaptionRoomLeft[2] = {60, 5300};
+constexpr int CaptionGap = 60;
 constexpr int FirstInputTop = 225;
 constexpr int DesignedFrame1Width = 10455;
 // How long the window waits for the records table before it says so.
@@ -118,6 +122,20 @@ int Form1::selectPage(int pTab, int pageCount) {
     return page;
 }
 
+// A caption stands at its designed place; a longer one grows to the left into the free room
+// before it, so it is read whole and never runs under its input. Only a name too long even
+// for that room is shortened, and shown whole in its tool tip.
+void Form1::placeCaption(FieldCaption* label, int column, int top) {
+    const QRect designed = Twips::geometry(Label1[0]);
+    const int right = InputLeft[column] - CaptionGap;
+    const int wanted =
+        int(label->fontMetrics().horizontalAdvance(label->text()) * Twips::perPixelX(label)) +
+        CaptionGap;
+    const int width = std::max(designed.width(), wanted);
+    const int left = std::max(CaptionRoomLeft[column], std::min(LabelLeft[column], right - width));
+    Twips::place(label, left, top, std::min(width, right - left), designed.height());
+}
+
 void Form1::placeInput(QWidget* input, int kindValue, double lengthFactor, int left, int top) {
     const auto kind = Kind(kindValue);
     int width = int(std::clamp(400.0 * lengthFactor, 1.0, double(DesignedFrame1Width)));
@@ -152,10 +170,8 @@ void Form1::layoutPage(const std::vector<FieldDefinition>& fields, int page) {
         }
         trap([&] {
             FieldCaption* label = labelElement(number);
-            Twips::place(label, LabelLeft[column], labelTop, Twips::geometry(Label1[0]).width(),
-                         Twips::geometry(Label1[0]).height());
-            // The designed width: a longer name is elided, never run under the input.
             label->setCaption(field.name);
+            placeCaption(label, column, labelTop);
             label->show();
         });
         const Kind kind = FieldInputs::kindOfTypeWord(field.type);
