@@ -338,9 +338,10 @@ void TestCrash::deletedFieldsArePairedOrKept() {
             for (const QVariantList& pages : after.pageValues)
                 for (const QVariant& value : pages)
                     QCOMPARE(value, QVariant(QStringLiteral("G0")));
-            // Every copy kept is whole; a copy cut short never counts as one.
+            // Every copy kept is whole; a copy cut short never counts as one. A kill between a
+            // new copy and the pruning of the oldest leaves one more, pruned by the next delete.
             const QStringList copies = Backups::list(env.dataFile());
-            QVERIFY(copies.size() <= Backups::Kept);
+            QVERIFY(copies.size() <= Backups::Kept + 1);
             for (const QString& copy : copies)
                 QCOMPARE(integrityOf(copy), QStringLiteral("ok"));
         },
