@@ -61,6 +61,7 @@ void Form4::createControls() {
 
     ListView1 = new QTreeWidget(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setAccessibleName(QStringLiteral("Fields"));
     ListView1->setHeaderLabels({QStringLiteral("Field Caption"), QStringLiteral("Field Type"),
                                 QStringLiteral("Field Size"), QStringLiteral("Field Values")});
     ListView1->setToolTip(QStringLiteral("Double click to edit"));

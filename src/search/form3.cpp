@@ -81,6 +81,7 @@ void Form3::createControls() {
     m_results = new SearchResults(this);
     ListView1 = new QTreeView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setAccessibleName(QStringLiteral("Search results"));
     ListView1->setModel(m_results);
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);
