@@ -65,7 +65,8 @@ class StartupTest : public QObject {
 
 void StartupTest::firstStartCreatesFoldersAndDataFile() {
     TestEnvironment env;
-    QVERIFY(!QDir(env.paths().companyFolder()).exists());
+    // A new account has no data folder of its own yet.
+    QVERIFY(QDir(env.paths().commonDataFolder).removeRecursively());
     ScriptedMessages messages;
     auto w = startRecordWindow(messages, env);
     QVERIFY(w);

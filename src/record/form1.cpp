@@ -263,8 +263,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 // ---- start-up and shutdown
 
 void Form1::createDataFolderAndFile(ErrorTrap& trap) {
+    // A new account may not have its data folder yet (~/.local/share): it is made as well.
     trap([&] {
-        if (!QDir(m_paths.companyFolder()).exists() && !QDir().mkdir(m_paths.companyFolder()))
+        if (!QDir(m_paths.companyFolder()).exists() && !QDir().mkpath(m_paths.companyFolder()))
             throw RuntimeError(75, QStringLiteral("Path/File access error: the folder '%1' cannot "
                                                   "be created.")
                                        .arg(m_paths.companyFolder()));
