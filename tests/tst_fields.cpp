@@ -71,16 +71,8 @@ QStringList listed(const QTreeWidget& list, int column = 0) {
 QStringList fieldRows(const TestEnvironment& env) {
     QStringList rows;
     for (const QVariantList& row : env.query("select * from FieldControl"))
-        rows << row[0].toString() + '|' + row[1].toString() + '|' + row[2].toString() + '|' +
-                    row[3].toString();
+        rows << QVariant(row).toStringList().join('|');
     return rows;
-}
-
-void execute(const TestEnvironment& env, const char* sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(env.dataFile().toUtf8().constData(), &db);
-    QCOMPARE(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
 }
 } // namespace
 
@@ -89,11 +81,8 @@ class FieldSetupTest : public QObject {
   private slots:
     void init() { gFieldsChanged = false; }
     void fieldsAddedAndDeletedKeepTablesPaired();
-    void refusedCaptionKeepsEditorOpen_data();
-    void refusedCaptionKeepsEditorOpen();
-    void numericCaptionGetsUnderscore();
-    void valueListFollowsTypeAndButtons();
-    void valueListEncodingRoundTrips_data();
+    void refusedCaptionsKeepEditorOpenAndChangeNothing();
+    void editorValueListAndNumericCaption();
     void valueListEncodingRoundTrips();
     void updateChangesDefinitionOnly();
     void failedStatementLeavesTablesAsTheyWere();
@@ -107,26 +96,25 @@ void FieldSetupTest::fieldsAddedAndDeletedKeepTablesPaired() {
     RecordWindowStub record;
     Form4 list(messages, env.paths(), record);
     list.show();
-    QCOMPARE(list.ListView1->topLevelItemCount(), 0);
     list.PushButton3->click(); // nothing to delete, nothing asked
-    list.PushButton5->click();
-    QVERIFY(!QApplication::activeModalWidget());
+    whenShown<Form2>([](Form2& editor) {
+        editor.Text1->setText("Notes");
+        editor.close(); // the close box writes nothing
+    });
+    list.PushButton2->click();
+    QCOMPARE(fieldRows(env), QStringList());
 
     createField(list, messages, "  A  ", "Textfield");
-    QCOMPARE(fieldRows(env), QStringList{"A|Textfield|8|"});
-    QCOMPARE(list.ListView1->selectedItems().size(), 1);
     createField(list, messages, "B", "Dropdown", {"Red", "Green", "Blue"}, 1);
     createField(list, messages, "C", "Checkbox");
     QCOMPARE(fieldRows(env), QStringList({"A|Textfield|8|", "B|Dropdown|8|Red,[Green],Blue",
                                           "C|Checkbox|8|Yes,No"}));
     QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "A", "B", "C"}));
     QCOMPARE(listed(*list.ListView1, 3), QStringList({"", "Red,[Green],Blue", "Yes,No"}));
-    QCOMPARE(messages.texts(), QStringList());
     env.addRecords({{"a1", "b1", "c1"}, {"a2", QVariant(), "c2"}});
 
     list.ListView1->setCurrentItem(list.ListView1->topLevelItem(1));
     list.PushButton3->click();
-    QCOMPARE(messages.texts(), QStringList());
     QCOMPARE(env.query("select * from CustomTable"),
              QList<QVariantList>({{"1", "a1", "c1"}, {"2", "a2", "c2"}}));
     QCOMPARE(listed(*list.ListView1), QStringList({"A", "C"}));
@@ -136,69 +124,56 @@ void FieldSetupTest::fieldsAddedAndDeletedKeepTablesPaired() {
     QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "A", "C", "D"}));
     QCOMPARE(listed(*list.ListView1), QStringList({"A", "C", "D"}));
     QCOMPARE(fieldRows(env).last(), QString("D|Multiline Textfield|8|"));
+    QCOMPARE(messages.texts(), QStringList());
 
-    QCOMPARE(record.clears, 0);
     list.PushButton1->click();
     QVERIFY(gFieldsChanged);
     QCOMPARE(record.clears, 1);
     QVERIFY(!list.connectionOpen());
 }
 
-void FieldSetupTest::refusedCaptionKeepsEditorOpen_data() {
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("blanks only") << "   "
-                                 << "Textfield"
-                                 << "You forgot to input field caption.";
-    QTest::newRow("no type") << "Size"
-                             << ""
-                             << "You forgot to select field type.";
-    QTest::newRow("id") << " Id "
-                        << "Textfield"
-                        << "Cannot add this field.";
-    QTest::newRow("duplicate") << "price"
-                               << "Checkbox"
-                               << "Field already exists";
-    QTest::newRow("line break") << "a\nb"
-                                << "Textfield"
-                                << "The field caption holds a control character (a line break, "
-                                   "a tab or the like), which a field name cannot hold.";
-}
-
-void FieldSetupTest::refusedCaptionKeepsEditorOpen() {
-    QFETCH(QString, caption);
-    QFETCH(QString, type);
-    QFETCH(QString, message);
+void FieldSetupTest::refusedCaptionsKeepEditorOpenAndChangeNothing() {
     TestEnvironment env;
     env.addField("Price", "Textfield");
     ScriptedMessages messages;
     RecordWindowStub record;
     Form4 list(messages, env.paths(), record);
     list.show();
-    bool stillOpen = false;
-    QString selected;
-    whenShown<Form2>([&](Form2& editor) {
-        editor.Text1->setText(caption);
-        editor.setFieldTypeText(type);
-        editor.PushButton2->click();
-        stillOpen = editor.isVisible() && editor.Text1->text() == caption;
-        selected = editor.Text1->selectedText();
-        editor.PushButton3->click();
-    });
-    list.PushButton2->click();
-    QVERIFY(stillOpen);
-    if (message == "Field already exists")
-        QCOMPARE(selected, caption);
-    QCOMPARE(messages.texts(), QStringList{message});
-    QCOMPARE(messages.shown[0].title, QString());
+    const struct {
+        QString caption, type, message;
+    } cases[] = {
+        {"   ", "Textfield", "You forgot to input field caption."},
+        {"Size", "", "You forgot to select field type."},
+        {" Id ", "Textfield", "Cannot add this field."},
+        {"price", "Checkbox", "Field already exists"},
+        {"a\nb", "Textfield",
+         "The field caption holds a control character (a line break, a tab or the like), which "
+         "a field name cannot hold."}};
+    for (const auto& c : cases) {
+        messages.clear();
+        bool stillOpen = false;
+        QString selected;
+        whenShown<Form2>([&](Form2& editor) {
+            editor.Text1->setText(c.caption);
+            editor.setFieldTypeText(c.type);
+            editor.PushButton2->click();
+            stillOpen = editor.isVisible() && editor.Text1->text() == c.caption;
+            selected = editor.Text1->selectedText();
+            editor.PushButton3->click();
+        });
+        list.PushButton2->click();
+        QVERIFY2(stillOpen, qPrintable(c.message));
+        QCOMPARE(messages.texts(), QStringList{c.message});
+        QCOMPARE(messages.shown[0].title, QString());
+        if (c.message == "Field already exists")
+            QCOMPARE(selected, c.caption);
+    }
     QCOMPARE(fieldRows(env), QStringList{"Price|Textfield|8|"});
     QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "Price"}));
-    QCOMPARE(listed(*list.ListView1), QStringList{"Price"});
     QVERIFY(!gFieldsChanged);
 }
 
-void FieldSetupTest::numericCaptionGetsUnderscore() {
+void FieldSetupTest::editorValueListAndNumericCaption() {
     TestEnvironment env;
     env.createDataFile();
     ScriptedMessages messages;
@@ -207,44 +182,13 @@ void FieldSetupTest::numericCaptionGetsUnderscore() {
     editor.setWindowTitle(Form2::AddCaption);
     editor.show();
     QVERIFY(QTest::qWaitForWindowActive(&editor));
-    editor.Text1->setFocus();
-    QTest::keyClicks(editor.Text1, "2021");
-    QTest::keyClick(editor.Text1, Qt::Key_Tab);
-    QCOMPARE(editor.Text1->text(), QString("2021_"));
-    QTest::keyClick(editor.cboFieldType, Qt::Key_Tab, Qt::ShiftModifier);
-    QCOMPARE(editor.Text1->text(), QString("2021_")); // not a number any more
-
-    // Enter presses OK while the caption box still has the focus.
-    editor.Text1->setText("3.5");
-    editor.Text1->setFocus();
-    QTest::keyClick(editor.Text1, Qt::Key_Return);
-    QCOMPARE(fieldRows(env), QStringList{"3.5_|Textfield|8|"});
-    QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "3.5_"}));
-    QCOMPARE(listed(fields), QStringList{"3.5_"});
-    QVERIFY(!editor.isVisible());
-    QVERIFY(!editor.connectionOpen());
-}
-
-void FieldSetupTest::valueListFollowsTypeAndButtons() {
-    TestEnvironment env;
-    env.createDataFile();
-    ScriptedMessages messages;
-    QTreeWidget fields;
-    Form2 editor(messages, env.paths(), fields);
-    editor.setWindowTitle(Form2::AddCaption);
-    editor.show();
     QCOMPARE(editor.cboFieldType->currentText(), QString("Textfield"));
-    QVERIFY(!editor.Text2->isVisible());
-    QCOMPARE(editor.Text2->text(), QString("8"));
     QVERIFY(!editor.cboFieldValues->isEnabled());
     editor.PushButton1->click();
     QCOMPARE(messages.prompts, QStringList()); // disabled list: no input box
 
     chooseType(editor, "Checkbox");
     QVERIFY(editor.cboFieldValues->isEnabled() && editor.lblValues->isEnabled());
-    QCOMPARE(editor.cboFieldValues->count(), 2);
-    QCOMPARE(editor.cboFieldValues->itemText(1), QString("No"));
-    QCOMPARE(editor.cboFieldValues->currentIndex(), -1);
 
     chooseType(editor, "Dropdown");
     QCOMPARE(editor.cboFieldValues->count(), 0);
@@ -254,59 +198,53 @@ void FieldSetupTest::valueListFollowsTypeAndButtons() {
     for (int i = 0; i < 4; ++i)
         editor.PushButton1->click();
     QCOMPARE(messages.prompts.value(0), QString("Enter value: |Input combobox default values"));
-    QCOMPARE(editor.cboFieldValues->count(), 2);
-    QCOMPARE(editor.cboFieldValues->currentIndex(), -1);
+    QCOMPARE(editor.cboFieldValues->count(), 2); // blank and cancelled answers add nothing
 
-    editor.PushButton5->click(); // nothing selected: nothing asked
-    QCOMPARE(messages.shown.size(), 0);
     editor.cboFieldValues->setCurrentIndex(0);
     messages.answer(Answer::No);
     editor.PushButton5->click();
     QCOMPARE(editor.cboFieldValues->count(), 2);
     QCOMPARE(messages.shown[0].text, QString("Do you really want to delete value Red?"));
-    QCOMPARE(messages.shown[0].title, QString("Question"));
     QVERIFY(messages.shown[0].secondButtonDefault);
-    QCOMPARE(messages.shown[0].buttons, Message::Buttons::YesNo);
     messages.answer(Answer::Yes);
     editor.PushButton5->click();
     QCOMPARE(editor.cboFieldValues->itemText(0), QString("Smith, John"));
-    QCOMPARE(editor.cboFieldValues->currentIndex(), -1);
     editor.PushButton4->click();
     QCOMPARE(editor.cboFieldValues->count(), 0);
-
     chooseType(editor, "Multiline Textfield");
     QVERIFY(!editor.cboFieldValues->isEnabled());
 
-    editor.Text1->setText("Notes");
-    editor.close(); // the close box writes nothing
-    QCOMPARE(fieldRows(env), QStringList());
-    QCOMPARE(fields.topLevelItemCount(), 0);
-    QVERIFY(!editor.connectionOpen());
-}
-
-void FieldSetupTest::valueListEncodingRoundTrips_data() {
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<int>("selected");
-    QTest::addColumn<QString>("encoded");
-    QTest::addColumn<QStringList>("decoded");
-    const QStringList rgb{"Red", "Green", "Blue"};
-    QTest::newRow("selected") << rgb << 1 << "Red,[Green],Blue"
-                              << QStringList{"Red", "[Green]", "Blue"};
-    QTest::newRow("none selected") << rgb << -1 << "Red,Green,Blue" << rgb;
-    QTest::newRow("empty") << QStringList() << -1 << "" << QStringList();
-    QTest::newRow("comma inside") << QStringList{"Smith, John"} << 0 << "[Smith, John]"
-                                  << QStringList{"[Smith", " John]"};
-    QTest::newRow("bracketed again")
-        << QStringList{"[Green]", ""} << 0 << "[[Green]]," << QStringList{"[[Green]]", ""};
+    // A caption that is a number gets an underscore when the box is left.
+    editor.Text1->setFocus();
+    QTest::keyClicks(editor.Text1, "2021");
+    QTest::keyClick(editor.Text1, Qt::Key_Tab);
+    QCOMPARE(editor.Text1->text(), QString("2021_"));
+    // Enter presses OK while the caption box still has the focus.
+    editor.Text1->setText("3.5");
+    editor.Text1->setFocus();
+    QTest::keyClick(editor.Text1, Qt::Key_Return);
+    QCOMPARE(fieldRows(env), QStringList{"3.5_|Multiline Textfield|8|"});
+    QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "3.5_"}));
+    QCOMPARE(listed(fields), QStringList{"3.5_"});
+    QVERIFY(!editor.isVisible() && !editor.connectionOpen());
 }
 
 void FieldSetupTest::valueListEncodingRoundTrips() {
-    QFETCH(QStringList, items);
-    QFETCH(int, selected);
-    QFETCH(QString, encoded);
-    QFETCH(QStringList, decoded);
-    QCOMPARE(encodeValues(items, selected), encoded);
-    QCOMPARE(decodeValues(encoded), decoded);
+    const QStringList rgb{"Red", "Green", "Blue"};
+    const struct {
+        QStringList items;
+        int selected;
+        QString encoded;
+        QStringList decoded;
+    } cases[] = {{rgb, 1, "Red,[Green],Blue", {"Red", "[Green]", "Blue"}},
+                 {rgb, -1, "Red,Green,Blue", rgb},
+                 {{}, -1, "", {}},
+                 {{"Smith, John"}, 0, "[Smith, John]", {"[Smith", " John]"}},
+                 {{"[Green]", ""}, 0, "[[Green]],", {"[[Green]]", ""}}};
+    for (const auto& c : cases) {
+        QCOMPARE(encodeValues(c.items, c.selected), c.encoded);
+        QCOMPARE(decodeValues(c.encoded), c.decoded);
+    }
 }
 
 void FieldSetupTest::updateChangesDefinitionOnly() {
@@ -342,13 +280,11 @@ void FieldSetupTest::updateChangesDefinitionOnly() {
         editor.PushButton2->click();
     });
     QVERIFY(QTest::qWaitForWindowExposed(&list));
-    const QTreeWidgetItem* row = list.ListView1->currentItem();
-    const QPoint centre = list.ListView1->visualItemRect(row).center();
+    const QPoint centre = list.ListView1->visualItemRect(list.ListView1->currentItem()).center();
     // A double click as the system delivers it: the second press arrives as the double click.
     QTest::mouseClick(list.ListView1->viewport(), Qt::LeftButton, {}, centre);
     QTest::mouseDClick(list.ListView1->viewport(), Qt::LeftButton, {}, centre);
     QCOMPARE(fieldRows(env), QStringList({"Name|Textfield|8|", "Colour|Textfield|3|"}));
-    QCOMPARE(listed(*list.ListView1, 1), QStringList({"Textfield", "Textfield"}));
     QCOMPARE(env.query("select * from CustomTable"), QList<QVariantList>({{"1", "Ann", "Red"}}));
     QVERIFY(gFieldsChanged);
 }
@@ -357,10 +293,16 @@ void FieldSetupTest::failedStatementLeavesTablesAsTheyWere() {
     TestEnvironment env;
     env.addField("A", "Textfield");
     env.addRecords({{"kept"}});
-    execute(env, "CREATE TRIGGER NoNewRows BEFORE INSERT ON FieldControl "
-                 "BEGIN SELECT RAISE(ABORT, 'no new fields today'); END;"
-                 "CREATE TRIGGER NoLostRows BEFORE DELETE ON FieldControl "
-                 "BEGIN SELECT RAISE(ABORT, 'no fields lost today'); END;");
+    sqlite3* db = nullptr;
+    sqlite3_open(env.dataFile().toUtf8().constData(), &db);
+    QCOMPARE(sqlite3_exec(db,
+                          "CREATE TRIGGER NoNewRows BEFORE INSERT ON FieldControl "
+                          "BEGIN SELECT RAISE(ABORT, 'no new fields today'); END;"
+                          "CREATE TRIGGER NoLostRows BEFORE DELETE ON FieldControl "
+                          "BEGIN SELECT RAISE(ABORT, 'no fields lost today'); END;",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    sqlite3_close(db);
     ScriptedMessages messages;
     RecordWindowStub record;
     Form4 list(messages, env.paths(), record);
@@ -376,12 +318,8 @@ void FieldSetupTest::failedStatementLeavesTablesAsTheyWere() {
     list.PushButton2->click();
     QVERIFY(stillOpen);
     QCOMPARE(messages.shown.size(), 1);
-    QCOMPARE(messages.shown[0].title, QString("Application Error"));
-    QVERIFY(messages.shown[0].text.contains("no new fields today"));
-    QVERIFY(
-        messages.shown[0].text.contains("in Orvelin2021/08/31.Form2.PushButton2_Click at line"));
-    QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "A"}));
-    QCOMPARE(listed(*list.ListView1), QStringList{"A"});
+    QVERIFY(messages.shown[0].text.startsWith(
+        "no new fields today\r\nin Orvelin2021/08/31.Form2.PushButton2_Click at line"));
 
     Qt::CursorShape pointerDuringMessage = Qt::WaitCursor;
     messages.onNextShow([&] { pointerDuringMessage = list.cursor().shape(); });
@@ -389,13 +327,11 @@ void FieldSetupTest::failedStatementLeavesTablesAsTheyWere() {
     QCOMPARE(pointerDuringMessage, Qt::ArrowCursor);
     QCOMPARE(messages.shown.size(), 2);
     QVERIFY(messages.shown[1].text.contains("no fields lost today"));
-    QVERIFY(messages.shown[1].text.contains("Form6.PushButton3_Click"));
-    QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "A"}));
-    QCOMPARE(env.query("select A from CustomTable"), QList<QVariantList>{{"kept"}});
+    QCOMPARE(env.query("select * from CustomTable"), QList<QVariantList>({{"1", "kept"}}));
     QCOMPARE(fieldRows(env), QStringList{"A|Textfield|8|"});
     QCOMPARE(listed(*list.ListView1), QStringList{"A"});
-    QVERIFY(!gFieldsChanged);
     list.PushButton1->click();
+    QVERIFY(!gFieldsChanged);
     QCOMPARE(record.clears, 0);
 }
 
@@ -416,7 +352,6 @@ void FieldSetupTest::quotedCaptionsWorkInRecordWindow() {
     window->PushButton13_Click();
     settle(*window);
     QVERIFY(listShown);
-    QCOMPARE(messages.texts(), QStringList());
     QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "O'Brien", "Price [EUR]", "a]b"}));
     QCOMPARE(window->shownCaptions(), QStringList({"O'Brien", "Price [EUR]", "a]b"}));
 
