@@ -14,17 +14,12 @@
 #include "store/fielddefinition.h"
 #include "store/recordset.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTabWidget>
-#include <QTreeWidget>
+#include <QtWidgets>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-// Any box means something failed: say so and stop, so the test sees it.
+// Any box but the delete question means something failed: say so and stop.
 class FailOnMessage : public MessageService {
   public:
     bool expectQuestion = false;
@@ -38,11 +33,6 @@ class FailOnMessage : public MessageService {
         return std::nullopt;
     }
 };
-
-void report(long n) {
-    std::printf("done %ld\n", n);
-    std::fflush(stdout);
-}
 
 void press(QWidget& window, const char* name) {
     auto* button = window.findChild<QPushButton*>(QLatin1String(name));
@@ -59,70 +49,6 @@ void typeEverywhere(Form1& window, const QString& value) {
         if (auto* box = qobject_cast<QLineEdit*>(input))
             box->setText(value);
 }
-
-void nextRecordOrFirst(Form1& window) {
-    if (window.mIndex() >= window.mRSRecords().RecordCount())
-        press(window, "PushButton10");
-    else
-        press(window, "PushButton11");
-}
-
-int runRecordOperation(Form1& window, const QString& kind, long generation) {
-    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("SSTab1"));
-    for (long n = 1;; ++n, ++generation) {
-        const QString value = QStringLiteral("G%1").arg(generation);
-        if (kind == QLatin1String("save")) {
-            press(window, "PushButton1");
-            typeEverywhere(window, value);
-            press(window, "PushButton6");
-            nextRecordOrFirst(window);
-        } else if (kind == QLatin1String("create")) {
-            press(window, "PushButton3");
-            typeEverywhere(window, value);
-            press(window, "PushButton6");
-        } else if (kind == QLatin1String("delete")) {
-            if (window.mRSRecords().RecordCount() == 0)
-                return 0;
-            press(window, "PushButton2");
-        } else if (kind == QLatin1String("page")) {
-            press(window, "PushButton1");
-            typeEverywhere(window, value);
-            tabs->setCurrentIndex(1);
-            typeEverywhere(window, value);
-            tabs->setCurrentIndex(0);
-            press(window, "PushButton6");
-            nextRecordOrFirst(window);
-        } else {
-            return 2;
-        }
-        if (window.mEditing())
-            return 5;
-        report(n);
-    }
-}
-
-int runFieldOperation(Form1& window, MessageService& messages, const QString& kind,
-                      long generation) {
-    if (kind == QLatin1String("addfield")) {
-        auto connection = OpenConnection();
-        for (long n = 1;; ++n, ++generation) {
-            addFieldToTables(*connection, FieldDefinition{QStringLiteral("A%1").arg(generation),
-                                                          QStringLiteral("Textfield"),
-                                                          QStringLiteral("8"), QString()});
-            report(n);
-        }
-    }
-    // The field list window as the user has it: delete the selected (first) field.
-    Form4 fieldList(messages, AppPaths::standard(), window, &window);
-    for (long n = 1; fieldList.ListView1->topLevelItemCount() > 0; ++n) {
-        const int before = fieldList.ListView1->topLevelItemCount();
-        fieldList.PushButton3_Click();
-        if (fieldList.ListView1->topLevelItemCount() != before - 1)
-            return 6;
-        report(n);
-    }
-    return 0;
-}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -130,7 +56,7 @@ int main(int argc, char** argv) {
     if (argc < 3)
         return 2;
     const QString kind = QString::fromLocal8Bit(argv[1]);
-    const long generation = std::atol(argv[2]);
+    long generation = std::atol(argv[2]);
     FailOnMessage messages;
     messages.expectQuestion = kind == QLatin1String("delete");
     Form1 window(messages, AppPaths::standard());
@@ -141,7 +67,52 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     std::printf("ready\n");
     std::fflush(stdout);
-    if (kind == QLatin1String("addfield") || kind == QLatin1String("delfield"))
-        return runFieldOperation(window, messages, kind, generation);
-    return runRecordOperation(window, kind, generation);
+
+    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("SSTab1"));
+    const auto connection = kind == QLatin1String("addfield") ? OpenConnection() : nullptr;
+    // The field list window as the user has it: deletes the selected (first) field.
+    const auto fieldList =
+        kind == QLatin1String("delfield")
+            ? std::make_unique<Form4>(messages, AppPaths::standard(), window, &window)
+            : nullptr;
+    for (long n = 1;; ++n, ++generation) {
+        const QString value = QStringLiteral("G%1").arg(generation);
+        if (kind == QLatin1String("save") || kind == QLatin1String("page")) {
+            press(window, "PushButton1");
+            typeEverywhere(window, value);
+            if (kind == QLatin1String("page")) {
+                tabs->setCurrentIndex(1);
+                typeEverywhere(window, value);
+                tabs->setCurrentIndex(0);
+            }
+            press(window, "PushButton6");
+            press(window, window.mIndex() >= window.mRSRecords().RecordCount() ? "PushButton10"
+                                                                               : "PushButton11");
+        } else if (kind == QLatin1String("create")) {
+            press(window, "PushButton3");
+            typeEverywhere(window, value);
+            press(window, "PushButton6");
+        } else if (kind == QLatin1String("delete")) {
+            if (window.mRSRecords().RecordCount() == 0)
+                return 0;
+            press(window, "PushButton2");
+        } else if (connection) {
+            addFieldToTables(*connection, FieldDefinition{QStringLiteral("A%1").arg(generation),
+                                                          QStringLiteral("Textfield"),
+                                                          QStringLiteral("8"), QString()});
+        } else if (fieldList) {
+            const int before = fieldList->ListView1->topLevelItemCount();
+            if (before == 0)
+                return 0;
+            fieldList->PushButton3_Click();
+            if (fieldList->ListView1->topLevelItemCount() != before - 1)
+                return 6;
+        } else {
+            return 2;
+        }
+        if (window.mEditing())
+            return 5;
+        std::printf("done %ld\n", n);
+        std::fflush(stdout);
+    }
 }
