@@ -2,6 +2,7 @@
 
 #include "app/errortrap.h"
 #include "app/flags.h"
+#include "app/longwork.h"
 #include "app/messages.h"
 #include "app/pointer.h"
 #include "app/recordwindowlink.h"
@@ -21,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <atomic>
 
 namespace {
 // The designed client area in twips.
@@ -147,6 +149,7 @@ void Form4::PushButton3_Click() {
     if (ListView1->topLevelItemCount() < 1 || !item)
         return;
     const QString name = item->text(CaptionColumn);
+    bool completed = false;
     const bool deleted = trap([&] {
         if (!connectionOpen())
             throw RuntimeError(ErrorNumber::ObjectClosed,
@@ -155,12 +158,25 @@ void Form4::PushButton3_Click() {
         // Dropping a column rewrites every record, which takes a while on a large file; the
         // hourglass goes before any error is shown.
         HourglassPointer hourglass(*m_pointer);
-        // A dropped column's values are gone for good: no copy of the file, no delete.
-        Backups::write(*m_connection);
-        deleteFieldFromTables(*m_connection, name);
+        // A dropped column's values are gone for good: no copy of the file, no delete. Both
+        // take a while on a large file; Cancel rolls the delete back.
+        std::atomic<bool> cancelled = false;
+        completed = runLongWork(
+            this, QStringLiteral("Deleting the field %1...").arg(name),
+            [&] {
+                Backups::write(*m_connection);
+                // The copy itself cannot be interrupted; a Cancel during it stops here.
+                if (cancelled)
+                    throw RuntimeError(ErrorNumber::General, QStringLiteral("Cancelled."));
+                deleteFieldFromTables(*m_connection, name);
+            },
+            [&] {
+                cancelled = true;
+                m_connection->interrupt();
+            });
     });
-    // On failure nothing was changed, so the field stays listed.
-    if (!deleted)
+    // On failure or Cancel nothing was changed, so the field stays listed.
+    if (!deleted || !completed)
         return;
     gFieldsChanged = true;
     trap([&] { listFields(); });

@@ -2,6 +2,7 @@
 
 #include "app/errortrap.h"
 #include "app/flags.h"
+#include "app/longwork.h"
 #include "app/messages.h"
 #include "app/paths.h"
 #include "app/pointer.h"
@@ -151,17 +152,26 @@ void Form3::PushButton3_Click() {
     // Only the record ids are kept; the list reads the values of the rows it shows.
     std::vector<qint64> ids;
     Recordset records;
+    bool completed = true;
     trap([&] {
         // A page without fields holds nothing to match; a file that could not be opened was
         // reported already.
         if (captions.isEmpty() || connection.State() == adStateClosed)
             return;
-        records.Open(Sql::searchCustomTable(captions, text), connection, adOpenStatic,
-                     adLockReadOnly);
-        ids.reserve(size_t(records.RecordCount()));
-        for (; !records.IsEOF(); records.MoveNext())
-            ids.push_back(records.currentKey());
+        // A search through a large file takes a while; Cancel leaves the list as it was.
+        completed = runLongWork(
+            this, QStringLiteral("Searching..."),
+            [&] {
+                records.Open(Sql::searchCustomTable(captions, text), connection, adOpenStatic,
+                             adLockReadOnly);
+                ids.reserve(size_t(records.RecordCount()));
+                for (; !records.IsEOF(); records.MoveNext())
+                    ids.push_back(records.currentKey());
+            },
+            [&] { connection.interrupt(); });
     });
+    if (!completed)
+        return;
     m_results->reset(captions, page, connection.dataSource(), std::move(ids));
     ListView1->setColumnHidden(0, true);
     for (int column = 1; column < m_results->columnCount(); ++column)

@@ -135,6 +135,11 @@ void Connection::Close() {
     m_db = nullptr;
 }
 
+void Connection::interrupt() {
+    if (m_db)
+        sqlite3_interrupt(m_db);
+}
+
 Transaction::Transaction(Connection& connection) : m_connection(connection) {
     m_connection.Execute(QStringLiteral("BEGIN IMMEDIATE"));
 }

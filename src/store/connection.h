@@ -30,6 +30,8 @@ class Connection {
     int Execute(const QString& sql, const QVariantList& parameters = {});
     std::unique_ptr<Recordset> OpenSchema(int schema);
     void Close();
+    // Stops the statement running on this connection (from any thread); it fails as interrupted.
+    void interrupt();
 
     QString dataSource() const { return m_dataSource; }
     sqlite3* handle() const;
