@@ -32,7 +32,10 @@ bool runLongWork(QWidget* parent, const QString& label, const std::function<void
     progress.setAutoReset(false);
     bool cancelled = false;
     while (!finished) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // Until the modal dialog is up, the user's clicks and keys wait: the window must not
+        // start other work on what the worker is using.
+        QCoreApplication::processEvents(
+            progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents, 20);
         if (progress.wasCanceled() && !cancelled) {
             cancelled = true;
             cancel();
