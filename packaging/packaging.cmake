@@ -20,6 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tarnwell Software <support@tarnwell-softwar
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
 # Library dependencies come from dpkg-shlibdeps (package dpkg-dev) reading the program file.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Deleting a field drops a column, which the engine can do from 3.35 on; shlibdeps adds the rest.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsqlite3-0 (>= 3.35)")
 # The fonts the program is built and tested with; with others, text measures differently.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, fonts-dejavu-core")
 

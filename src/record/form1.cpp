@@ -262,20 +262,19 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- start-up and shutdown
 
+namespace {
+void makeFolder(const QString& path) {
+    if (!QDir(path).exists() && !QDir().mkpath(path))
+        throw RuntimeError(75, QStringLiteral("Path/File access error: the folder '%1' cannot be "
+                                              "created.")
+                                   .arg(path));
+}
+} // namespace
+
 void Form1::createDataFolderAndFile(ErrorTrap& trap) {
     // A new account may not have its data folder yet (~/.local/share): it is made as well.
-    trap([&] {
-        if (!QDir(m_paths.companyFolder()).exists() && !QDir().mkpath(m_paths.companyFolder()))
-            throw RuntimeError(75, QStringLiteral("Path/File access error: the folder '%1' cannot "
-                                                  "be created.")
-                                       .arg(m_paths.companyFolder()));
-    });
-    trap([&] {
-        if (!QDir(m_paths.dataFolder()).exists() && !QDir().mkdir(m_paths.dataFolder()))
-            throw RuntimeError(75, QStringLiteral("Path/File access error: the folder '%1' cannot "
-                                                  "be created.")
-                                       .arg(m_paths.dataFolder()));
-    });
+    trap([&] { makeFolder(m_paths.companyFolder()); });
+    trap([&] { makeFolder(m_paths.dataFolder()); });
     trap([&] {
         if (FileExists(m_paths.dataFile()))
             return; // an existing data file is never replaced or examined
