@@ -21,17 +21,6 @@ namespace {
 
 constexpr int Fields = 26;
 
-class QuietMessages : public MessageService {
-  public:
-    Answer show(const Message& message) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(message.text));
-        return Answer::Ok;
-    }
-    std::optional<QString> input(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-};
-
 // The least a program can do for the same workbook: one statement, every cell as a string.
 void bareExport(const QString& file, const QString& target) {
     sqlite3* db = nullptr;
@@ -73,7 +62,7 @@ int main(int argc, char** argv) {
     const QString file = Bench::makeDataFile(folder, Fields, records);
     QTemporaryDir out;
 
-    QuietMessages messages;
+    Bench::QuietMessages messages;
     Connection connection;
     connection.Open(ConnectionString(file));
     QStringList captions;

@@ -25,19 +25,6 @@ namespace {
 constexpr int Fields = 8;
 const QString DroppedField = QStringLiteral("F4");
 
-class QuietMessages : public MessageService {
-  public:
-    Answer show(const Message& message) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(message.text));
-        ++shown;
-        return Answer::Ok;
-    }
-    std::optional<QString> input(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    int shown = 0;
-};
-
 class NoRecordWindow : public RecordWindowLink {
   public:
     QStringList shownCaptions() const override { return {}; }
@@ -78,7 +65,7 @@ double plainAddMs(const QString& file, int round) {
 }
 
 // Deleting through the field list: the selected field, "Delete Selected Field".
-double windowDropMs(QuietMessages& messages, const AppPaths& paths) {
+double windowDropMs(Bench::QuietMessages& messages, const AppPaths& paths) {
     NoRecordWindow record;
     Form4 list(messages, paths, record);
     const QList<QTreeWidgetItem*> found = list.ListView1->findItems(DroppedField, Qt::MatchExactly);
@@ -91,7 +78,7 @@ double windowDropMs(QuietMessages& messages, const AppPaths& paths) {
 }
 
 // Adding through the editor: caption typed, "OK" pressed.
-double windowAddMs(QuietMessages& messages, const AppPaths& paths, int round) {
+double windowAddMs(Bench::QuietMessages& messages, const AppPaths& paths, int round) {
     QTreeWidget fieldList;
     Form2 editor(messages, paths, fieldList);
     editor.setWindowTitle(Form2::AddCaption);
@@ -118,7 +105,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(paths.dataFolder());
     const QString dataFile = paths.dataFile();
     const QString baselineFile = home.path() + QStringLiteral("/baseline.mdb");
-    QuietMessages messages;
+    Bench::QuietMessages messages;
 
     std::vector<double> adds, plainAdds, drops, plainDrops;
     for (int round = 0; round < rounds; ++round) {

@@ -18,17 +18,6 @@
 #include <QTextStream>
 
 namespace {
-class SilentMessages : public MessageService {
-  public:
-    Answer show(const Message& m) override {
-        QTextStream(stderr) << "message: " << m.text << Qt::endl;
-        return Answer::No;
-    }
-    std::optional<QString> input(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-};
-
 void waitUntilBuilt(Form1& window) {
     do {
         QCoreApplication::processEvents();
@@ -61,7 +50,7 @@ int main(int argc, char* argv[]) {
         records.Fields(1).Value();
     });
 
-    SilentMessages messages;
+    Bench::QuietMessages messages;
     Form1* window = nullptr;
     double constructMs = 0, loadMs = 0, buildMs = 0;
     const double showMs = Bench::timeMs([&] {

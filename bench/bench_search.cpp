@@ -25,17 +25,6 @@ namespace {
 
 constexpr int Fields = 26;
 
-class QuietMessages : public MessageService {
-  public:
-    Answer show(const Message& message) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(message.text));
-        return Answer::Ok;
-    }
-    std::optional<QString> input(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-};
-
 // The record window on its first page of 26 fields.
 class FirstPage : public RecordWindowLink {
   public:
@@ -95,7 +84,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(home.path() + "/Tarnwell/Ledgerloom");
     QFile::link(file, standardDataFile());
 
-    QuietMessages messages;
+    Bench::QuietMessages messages;
     FirstPage page;
     const AppPaths paths = AppPaths::standard();
     Form3 window(messages, paths, page);

@@ -9,6 +9,12 @@
 
 namespace Bench {
 
+Answer QuietMessages::show(const Message& message) {
+    std::fprintf(stderr, "message: %s\n", qPrintable(message.text));
+    ++shown;
+    return message.buttons == Message::Buttons::YesNo ? Answer::No : Answer::Ok;
+}
+
 QString makeDataFile(const QString& folder, int fieldCount, long recordCount) {
     QDir().mkpath(folder);
     const QString path =

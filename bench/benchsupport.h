@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/messages.h"
+
 #include <QString>
 #include <chrono>
 #include <functional>
@@ -7,6 +9,16 @@
 
 // Helpers shared by the benchmark programs.
 namespace Bench {
+
+// The message boxes of a benchmark: printed on stderr and counted; questions are answered No.
+class QuietMessages : public MessageService {
+  public:
+    Answer show(const Message& message) override;
+    std::optional<QString> input(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    int shown = 0;
+};
 
 // Makes a data file like the program's, with fieldCount text fields named F1.. and
 // recordCount records of short distinct texts; reuses a file already made with the same shape.
