@@ -90,6 +90,9 @@ class ExportTest : public QObject {
     void exportsSecondPageWhenItIsShown();
     void refusalsAndCancelLeaveNoFile();
     void neverReplacesAWorkbookAndReportsFailuresOnce();
+    void tellsWhichValuesWereCutToACell();
+    void writesToTheDocumentsFolderAndOpensOnlyWithAProgram_data();
+    void writesToTheDocumentsFolderAndOpensOnlyWithAProgram();
 };
 
 void ExportTest::writesOneLandscapeSheetOfTextWithBoldHeadings() {
@@ -264,6 +267,61 @@ void ExportTest::neverReplacesAWorkbookAndReportsFailuresOnce() {
     QVERIFY(exporter.opened.isEmpty());
     QCOMPARE(window->findChild<QLabel*>("lblRecord")->text(), QString("Record 2 of 2"));
     QCOMPARE(window->mIndex(), 2);
+}
+
+void ExportTest::tellsWhichValuesWereCutToACell() {
+    TestEnvironment env;
+    env.addField("Name", "Textfield");
+    env.addField("Note", "Multiline Textfield");
+    env.addRecords({{"short", QString(40000, 'n')},
+                    {QString(32767, 'y'), QString(32768, 'n')},
+                    {QString(33000, 'y'), "short"}});
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    Exporter exporter;
+    const QString file = exporter.run(messages, *window);
+    QCOMPARE(messages.texts().size(), 1);
+    QVERIFY2(messages.texts()[0].contains("1 value of Name, 2 values of Note") &&
+                 messages.texts()[0].contains(QDir::toNativeSeparators(file)),
+             qPrintable(messages.texts()[0]));
+    QCOMPARE(Sheet(file).text("B2").size(), 32767);
+}
+
+void ExportTest::writesToTheDocumentsFolderAndOpensOnlyWithAProgram_data() {
+    QTest::addColumn<QString>("handler");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("a program for workbooks") << "calc.desktop" << true;
+    QTest::newRow("no program") << "" << false;
+}
+
+// xdg-open returns before a missing program shows, so the desktop is asked first.
+void ExportTest::writesToTheDocumentsFolderAndOpensOnlyWithAProgram() {
+    QFETCH(QString, handler);
+    QFETCH(bool, opens);
+    TestEnvironment env;
+    QTemporaryDir home, bin;
+    QFile tool(bin.filePath("xdg-mime"));
+    QVERIFY(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\necho '" + handler.toUtf8() + "'\n");
+    tool.close();
+    tool.setPermissions(tool.permissions() | QFileDevice::ExeOwner);
+    const QByteArray oldHome = qgetenv("HOME"), oldPath = qgetenv("PATH");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("PATH", bin.path().toUtf8() + ':' + oldPath);
+    const bool answered =
+        desktopOpens("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+    env.addField("Name", "Textfield");
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    ExportOptions options;
+    options.open = [](const QString&) { return false; };
+    const QString file = exportToWorkbook(messages, *window->mConnection(), window->shownCaptions(),
+                                          0, window.get(), options);
+    qputenv("HOME", oldHome);
+    qputenv("PATH", oldPath);
+    QCOMPARE(answered, opens);
+    QCOMPARE(QFileInfo(file).absolutePath(), QDir(home.path()).filePath("Documents"));
+    QVERIFY(messages.texts().value(0).contains(QDir::toNativeSeparators(file)));
 }
 
 QTEST_MAIN(ExportTest)

@@ -1,3 +1,4 @@
+#include "app/shell.h"
 #include "fields/form2.h"
 #include "fields/form4.h"
 #include "record/form1.h"
@@ -10,9 +11,16 @@
 #include <QPushButton>
 #include <QSet>
 #include <QTest>
+#include <QTreeView>
 #include <QTreeWidget>
+#include <qpa/qplatformwindow.h>
 
 namespace {
+// How the platform turns a window's title into the one it shows.
+struct ShownTitle : QPlatformWindow {
+    using QPlatformWindow::formatWindowTitle;
+};
+
 // Every push button and the given inputs can be reached with Tab and are named for screen
 // readers.
 void checkReachableAndNamed(QWidget* window, const QList<QWidget*>& inputs) {
@@ -41,7 +49,10 @@ class KeyboardTest : public QObject {
     Q_OBJECT
   private slots:
     void everyWindowIsReachableByKeyboard();
+    void dialogsTakeEnterAndEscape_data();
     void dialogsTakeEnterAndEscape();
+    void titlesReadAsDesigned();
+    void doubleClickInSearchListIsOk();
 };
 
 void KeyboardTest::everyWindowIsReachableByKeyboard() {
@@ -69,37 +80,74 @@ void KeyboardTest::everyWindowIsReachableByKeyboard() {
     QCOMPARE(messages.texts(), QStringList());
 }
 
+void KeyboardTest::dialogsTakeEnterAndEscape_data() {
+    QTest::addColumn<QString>("focused");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("added");
+    QTest::newRow("Enter in the caption is OK") << "Text1" << int(Qt::Key_Return) << true;
+    QTest::newRow("Escape is Cancel") << "Text1" << int(Qt::Key_Escape) << false;
+    QTest::newRow("Enter on Add Values") << "PushButton1" << int(Qt::Key_Return) << false;
+    QTest::newRow("Enter on Delete Selected") << "PushButton5" << int(Qt::Key_Return) << false;
+    QTest::newRow("Enter on Clear All") << "PushButton4" << int(Qt::Key_Enter) << false;
+}
+
+// Enter presses the focused button, and OK only when no other button has the focus.
 void KeyboardTest::dialogsTakeEnterAndEscape() {
+    QFETCH(QString, focused);
+    QFETCH(int, key);
+    QFETCH(bool, added);
     TestEnvironment env;
     env.createDataFile();
     ScriptedMessages messages;
+    messages.answerInput(std::nullopt);
     QTreeWidget list;
-    {
-        // Enter presses OK: the field is added.
-        Form2 editor(messages, env.paths(), list);
-        editor.setWindowTitle(Form2::AddCaption);
-        editor.show();
-        auto* caption = editor.findChild<QLineEdit*>("Text1");
-        caption->setFocus();
-        QTest::keyClicks(caption, "Price");
-        QTest::keyClick(caption, Qt::Key_Return);
-        QVERIFY(editor.isHidden());
-    }
-    QCOMPARE(env.columnsOf("CustomTable"), (QStringList{"ID", "Price"}));
-    {
-        // Escape is Cancel: nothing is written.
-        Form2 editor(messages, env.paths(), list);
-        editor.setWindowTitle(Form2::AddCaption);
-        editor.show();
-        auto* caption = editor.findChild<QLineEdit*>("Text1");
-        caption->setFocus();
-        QTest::keyClicks(caption, "Unwanted");
-        QTest::keyClick(caption, Qt::Key_Escape);
-        QVERIFY(editor.isHidden());
-    }
-    QCOMPARE(env.columnsOf("CustomTable"), (QStringList{"ID", "Price"}));
-    QCOMPARE(env.query("SELECT fieldname FROM FieldControl"), (QList<QVariantList>{{"Price"}}));
-    QCOMPARE(messages.texts(), QStringList());
+    Form2 editor(messages, env.paths(), list);
+    editor.setWindowTitle(Form2::AddCaption);
+    editor.setFieldTypeText("Dropdown");
+    editor.show();
+    QApplication::setActiveWindow(&editor);
+    auto* caption = editor.findChild<QLineEdit*>("Text1");
+    QTest::keyClicks(caption, "Price");
+    auto* target = editor.findChild<QWidget*>(focused);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key(key));
+    QCOMPARE(editor.isHidden(), added || key == Qt::Key_Escape);
+    QCOMPARE(env.columnsOf("CustomTable").contains("Price"), added);
+}
+
+// The platform shows each window's and box's title as designed, with nothing appended.
+void KeyboardTest::titlesReadAsDesigned() {
+    TestEnvironment env;
+    env.createDataFile();
+    ScriptedMessages messages;
+    auto record = startRecordWindow(messages, env);
+    Form4 fieldList(messages, env.paths(), *record);
+    Form3 search(messages, env.paths(), *record);
+    QCOMPARE((QStringList{fieldList.windowTitle(), search.windowTitle()}),
+             (QStringList{"Setup Fields", "Search"}));
+    for (const QString& title :
+         {fieldList.windowTitle(), search.windowTitle(), Form2::AddCaption, Form2::UpdateCaption,
+          QString("Question"), QString("Application Error"),
+          QString("Input combobox default values")})
+        QCOMPARE(ShownTitle::formatWindowTitle(title, QString::fromUtf8(" \u2014 ")), title);
+    QCOMPARE(boxTitle(), QString("Ledgerloom"));
+}
+
+// A double click anywhere in the result list, below the rows too, is OK.
+void KeyboardTest::doubleClickInSearchListIsOk() {
+    TestEnvironment env;
+    env.addField("Name", "Textfield");
+    env.addRecords({{"one"}, {"two"}});
+    ScriptedMessages messages;
+    auto record = startRecordWindow(messages, env);
+    Form3 search(messages, env.paths(), *record);
+    search.show();
+    search.findChild<QLineEdit*>("Text1")->setText("two");
+    search.findChild<QPushButton*>("PushButton3")->click();
+    QWidget* rows = search.findChild<QTreeView*>("ListView1")->viewport();
+    QTest::mouseDClick(rows, Qt::LeftButton, {}, QPoint(10, rows->height() - 5));
+    QVERIFY(search.isHidden());
+    QCOMPARE(record->mIndex(), 2);
 }
 
 QTEST_MAIN(KeyboardTest)

@@ -1,6 +1,7 @@
 #include "app/flags.h"
 #include "app/settings.h"
 #include "app/twips.h"
+#include "fields/form4.h"
 #include "record/form1.h"
 #include "store/connection.h"
 #include "store/recordset.h"
@@ -14,8 +15,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <qpa/qwindowsysteminterface.h>
 
 namespace {
 QLineEdit* line(Form1& w, int entry) {
@@ -37,6 +42,13 @@ QRect twips(QWidget* widget) {
     return Twips::geometry(widget);
 }
 const QString SaveOrCancel = "Please save or cancel current record first.";
+
+QLabel* captionOf(Form1& w, QWidget* input) {
+    for (QLabel* label : w.findChildren<QLabel*>())
+        if (label->buddy() == input)
+            return label;
+    return nullptr;
+}
 
 // Switches page as the user does, by clicking the tab.
 void switchPage(Form1& w, int page) {
@@ -66,6 +78,12 @@ class RecordWindowTest : public QObject {
     void sizeBoxesCheckedWhenLeft();
     void inputsCarryCaptionsAndTabOrder();
     void keyboardReachesCommands();
+    void inputWhileAPageIsBuiltWaits_data();
+    void inputWhileAPageIsBuiltWaits();
+    void inputsBindToTheirOwnFieldsColumn();
+    void untouchedValuesAreStoredBackExactly_data();
+    void untouchedValuesAreStoredBackExactly();
+    void sizesAndCaptionsKeepTheirDesignedPlace();
 };
 
 void RecordWindowTest::showsRecordsOfEveryFieldKind() {
@@ -253,12 +271,14 @@ void RecordWindowTest::deleteAsksWithNoPreselected() {
 void RecordWindowTest::navigationStopsAtBothEnds() {
     TestEnvironment env;
     env.addField("Name", "Textfield");
+    env.addField("Colour", "Dropdown", "1", "red,blue");
     ScriptedMessages messages;
     {
         auto empty = startRecordWindow(messages, env);
         empty->PushButton11_Click();
         empty->PushButton12_Click();
         QCOMPARE(record(*empty), QString("Record 0 of 0"));
+        QCOMPARE(combo(*empty, 1)->currentIndex(), -1); // no record, no choice shown
     }
     env.addRecords({{"one"}, {"two"}, {"three"}});
     auto w = startRecordWindow(messages, env);
@@ -510,6 +530,167 @@ void RecordWindowTest::keyboardReachesCommands() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QVERIFY(!w->mEditing());
     QCOMPARE(line(*w, 0)->text(), QString("one more"));
+}
+
+void RecordWindowTest::inputWhileAPageIsBuiltWaits_data() {
+    QTest::addColumn<bool>("editing");
+    QTest::newRow("browsing") << false;
+    QTest::newRow("editing") << true;
+}
+
+// The wheel turns over the tab row arrive as the window system delivers them, every 5 ms,
+// while pages are being built: none may run inside a build.
+void RecordWindowTest::inputWhileAPageIsBuiltWaits() {
+    QFETCH(bool, editing);
+    TestEnvironment env;
+    env.addFields(104);
+    QVariantList stored;
+    for (int f = 1; f <= 104; ++f)
+        stored << QString("r1-%1").arg(f);
+    env.addRecords({stored});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    if (editing)
+        w->PushButton1_Click();
+    QTabBar* bar = tabs(*w)->tabBar();
+    const QPoint at = bar->mapTo(w.get(), bar->rect().center());
+    int notch = 0;
+    QTimer storm;
+    storm.setInterval(5);
+    QObject::connect(&storm, &QTimer::timeout, [&] {
+        const int delta = (notch / 6) % 2 == 0 ? -120 : 120; // 6 down, 6 up
+        QWindowSystemInterface::handleWheelEvent(w->windowHandle(), at, w->mapToGlobal(at),
+                                                 QPoint(), QPoint(0, delta));
+        if (++notch == 96)
+            storm.stop();
+    });
+    storm.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!storm.isActive(), 60000);
+    QTest::qWait(50);
+    settle(*w);
+    const int page = tabs(*w)->currentIndex();
+    QCOMPARE(w->mInputControls().size(), 26);
+    for (int i = 0; i < 26; ++i)
+        QCOMPARE(line(*w, i)->text(), QString("r1-%1").arg(page * 26 + i + 1));
+    if (editing)
+        w->PushButton6_Click();
+    QCOMPARE(QVariant(env.query("SELECT * FROM CustomTable")[0].mid(1)).toStringList(),
+             QVariant(stored).toStringList());
+    QCOMPARE(messages.texts(), QStringList());
+}
+
+// A field without an input (an unknown or Null type word) or without a column shifts no other
+// field: each input shows and saves its own field's column.
+void RecordWindowTest::inputsBindToTheirOwnFieldsColumn() {
+    TestEnvironment env;
+    env.addField("A", "Textfield");
+    env.addField("B", "Memo");
+    env.addField("N", "Textfield");
+    env.execute("UPDATE FieldControl SET FieldType = NULL WHERE fieldname = 'N'");
+    env.execute("INSERT INTO FieldControl VALUES ('M', 'Textfield', '8', '')"); // no column
+    env.addField("C", "Textfield");
+    env.addField("D", "Dropdown", "2", "x,y");
+    env.addRecords({{"a", "b", "n", "c", "y"}});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    QStringList shown;
+    for (int i = 0; i < w->mInputControls().size(); ++i)
+        shown << w->mInputControls()[i]->accessibleName() + '=' +
+                     (line(*w, i) ? line(*w, i)->text() : combo(*w, i)->currentText());
+    QVERIFY2(shown == (QStringList{"A=a", "C=c", "D=y"}), qPrintable(shown.join('|')));
+    w->PushButton1_Click();
+    line(*w, 1)->setText("c2");
+    w->PushButton6_Click();
+    QCOMPARE(env.query("SELECT * FROM CustomTable")[0],
+             (QVariantList{"1", "a", "b", "n", "c2", "y"}));
+
+    Form4 fieldList(messages, env.paths(), *w);
+    auto* list = fieldList.findChild<QTreeWidget*>("ListView1");
+    list->setCurrentItem(list->topLevelItem(3));
+    fieldList.findChild<QPushButton*>("PushButton3")->click();
+    QCOMPARE(env.query("SELECT count(*) FROM FieldControl WHERE fieldname = 'M'")[0][0].toInt(), 0);
+    QCOMPARE(env.columnsOf("CustomTable"), (QStringList{"ID", "A", "B", "N", "C", "D"}));
+    QCOMPARE(messages.texts(), QStringList());
+}
+
+void RecordWindowTest::untouchedValuesAreStoredBackExactly_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("switchPage");
+    QTest::newRow("text box") << "Textfield"
+                              << "  padded\t" << false;
+    QTest::newRow("multi-line") << "Multiline Textfield"
+                                << "line one\r\nline two\n"
+                                << false;
+    QTest::newRow("drop-down") << "Dropdown"
+                               << " red " << false;
+    QTest::newRow("check box") << "Checkbox"
+                               << " 1" << false;
+    QTest::newRow("text box, page left") << "Textfield"
+                                         << "  padded\t" << true;
+    QTest::newRow("check box, page left") << "Checkbox"
+                                          << " 1" << true;
+}
+
+// Shown trimmed, but written back exactly as stored while the user leaves them alone.
+void RecordWindowTest::untouchedValuesAreStoredBackExactly() {
+    QFETCH(QString, type);
+    QFETCH(QString, stored);
+    QFETCH(bool, switchPage);
+    TestEnvironment env;
+    env.addField("X", type, "8", "red,blue");
+    env.addField("Code", "Textfield");
+    for (int f = 3; f <= 27; ++f)
+        env.addField(QString("P%1").arg(f), "Textfield");
+    env.addRecords({{stored, "old"}});
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    w->PushButton1_Click();
+    if (switchPage) {
+        ::switchPage(*w, 1);
+        line(*w, 0)->setText("typed on page 2");
+    } else {
+        line(*w, 1)->setText("new");
+    }
+    w->PushButton6_Click();
+    const QVariantList row = env.query("SELECT X, Code, P27 FROM CustomTable")[0];
+    QCOMPARE(row[0].toString(), stored);
+    QCOMPARE(row[switchPage ? 2 : 1].toString(), QString(switchPage ? "typed on page 2" : "new"));
+    QCOMPARE(messages.texts(), QStringList());
+}
+
+// The size boxes back at 0 give the designed sizes again, and one wide caption moves no other.
+void RecordWindowTest::sizesAndCaptionsKeepTheirDesignedPlace() {
+    TestEnvironment env;
+    env.addField("Short", "Textfield");
+    env.addField("Notes", "Multiline Textfield");
+    env.addField("Name", "Textfield");
+    ScriptedMessages messages;
+    auto w = startRecordWindow(messages, env);
+    const auto places = [&] {
+        QList<QRect> rects;
+        for (int i : {1, 2})
+            rects << captionOf(*w, w->mInputControls()[i])->geometry()
+                  << w->mInputControls()[i]->geometry();
+        return rects;
+    };
+    const QList<QRect> designed = places();
+    const QString wide = "A caption far wider than the room it was given";
+    env.execute("UPDATE FieldControl SET fieldname = '" + wide + "' WHERE fieldname = 'Short'");
+    env.execute("ALTER TABLE CustomTable RENAME COLUMN Short TO [" + wide + "]");
+    w->PushButton4_Click();
+    QCOMPARE(places(), designed);
+    auto* width = w->findChild<QLineEdit*>("Text3");
+    auto* height = w->findChild<QLineEdit*>("Text4");
+    width->setText("100");
+    height->setText("90");
+    w->PushButton4_Click();
+    QCOMPARE(w->mInputControls()[1]->height(), 90);
+    width->setText("0");
+    height->setText("0");
+    w->PushButton4_Click();
+    QCOMPARE(places(), designed);
+    QCOMPARE(messages.texts(), QStringList());
 }
 
 QTEST_MAIN(RecordWindowTest)

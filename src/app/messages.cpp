@@ -1,5 +1,7 @@
 #include "app/messages.h"
 
+#include "app/shell.h"
+
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -29,8 +31,7 @@ QMessageBox::Icon boxIcon(Message::Icon icon) {
 
 Answer DialogMessages::show(const Message& message) {
     QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(message.title.isEmpty() ? QGuiApplication::applicationDisplayName()
-                                               : message.title);
+    box.setWindowTitle(message.title.isEmpty() ? boxTitle() : message.title);
     box.setText(forDisplay(message.text));
     box.setTextFormat(Qt::PlainText);
     box.setIcon(boxIcon(message.icon));
@@ -49,8 +50,7 @@ std::optional<QString> DialogMessages::input(const QString& prompt, const QStrin
                                              const QString& defaultText) {
     bool ok = false;
     QString text =
-        QInputDialog::getText(QApplication::activeWindow(),
-                              title.isEmpty() ? QGuiApplication::applicationDisplayName() : title,
+        QInputDialog::getText(QApplication::activeWindow(), title.isEmpty() ? boxTitle() : title,
                               prompt, QLineEdit::Normal, defaultText, &ok);
     if (!ok)
         return std::nullopt;

@@ -55,8 +55,20 @@ QString applicationTitle() {
     return title;
 }
 
+namespace {
+QString& titleOfBoxes() {
+    static QString title;
+    return title;
+}
+} // namespace
+
+// Not the application display name: the platform would append it to every window's title.
 void SetApplicationTitle() {
-    QGuiApplication::setApplicationDisplayName(applicationTitle());
+    titleOfBoxes() = applicationTitle();
+}
+
+QString boxTitle() {
+    return titleOfBoxes().isEmpty() ? QCoreApplication::applicationName() : titleOfBoxes();
 }
 
 QIcon programIcon() {

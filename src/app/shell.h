@@ -15,6 +15,8 @@ void ApplySkin(QWidget* window, const AppPaths& paths);
 // The title of boxes without one: the product name, cut at blanks to 40 characters.
 void SetApplicationTitle();
 QString applicationTitle();
+// The title of a box without one of its own.
+QString boxTitle();
 // The one icon every window shows.
 QIcon programIcon();
 // The hand cursor from its file, when the file exists and can be read.

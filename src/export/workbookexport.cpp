@@ -12,6 +12,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -125,19 +126,34 @@ class PendingWorkbook {
     lxw_format* m_bold = nullptr;
 };
 
-void writeCell(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, const char* text, int bytes,
+// Writes a text cell; true when the text was longer than a cell holds and was cut.
+bool writeCell(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, const char* text, int bytes,
                lxw_format* format) {
     const std::string cut = ColumnFit::fitCellLimit(text, bytes);
     const lxw_error result =
         worksheet_write_string(sheet, row, column, cut.empty() ? text : cut.c_str(), format);
     if (result != LXW_NO_ERROR)
         throw RuntimeError(ErrorNumber::General, QString::fromUtf8(lxw_strerror(result)));
+    return !cut.empty();
+}
+
+// "2 values of Notes, 1 value of Body", for the fields whose values were cut.
+QString cutValuesText(const QStringList& captions, const std::vector<qint64>& cut) {
+    QStringList parts;
+    for (size_t j = 0; j < cut.size(); ++j)
+        if (cut[j] > 0)
+            parts << QStringLiteral("%L1 %2 of %3")
+                         .arg(cut[j])
+                         .arg(cut[j] == 1 ? QStringLiteral("value") : QStringLiteral("values"),
+                              captions.value(qsizetype(j)));
+    return parts.join(QStringLiteral(", "));
 }
 
 // Copies the records in id order, a batch per turn, so that no statement stays open while the
 // progress dialog lets events run. False when the user cancelled.
 bool writeRecords(Connection& connection, PendingWorkbook& book, ColumnFit& fit, int page,
-                  qint64 total, const ExportOptions& options, QProgressDialog& progress) {
+                  qint64 total, const ExportOptions& options, QProgressDialog& progress,
+                  std::vector<qint64>& cutPerField) {
     sqlite3* db = connection.handle();
     const QByteArray sql = QStringLiteral("SELECT * FROM %1 WHERE %2 > ? ORDER BY %2 LIMIT ?")
                                .arg(Sql::CustomTableName, Sql::quoteName(QStringLiteral("ID")))
@@ -163,7 +179,8 @@ bool writeRecords(Connection& connection, PendingWorkbook& book, ColumnFit& fit,
                     continue;
                 const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
                 const int bytes = sqlite3_column_bytes(stmt, column);
-                writeCell(book.sheet(), row, lxw_col_t(j), text, bytes, nullptr);
+                if (writeCell(book.sheet(), row, lxw_col_t(j), text, bytes, nullptr))
+                    ++cutPerField[size_t(j)];
                 fit.measure(j, text, bytes);
             }
             lastId = sqlite3_column_int64(stmt, 0);
@@ -190,10 +207,36 @@ struct WaitPointer {
 };
 
 bool openWithDesktop(const QString& file) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    return desktopOpens(QStringLiteral(
+               "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet")) &&
+           QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+// Where users keep their files; the temporary folder only when there is none.
+QString defaultFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QDir().mkpath(documents))
+        return documents;
+    return QStandardPaths::writableLocation(QStandardPaths::TempLocation);
 }
 
 } // namespace
+
+bool desktopOpens(const QString& mimeType) {
+#ifdef Q_OS_UNIX
+    // xdg-open hands the file on and ends well before a missing program shows: ask first.
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), mimeType});
+    if (!query.waitForStarted(2000))
+        return true; // no xdg-mime: the desktop's own services decide
+    query.waitForFinished(5000);
+    return !query.readAllStandardOutput().trimmed().isEmpty();
+#else
+    Q_UNUSED(mimeType);
+    return true;
+#endif
+}
 
 bool sheetHolds(qint64 recordCount, qint64 limit) {
     return recordCount <= limit;
@@ -215,9 +258,8 @@ QString exportToWorkbook(MessageService& messages, Connection& connection,
                           .arg(options.maxRecords));
         return {};
     }
-    const QString folder = options.folder.isEmpty()
-                               ? QStandardPaths::writableLocation(QStandardPaths::TempLocation)
-                               : options.folder;
+    const QString folder = options.folder.isEmpty() ? defaultFolder() : options.folder;
+    std::vector<qint64> cutPerField(size_t(captions.size()), 0);
     QString file;
     bool cancelled = false;
     const bool written = trap([&] {
@@ -238,7 +280,7 @@ QString exportToWorkbook(MessageService& messages, Connection& connection,
         progress.setWindowModality(Qt::WindowModal);
         progress.setMinimumDuration(options.progressDelayMs);
         progress.setValue(0);
-        if (!writeRecords(connection, book, fit, page, total, options, progress)) {
+        if (!writeRecords(connection, book, fit, page, total, options, progress, cutPerField)) {
             cancelled = true;
             return;
         }
@@ -253,6 +295,11 @@ QString exportToWorkbook(MessageService& messages, Connection& connection,
     });
     if (!written || cancelled)
         return {};
+    // A cell holds 32,767 characters; the user learns which values are not whole.
+    if (const QString cut = cutValuesText(captions, cutPerField); !cut.isEmpty())
+        messages.tell(QStringLiteral("The workbook \"%1\" holds only the first 32,767 "
+                                     "characters of values that were longer: %2.")
+                          .arg(QDir::toNativeSeparators(file), cut));
     trap([&] {
         const auto open = options.open ? options.open : openWithDesktop;
         if (!open(file))

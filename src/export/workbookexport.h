@@ -14,8 +14,11 @@ constexpr qint64 MaxSheetRecords = 1048575;
 // Whether that many records fit below the heading row.
 bool sheetHolds(qint64 recordCount, qint64 limit = MaxSheetRecords);
 
+// Whether the desktop has a program for files of this type (asked before handing one on).
+bool desktopOpens(const QString& mimeType);
+
 struct ExportOptions {
-    // Where the workbook goes; empty: the user's temporary folder.
+    // Where the workbook goes; empty: the user's documents folder.
     QString folder;
     // Opens the written workbook; false when nothing could. Empty: the desktop's default program.
     std::function<bool(const QString& file)> open;

@@ -26,7 +26,9 @@ void addFieldToTables(Connection& connection, const FieldDefinition& field) {
 void deleteFieldFromTables(Connection& connection, const QString& name) {
     Transaction transaction(connection);
     readCurrentSchema(connection);
-    connection.Execute(Sql::dropFieldColumn(name));
+    // A field row whose column is missing (a damaged or hand-made file) is still deleted.
+    if (readRecordColumns(connection).contains(name, Qt::CaseInsensitive))
+        connection.Execute(Sql::dropFieldColumn(name));
     connection.Execute(Sql::deleteFieldRow(name));
     transaction.commit();
 }

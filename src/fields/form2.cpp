@@ -55,7 +55,8 @@ void Form2::createControls() {
                            int top, int width, int height) {
         auto* b = new QPushButton(caption, parent);
         b->setObjectName(name);
-        b->setAutoDefault(false);
+        // Enter presses the focused button; elsewhere it presses OK, the default.
+        b->setAutoDefault(true);
         Twips::place(b, left, top, width, height);
         return b;
     };
@@ -287,8 +288,6 @@ bool Form2::addField(ErrorTrap& trap, const QString& name, const QString& type,
     // Column and row go in together; on failure the dialog stays open with the user's input.
     if (!trap([&] { addFieldToTables(connection(), field); }))
         return false;
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
     auto* item =
         new QTreeWidgetItem(QStringList{field.name, field.type, field.length, field.values});
     m_fieldList.addTopLevelItem(item);

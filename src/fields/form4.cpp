@@ -230,8 +230,7 @@ void Form4::Form_QueryUnload() {
     trap([&] {
         if (gFieldsChanged) {
             m_recordWindow.clearFieldsAndRepaint();
-            QCoreApplication::processEvents();
-            QCoreApplication::processEvents();
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
     });
     trap([&] {

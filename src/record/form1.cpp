@@ -7,6 +7,8 @@
 #include "app/shell.h"
 #include "app/twips.h"
 #include "record/fieldcaption.h"
+#include "record/fieldinput.h"
+#include "record/recordlayout.h"
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/recordset.h"
@@ -25,6 +27,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -110,33 +113,31 @@ void Form1::createControls() {
     Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameShape(QFrame::NoFrame);
-    Twips::place(Frame1, 135, 990, 10455, 7845);
+    const QRect frame = RecordLayout::Frame1;
+    Twips::place(Frame1, frame.x(), frame.y(), frame.width(), frame.height());
     Frame1->raise();
 
     auto* label = new FieldCaption(Frame1);
     label->setText(QStringLiteral("Label1"));
     label->setObjectName(QStringLiteral("Label1"));
-    Twips::place(label, 1170, 315, 570, 225);
+    const QRect caption = RecordLayout::Caption;
+    Twips::place(label, caption.x(), caption.y(), caption.width(), caption.height());
+    label->hide();
     Label1.push_back(label);
-    auto* text = new QLineEdit(Frame1);
-    text->setObjectName(QStringLiteral("Text1"));
-    Twips::place(text, 1845, 225, 400, 420);
-    Text1.push_back(text);
-    auto* multi = new QPlainTextEdit(Frame1);
-    multi->setObjectName(QStringLiteral("Text2"));
-    Twips::place(multi, 1845, 225, 855, 600);
-    multi->setTabChangesFocus(true);
-    Text2.push_back(multi);
-    auto* check = new QCheckBox(Frame1);
-    check->setObjectName(QStringLiteral("Check2"));
-    Twips::place(check, 1845, 225, 375, 330);
-    Check2.push_back(check);
-    auto* combo = new QComboBox(Frame1);
-    combo->setObjectName(QStringLiteral("Combo1"));
-    Twips::place(combo, 1845, 225, 400, 345);
-    Combo1.push_back(combo);
-    for (QWidget* w : std::initializer_list<QWidget*>{label, text, multi, check, combo})
-        w->hide();
+    // Element 0 of each input array, as its kind designs it.
+    const auto designedElement = [this](const QString& typeWord) {
+        const auto kind = FieldInput::forTypeWord(typeWord);
+        QWidget* element = kind->makeWidget(Frame1);
+        element->setObjectName(kind->arrayName());
+        const QRect r = kind->designedRect();
+        Twips::place(element, r.x(), r.y(), r.width(), r.height());
+        element->hide();
+        return element;
+    };
+    Text1.push_back(designedElement(QStringLiteral("Textfield")));
+    Text2.push_back(designedElement(QStringLiteral("Multiline Textfield")));
+    Check2.push_back(designedElement(QStringLiteral("Checkbox")));
+    Combo1.push_back(designedElement(QStringLiteral("Dropdown")));
 
     PushButton3 = createButton(QStringLiteral("PushButton3"), QStringLiteral("Create New Record"),
                                120, 9060, 2280, 400);
@@ -193,6 +194,13 @@ void Form1::connectSignals() {
         connect(button, &QPushButton::clicked, this, handler);
     connectShortcuts();
     connect(SSTab1, &QTabWidget::currentChanged, this, [this](int tab) {
+        if (m_buildingPage) {
+            // The page being built stays shown; the one asked for follows the build.
+            m_pendingTab = tab;
+            const QSignalBlocker blocker(SSTab1);
+            SSTab1->setCurrentIndex(m_shownTab);
+            return;
+        }
         const int previous = m_shownTab;
         m_shownTab = tab;
         lblRecord->setVisible(tab == 0);
@@ -341,8 +349,7 @@ void Form1::afterOwnWindowClosed() {
 
 bool Form1::Form_QueryUnload() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload"));
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     trap([&] {
         if (m_newRecord && m_editing)
             PushButton8_Click();

@@ -12,6 +12,7 @@
 class Connection;
 class ErrorTrap;
 class FieldCaption;
+class FieldInput;
 class MessageService;
 class PointerFeedback;
 class QCheckBox;
@@ -99,16 +100,19 @@ class Form1 : public QWidget, public RecordWindowLink {
     void unloadGeneratedControls(bool emptyTemplateTexts);
     void rebuildPages(int fieldCount);
     int selectPage(int pTab, int pageCount);
-    void layoutPage(const std::vector<FieldDefinition>& fields, int page);
-    QWidget* inputElement(int kind, int element);
+    void layoutPage(const std::vector<FieldDefinition>& fields, const QStringList& columns,
+                    int page);
+    std::vector<QWidget*>& controlArray(const QString& name);
+    QWidget* inputElement(const FieldInput& kind, int element);
     FieldCaption* labelElement(int element);
     void placeCaption(FieldCaption* label, int column, int top);
-    void placeInput(QWidget* input, int kind, double lengthFactor, int left, int top);
+    void placeInput(QWidget* input, const FieldInput& kind, double lengthFactor, int left, int top);
     bool waitForCustomTable();
     void openRecords();
-    int boundColumn(int entry) const;
-    bool writeShownPage(ErrorTrap& trap, int page, bool cancelValues);
-    bool writeShownPageAndUpdate(ErrorTrap& trap, int page);
+    class PageBuild;
+    void showPendingPage();
+    bool writeShownPage(ErrorTrap& trap, bool cancelValues);
+    bool writeShownPageAndUpdate(ErrorTrap& trap);
     void afterOwnWindowClosed();
     bool refuseWhileEditing();
 
@@ -123,6 +127,7 @@ class Form1 : public QWidget, public RecordWindowLink {
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Recordset> m_records;
     QList<QWidget*> m_inputControls;
+    std::vector<std::unique_ptr<FieldInput>> m_inputs; // the page's inputs, in field order
     int m_index = 0;
     bool m_generating = false;
     bool m_editing = false;
@@ -131,6 +136,8 @@ class Form1 : public QWidget, public RecordWindowLink {
     bool m_fieldsEnabled = false;
     bool m_activatedOnce = false;
     bool m_checkingSize = false;
+    bool m_buildingPage = false;
+    int m_pendingTab = -1; // a page asked for while one was built
     int m_shownTab = 0;
     int m_pageFieldCount = 0;
 

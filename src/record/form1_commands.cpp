@@ -7,7 +7,8 @@
 #include "app/twips.h"
 #include "export/workbookexport.h"
 #include "fields/form4.h"
-#include "record/fieldinputs.h"
+#include "record/fieldinput.h"
+#include "record/recordlayout.h"
 #include "search/form3.h"
 #include "store/connection.h"
 #include "store/recordset.h"
@@ -18,12 +19,6 @@
 #include <cmath>
 
 namespace {
-constexpr int FieldsPerPage = 26;
-// The room the size boxes are checked against: Frame1 less the first input's left and top.
-constexpr int Frame1Width = 10455;
-constexpr int Frame1Height = 7845;
-constexpr int FirstInputLeft = 1845;
-constexpr int FirstInputTop = 225;
 
 const QString SaveOrCancelFirst = QStringLiteral("Please save or cancel current record first.");
 
@@ -32,14 +27,13 @@ bool isOpen(Recordset& records) {
 }
 } // namespace
 
-// Values of the shown page into the current row: what the user typed, or the values of a
-// cancelled new record. False when a value could not be written.
-bool Form1::writeShownPage(ErrorTrap& trap, int page, bool cancelValues) {
-    for (int i = 0; i < m_inputControls.size(); ++i) {
-        QWidget* input = m_inputControls[i];
-        const QVariant value =
-            cancelValues ? FieldInputs::cancelValue(input) : FieldInputs::valueToStore(input);
-        if (!trap([&] { m_records->Fields(page * FieldsPerPage + i + 1).setValue(value); }))
+// Values of the shown page into the current row, each into its own field's column: what the
+// user typed (an input left alone gives back what was stored), or the values of a cancelled
+// new record. False when a value could not be written.
+bool Form1::writeShownPage(ErrorTrap& trap, bool cancelValues) {
+    for (const auto& input : m_inputs) {
+        const QVariant value = cancelValues ? input->cancelValue() : input->valueToStore();
+        if (!trap([&] { m_records->Fields(input->column()).setValue(value); }))
             return false;
     }
     return true;
@@ -88,8 +82,7 @@ void Form1::PushButton2_Click() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
     if (!isOpen(*m_records) || m_fieldsEnabled || m_records->IsEOF())
         return;
-    const QString first =
-        m_inputControls.isEmpty() ? QString() : FieldInputs::defaultText(m_inputControls.first());
+    const QString first = m_inputs.empty() ? QString() : m_inputs.front()->defaultText();
     if (!m_messages.askYesNoDefaultNo(
             QStringLiteral("Do you really want to delete this record number ") + first +
                 QLatin1Char('?'),
@@ -111,7 +104,7 @@ void Form1::PushButton6_Click() {
     if (!m_fieldsEnabled || !isOpen(*m_records))
         return;
     // A value or row the database refuses keeps the window editing with everything typed.
-    if (!writeShownPage(trap, shownPage(), false))
+    if (!writeShownPage(trap, false))
         return;
     if (!trap([&] { m_records->Update(); }))
         return;
@@ -130,7 +123,7 @@ void Form1::PushButton8_Click() {
         setFieldsData();
         trap([&] { m_index = int(m_records->AbsolutePosition()); });
     } else {
-        writeShownPage(trap, shownPage(), true);
+        writeShownPage(trap, true);
         trap([&] {
             if (!m_records->IsEOF()) {
                 m_records->Delete();
@@ -245,7 +238,7 @@ void Form1::SSTab1_Click(int previousTab) {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("SSTab1_Click"));
     // The page being left is stored at once; if it cannot be, the user stays on it with
     // everything typed.
-    if (!writeShownPageAndUpdate(trap, previousTab)) {
+    if (!writeShownPageAndUpdate(trap)) {
         const QSignalBlocker blocker(SSTab1);
         SSTab1->setCurrentIndex(previousTab);
         m_shownTab = previousTab;
@@ -255,8 +248,8 @@ void Form1::SSTab1_Click(int previousTab) {
     setFieldsData();
 }
 
-bool Form1::writeShownPageAndUpdate(ErrorTrap& trap, int page) {
-    return writeShownPage(trap, page, false) && trap([&] { m_records->Update(); });
+bool Form1::writeShownPageAndUpdate(ErrorTrap& trap) {
+    return writeShownPage(trap, false) && trap([&] { m_records->Update(); });
 }
 
 // ---- size boxes
@@ -271,7 +264,9 @@ void Form1::sizeBoxLeft(QLineEdit* box) {
     m_checkingSize = true;
     const bool width = box == Text3;
     const double factor = width ? Twips::perPixelX(this) : Twips::perPixelY(this);
-    const int room = width ? Frame1Width - FirstInputLeft : Frame1Height - FirstInputTop;
+    // The room the boxes are checked against: Frame1 less the first input's left and top.
+    const int room = width ? RecordLayout::Frame1.width() - RecordLayout::InputLeft[0]
+                           : RecordLayout::Frame1.height() - RecordLayout::FirstInputTop;
     if (!isNumeric(box->text())) {
         m_messages.tell(QStringLiteral("Must be a numeric entry."));
         box->setFocus();

@@ -6,7 +6,8 @@
 #include "app/pointer.h"
 #include "app/twips.h"
 #include "record/fieldcaption.h"
-#include "record/fieldinputs.h"
+#include "record/fieldinput.h"
+#include "record/recordlayout.h"
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
@@ -17,36 +18,84 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
+#include <map>
 
-using FieldInputs::Kind;
+using namespace RecordLayout;
 
 namespace {
-constexpr int FieldsPerPage = 26;
-constexpr int FieldsPerColumn = 13;
-constexpr int RowStep = 500;
-constexpr int LabelLeft[2] = {1170, 6500};
-constexpr int InputLeft[2] = {1845, 7175};
-constexpr int FirstLabelTop = 315;
-// Room a long caption may take left of its designed place: the frame's edge, or the end of
-// the first column's widest designed input.
-constexpr int CaptionRoomLeft[2] = {60, 5300};
-constexpr int CaptionGap = 60;
-constexpr int FirstInputTop = 225;
-constexpr int DesignedFrame1Width = 10455;
 // How long the window waits for the records table before it says so.
 constexpr qint64 TableWaitMs = 5000;
 
-void processEvents() {
-    QCoreApplication::processEvents();
+// Lets the window paint while a page is built. The user's clicks, keys and wheel turns wait
+// until the build is over, so no command or page switch runs inside it.
+void letPendingEventsRun() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+// A field's column is the one of its name, so a file whose columns are out of step with its
+// field rows (a column missing) still shows every other field's own values. Without a column
+// list (the table is not there yet) the position rule applies. -1: the field has no column.
+int columnOfField(const QStringList& columns, const QString& name, int position) {
+    if (columns.isEmpty())
+        return position;
+    for (int i = 1; i < columns.size(); ++i)
+        if (columns[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+void copyTemplate(QWidget* element, QWidget* templateElement) {
+    element->setObjectName(templateElement->objectName());
+    element->resize(templateElement->size());
+    element->setFont(templateElement->font());
+    element->setStyleSheet(templateElement->styleSheet());
+    element->setPalette(templateElement->palette());
+    element->setEnabled(templateElement->isEnabled());
+    element->setFocusPolicy(templateElement->focusPolicy());
+    element->hide();
 }
 } // namespace
 
-int Form1::boundColumn(int entry) const {
-    return shownPage() * FieldsPerPage + entry;
+// Marks the window as building a page for as long as it lives; a page asked for meanwhile is
+// shown once the build is over.
+class Form1::PageBuild {
+  public:
+    explicit PageBuild(Form1& window) : m_window(window) { m_window.m_buildingPage = true; }
+    ~PageBuild() {
+        m_window.m_buildingPage = false;
+        m_window.showPendingPage();
+    }
+    PageBuild(const PageBuild&) = delete;
+    PageBuild& operator=(const PageBuild&) = delete;
+
+  private:
+    Form1& m_window;
+};
+
+void Form1::showPendingPage() {
+    const int tab = std::exchange(m_pendingTab, -1);
+    if (tab < 0 || tab >= SSTab1->count() || tab == SSTab1->currentIndex())
+        return;
+    QTimer::singleShot(0, this, [this, tab] {
+        if (tab < SSTab1->count())
+            SSTab1->setCurrentIndex(tab);
+    });
+}
+
+std::vector<QWidget*>& Form1::controlArray(const QString& name) {
+    if (name == Text2[0]->objectName())
+        return Text2;
+    if (name == Combo1[0]->objectName())
+        return Combo1;
+    if (name == Check2[0]->objectName())
+        return Check2;
+    return Text1;
 }
 
 FieldCaption* Form1::labelElement(int element) {
@@ -59,25 +108,22 @@ FieldCaption* Form1::labelElement(int element) {
     label->hide();
     m_pointer->watchForDefault(label);
     Label1.push_back(label);
-    processEvents();
+    letPendingEventsRun();
     return label;
 }
 
-QWidget* Form1::inputElement(int kindValue, int element) {
-    const auto kind = Kind(kindValue);
-    std::vector<QWidget*>& array = kind == Kind::Textfield   ? Text1
-                                   : kind == Kind::Multiline ? Text2
-                                   : kind == Kind::Dropdown  ? Combo1
-                                                             : Check2;
+QWidget* Form1::inputElement(const FieldInput& kind, int element) {
+    std::vector<QWidget*>& array = controlArray(kind.arrayName());
     if (element == 0)
         return array[0];
-    QWidget* input = FieldInputs::loadElement(kind, array[0]);
-    if (kind == Kind::Textfield || kind == Kind::Multiline)
+    QWidget* input = kind.makeWidget(Frame1);
+    copyTemplate(input, array[0]);
+    if (kind.followsSizeSettings())
         m_pointer->watchForDefault(input);
     else
         m_pointer->leavePointerOver(input);
     array.push_back(input);
-    processEvents();
+    letPendingEventsRun();
     return input;
 }
 
@@ -85,8 +131,12 @@ void Form1::unloadGeneratedControls(bool emptyTemplateTexts) {
     for (QWidget* w :
          std::initializer_list<QWidget*>{Label1[0], Text1[0], Check2[0], Text2[0], Combo1[0]}) {
         w->hide();
-        if (emptyTemplateTexts && (w == Text1[0] || w == Text2[0]))
-            FieldInputs::clear(w);
+        if (!emptyTemplateTexts)
+            continue;
+        if (auto* line = qobject_cast<QLineEdit*>(w))
+            line->clear();
+        else if (auto* text = qobject_cast<QPlainTextEdit*>(w))
+            text->clear();
     }
     auto unload = [](auto& array) {
         for (size_t i = 1; i < array.size(); ++i)
@@ -126,7 +176,7 @@ int Form1::selectPage(int pTab, int pageCount) {
 // before it, so it is read whole and never runs under its input. Only a name too long even
 // for that room is shortened, and shown whole in its tool tip.
 void Form1::placeCaption(FieldCaption* label, int column, int top) {
-    const QRect designed = Twips::geometry(Label1[0]);
+    const QRect designed = Caption;
     const int right = InputLeft[column] - CaptionGap;
     const int wanted =
         int(label->fontMetrics().horizontalAdvance(label->text()) * Twips::perPixelX(label)) +
@@ -136,26 +186,28 @@ void Form1::placeCaption(FieldCaption* label, int column, int top) {
     Twips::place(label, left, top, std::min(width, right - left), designed.height());
 }
 
-void Form1::placeInput(QWidget* input, int kindValue, double lengthFactor, int left, int top) {
-    const auto kind = Kind(kindValue);
-    int width = int(std::clamp(400.0 * lengthFactor, 1.0, double(DesignedFrame1Width)));
-    int height = Twips::geometry(input).height();
+void Form1::placeInput(QWidget* input, const FieldInput& kind, double lengthFactor, int left,
+                       int top) {
+    int width = int(std::clamp(400.0 * lengthFactor, 1.0, double(RecordLayout::Frame1.width())));
+    int height = kind.designedRect().height();
     const double w = leadingNumber(Text3->text());
     const double h = leadingNumber(Text4->text());
     // Negative sizes mean nothing to a text box: the user's size applies when both are positive.
-    if (FieldInputs::followsSizeSettings(kind) && w > 0 && h > 0) {
+    if (kind.followsSizeSettings() && w > 0 && h > 0) {
         width = int(std::min(w, 100000.0) * Twips::perPixelX(this));
         height = int(std::min(h, 100000.0) * Twips::perPixelY(this));
     }
     Twips::place(input, left, top, width, height);
 }
 
-void Form1::layoutPage(const std::vector<FieldDefinition>& fields, int page) {
+void Form1::layoutPage(const std::vector<FieldDefinition>& fields, const QStringList& columns,
+                       int page) {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"),
                    m_generating ? QStringLiteral("generateControls")
                                 : QStringLiteral("setControls"));
     m_inputControls.clear();
-    int counters[5] = {0, 0, 0, 0, 0};
+    m_inputs.clear();
+    std::map<QString, int> loaded; // elements used per control array
     int column = 0, labelTop = FirstLabelTop, inputTop = FirstInputTop;
     const size_t first = size_t(page) * FieldsPerPage;
     const size_t last = std::min(fields.size(), first + FieldsPerPage);
@@ -174,26 +226,29 @@ void Form1::layoutPage(const std::vector<FieldDefinition>& fields, int page) {
             placeCaption(label, column, labelTop);
             label->show();
         });
-        const Kind kind = FieldInputs::kindOfTypeWord(field.type);
-        double factor = leadingNumber(field.length);
-        if (factor <= 0)
-            factor = 1;
-        if (kind != Kind::None) {
+        std::unique_ptr<FieldInput> input = FieldInput::forTypeWord(field.type);
+        const int rowStep = RowStep + (input ? input->extraRowStep() : 0);
+        const int bound = columnOfField(columns, field.name, int(f) + 1);
+        if (input && bound > 0) {
+            double factor = leadingNumber(field.length);
+            if (factor <= 0)
+                factor = 1;
             trap([&] {
-                QWidget* input = inputElement(int(kind), counters[int(kind)]++);
-                placeInput(input, int(kind), factor, InputLeft[column], inputTop);
-                FieldInputs::prepare(input, field);
-                input->setAccessibleName(field.name);
-                input->show();
-                Label1.back()->setBuddy(input);
+                QWidget* widget = inputElement(*input, loaded[input->arrayName()]++);
+                placeInput(widget, *input, factor, InputLeft[column], inputTop);
+                input->attach(widget, field, bound);
+                widget->setAccessibleName(field.name);
+                widget->show();
+                Label1.back()->setBuddy(widget);
                 if (previousInput)
-                    QWidget::setTabOrder(previousInput, input);
-                previousInput = input;
-                m_inputControls.append(input);
+                    QWidget::setTabOrder(previousInput, widget);
+                previousInput = widget;
+                m_inputControls.append(widget);
+                m_inputs.push_back(std::move(input));
             });
         }
-        labelTop += RowStep + FieldInputs::extraRowStep(kind);
-        inputTop += RowStep + FieldInputs::extraRowStep(kind);
+        labelTop += rowStep;
+        inputTop += rowStep;
     }
     m_pageFieldCount = int(last > first ? last - first : 0);
 }
@@ -208,8 +263,7 @@ bool Form1::waitForCustomTable() {
                                 .arg(m_paths.dataFile()));
             return false;
         }
-        processEvents();
-        processEvents();
+        letPendingEventsRun();
         QThread::msleep(50);
     }
     return true;
@@ -221,21 +275,32 @@ void Form1::openRecords() {
 }
 
 void Form1::generateControls(int pTab) {
+    // A rebuild asked for while a page is built (by a timer or a closing window) follows it.
+    if (m_buildingPage) {
+        QTimer::singleShot(0, this, [this, pTab] { generateControls(pTab); });
+        return;
+    }
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("generateControls"));
     trap.resumeSilentlyOn(ErrorNumber::TableNotFound);
+    const PageBuild build(*this);
     m_generating = true;
     HourglassPointer hourglass(*m_pointer);
     unloadGeneratedControls(false);
     m_inputControls.clear();
+    m_inputs.clear();
     m_pageFieldCount = 0;
     // Without a connection the failure was reported once at start-up; nothing more to build.
     const bool connected = m_connection && m_connection->State() != adStateClosed;
     std::vector<FieldDefinition> fields;
+    QStringList columns;
     if (connected)
-        trap([&] { fields = readFieldDefinitions(*m_connection); });
+        trap([&] {
+            fields = readFieldDefinitions(*m_connection);
+            columns = readRecordColumns(*m_connection);
+        });
     rebuildPages(int(fields.size()));
     const int page = selectPage(pTab, SSTab1->count());
-    layoutPage(fields, page);
+    layoutPage(fields, columns, page);
     enableFields(false);
     if (connected && m_tabClicked && !gFieldsChanged) {
         setFieldsData();
@@ -257,17 +322,22 @@ void Form1::generateControls(int pTab) {
         }
     }
     m_generating = false;
-    processEvents();
+    letPendingEventsRun();
     m_tabClicked = false;
     gFieldsChanged = false;
 }
 
 void Form1::setControls(int page) {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("setControls"));
+    const PageBuild build(*this);
     unloadGeneratedControls(true);
     std::vector<FieldDefinition> fields;
-    trap([&] { fields = readFieldDefinitions(*m_connection); });
-    layoutPage(fields, page);
+    QStringList columns;
+    trap([&] {
+        fields = readFieldDefinitions(*m_connection);
+        columns = readRecordColumns(*m_connection);
+    });
+    layoutPage(fields, columns, page);
 }
 
 QString Form1::NullToEmptyString(const QVariant& value) {
@@ -292,21 +362,17 @@ void Form1::setFieldsData() {
         lblRecord->setGeometry(designed.right() + 1 - width, designed.y(), width,
                                designed.height());
     });
-    for (int i = 0; i < m_inputControls.size(); ++i) {
+    for (const auto& input : m_inputs) {
         // One failed read (the row went away) would fail for every field: report it once.
-        const bool shown = trap([&] {
-            const QString value = NullToEmptyString(m_records->Fields(boundColumn(i + 1)).Value());
-            FieldInputs::show(m_inputControls[i], value);
-        });
-        if (!shown)
+        if (!trap([&] { input->show(m_records->Fields(input->column()).Value()); }))
             break;
     }
 }
 
+// Check boxes keep their state; every input writes what is typed next.
 void Form1::clearFields() {
-    for (auto* array : {&Text1, &Text2, &Combo1})
-        for (QWidget* element : *array)
-            FieldInputs::clear(element);
+    for (const auto& input : m_inputs)
+        input->clear();
 }
 
 void Form1::enableFields(bool enabled) {

@@ -111,7 +111,8 @@ void Form3::connectSignals() {
     connect(PushButton3, &QPushButton::clicked, this, &Form3::PushButton3_Click);
     connect(PushButton1, &QPushButton::clicked, this, &Form3::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form3::PushButton2_Click);
-    connect(ListView1, &QTreeView::doubleClicked, this, &Form3::ListView1_DblClick);
+    // A double click anywhere in the list counts, not only one on a row.
+    ListView1->viewport()->installEventFilter(this);
     Text1->installEventFilter(this);
 }
 
@@ -121,6 +122,10 @@ bool Form3::eventFilter(QObject* watched, QEvent* event) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
             PushButton3_Click();
+    }
+    if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        ListView1_DblClick();
+        return true;
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -197,8 +202,7 @@ void Form3::PushButton1_Click() {
         return;
     bool moved = false;
     trap([&] { moved = m_recordWindow.showRecordWithId(m_results->idAt(chosenRow())); });
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     // A record that could not be shown (deleted meanwhile) leaves the flag clear, so the
     // record window rebuilds and shows a record again instead of stale inputs.
     gRecordPicked = moved;

@@ -4,8 +4,6 @@
 #include "store/connection.h"
 #include "store/recordset.h"
 
-#include <QCoreApplication>
-
 QString ConnectionString(const QString& path) {
     const QString file = path.isEmpty() ? standardDataFile() : path;
     if (file.right(5).toLower() == QLatin1String("accdb"))
@@ -35,8 +33,6 @@ bool TableExists(const QString& path, const QString& tableName) {
                 QLatin1String("TABLE") &&
             tables->Fields(QStringLiteral("TABLE_NAME")).Value().toString().toUpper() == wanted) {
             found = true;
-            QCoreApplication::processEvents();
-            QCoreApplication::processEvents();
             break;
         }
         tables->MoveNext();

@@ -1,7 +1,9 @@
 #include "store/fielddefinition.h"
 
+#include "store/connection.h"
 #include "store/recordset.h"
 #include "store/schema.h"
+#include "store/statement.h"
 
 std::vector<FieldDefinition> readFieldDefinitions(Connection& connection) {
     Recordset rows;
@@ -14,4 +16,12 @@ std::vector<FieldDefinition> readFieldDefinitions(Connection& connection) {
     }
     rows.Close();
     return fields;
+}
+
+QStringList readRecordColumns(Connection& connection) {
+    Statement columns(connection.handle(), Sql::SelectCustomTableColumns);
+    QStringList names;
+    while (columns.step())
+        names << columns.column(0).toString();
+    return names;
 }

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 class Connection;
+
+// Field i (counted from 1) of page p (counted from 0) is column p × 26 + i of CustomTable.
+constexpr int FieldsPerPage = 26;
 
 // One field as FieldControl describes it. A Null column reads as the empty text.
 struct FieldDefinition {
@@ -15,3 +19,6 @@ struct FieldDefinition {
 
 // The rows of FieldControl in table order: field k describes column k + 1 of CustomTable.
 std::vector<FieldDefinition> readFieldDefinitions(Connection& connection);
+
+// The names of CustomTable's columns in table order; empty while the table does not exist.
+QStringList readRecordColumns(Connection& connection);

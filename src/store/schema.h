@@ -15,6 +15,8 @@ QString quoteText(const QString& value);
 inline const QString SelectFieldControl = QStringLiteral("select * from FieldControl");
 inline const QString SelectCustomTable = QStringLiteral("select * from CustomTable");
 inline const QString CustomTableName = QStringLiteral("CustomTable");
+inline const QString SelectCustomTableColumns =
+    QStringLiteral("SELECT name FROM pragma_table_info('CustomTable') ORDER BY cid");
 
 QString addFieldColumn(const QString& name);
 QString insertFieldRow(const QString& name, const QString& type, const QString& length,

@@ -167,6 +167,10 @@ QList<QVariantList> TestEnvironment::query(const QString& sql) const {
     return rows;
 }
 
+void TestEnvironment::execute(const QString& sql) const {
+    Db(dataFile()).exec(sql);
+}
+
 QStringList TestEnvironment::columnsOf(const QString& table) const {
     QStringList names;
     for (const QVariantList& row :

@@ -64,6 +64,8 @@ class TestEnvironment {
     // Every row of a query on the data file, read with the engine's own interface.
     QList<QVariantList> query(const QString& sql) const;
     QStringList columnsOf(const QString& table) const;
+    // Changes the file behind the program's back, as another program or a damaged file would.
+    void execute(const QString& sql) const;
 
   private:
     QTemporaryDir m_root;
