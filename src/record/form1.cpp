@@ -1,30 +1,26 @@
 #include "record/form1.h"
 
+#include "app/datafilesetup.h"
 #include "app/errortrap.h"
 #include "app/flags.h"
 #include "app/pointer.h"
 #include "app/settings.h"
 #include "app/shell.h"
 #include "app/twips.h"
-#include "record/fieldcaption.h"
-#include "record/fieldinput.h"
+#include "record/recordbrowser.h"
 #include "record/recordlayout.h"
+#include "record/recordpage.h"
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -35,6 +31,54 @@ namespace {
 // The designed client area in twips.
 constexpr int FormWidth = 10800;
 constexpr int FormHeight = 10425;
+
+// The designed controls: name, caption and place in twips (relative to their container).
+struct DesignedControl {
+    const char* name;
+    const char* caption;
+    QRect twips;
+};
+const DesignedControl DesignedControls[] = {
+    {"PushButton13", "Setup Fields", {120, 120, 1560, 405}},
+    {"PushButton4", "Refresh Fields", {1800, 120, 1680, 405}},
+    {"PushButton7", "Search ", {3600, 120, 960, 405}},
+    {"PushButton5", "Export To Excel", {4680, 120, 1920, 405}},
+    {"PushButton10", "First", {6720, 120, 720, 405}},
+    {"PushButton9", "Previous", {7560, 120, 1080, 405}},
+    {"PushButton11", "Next", {8760, 120, 840, 405}},
+    {"PushButton12", "Last", {9720, 120, 960, 405}},
+    {"SSTab1", "Page 1", {120, 630, 10560, 8340}},
+    {"lblRecord", "Record 0 of 0", {9255, 45, 1125, 225}},
+    {"Frame1", "", RecordLayout::Frame1},
+    {"PushButton3", "Create New Record", {120, 9060, 2280, 400}},
+    {"PushButton1", "Edit Current Record", {2520, 9060, 2295, 400}},
+    {"PushButton2", "Delete Current Record", {4920, 9060, 2640, 400}},
+    {"PushButton6", "Save Record", {7680, 9060, 1590, 400}},
+    {"PushButton8", "Cancel", {9360, 9060, 1320, 405}},
+    {"Frame2",
+     "Set Width and Height in pixels For All TestBoxes (0 means default):",
+     {120, 9540, 10560, 795}},
+    {"Label2", "Width", {480, 330, 495, 225}},
+    {"Text3", "0", {1200, 270, 1425, 375}},
+    {"Label3", "Height", {2880, 330, 540, 225}},
+    {"Text4", "0", {3600, 270, 1425, 375}},
+};
+
+const DesignedControl& designed(const char* name) {
+    for (const DesignedControl& control : DesignedControls)
+        if (qstrcmp(control.name, name) == 0)
+            return control;
+    Q_UNREACHABLE();
+}
+
+// Names the widget, gives it its caption when it shows one, and puts it in its place.
+template <class Widget> Widget* placeDesigned(Widget* widget, const char* name) {
+    const DesignedControl& control = designed(name);
+    widget->setObjectName(QLatin1String(control.name));
+    Twips::place(widget, control.twips.x(), control.twips.y(), control.twips.width(),
+                 control.twips.height());
+    return widget;
+}
 
 // A caption a pixel or two wider than its designed box gets slightly tighter letters, so it
 // is shown whole without moving or widening the box.
@@ -56,9 +100,13 @@ QFont designedFont() {
 }
 } // namespace
 
+QRect Form1::designedTwips(const char* name) {
+    return designed(name).twips;
+}
+
 Form1::Form1(MessageService& messages, AppPaths paths, QWidget* parent)
     : QWidget(parent), m_messages(messages), m_paths(std::move(paths)),
-      m_records(std::make_unique<Recordset>()) {
+      m_browser(std::make_unique<RecordBrowser>()) {
     setObjectName(QStringLiteral("Form1"));
     setFont(designedFont());
     createControls();
@@ -67,108 +115,54 @@ Form1::Form1(MessageService& messages, AppPaths paths, QWidget* parent)
 
 Form1::~Form1() = default;
 
-QPushButton* Form1::createButton(const QString& name, const QString& caption, int left, int top,
-                                 int width, int height) {
-    auto* button = new QPushButton(caption, this);
-    button->setObjectName(name);
+QPushButton* Form1::createButton(const char* name) {
+    auto* button =
+        placeDesigned(new QPushButton(QString::fromUtf8(designed(name).caption), this), name);
     button->setAutoDefault(false);
-    Twips::place(button, left, top, width, height);
     return button;
 }
 
 void Form1::createControls() {
     setFixedSize(Twips::toPixelsX(FormWidth, this), Twips::toPixelsY(FormHeight, this));
-    PushButton13 = createButton(QStringLiteral("PushButton13"), QStringLiteral("Setup Fields"), 120,
-                                120, 1560, 405);
-    PushButton4 = createButton(QStringLiteral("PushButton4"), QStringLiteral("Refresh Fields"),
-                               1800, 120, 1680, 405);
-    PushButton7 =
-        createButton(QStringLiteral("PushButton7"), QStringLiteral("Search "), 3600, 120, 960, 405);
-    PushButton5 = createButton(QStringLiteral("PushButton5"), QStringLiteral("Export To Excel"),
-                               4680, 120, 1920, 405);
-    PushButton10 =
-        createButton(QStringLiteral("PushButton10"), QStringLiteral("First"), 6720, 120, 720, 405);
-    PushButton9 = createButton(QStringLiteral("PushButton9"), QStringLiteral("Previous"), 7560, 120,
-                               1080, 405);
-    PushButton11 =
-        createButton(QStringLiteral("PushButton11"), QStringLiteral("Next"), 8760, 120, 840, 405);
-    PushButton12 =
-        createButton(QStringLiteral("PushButton12"), QStringLiteral("Last"), 9720, 120, 960, 405);
+    PushButton13 = createButton("PushButton13");
+    PushButton4 = createButton("PushButton4");
+    PushButton7 = createButton("PushButton7");
+    PushButton5 = createButton("PushButton5");
+    PushButton10 = createButton("PushButton10");
+    PushButton9 = createButton("PushButton9");
+    PushButton11 = createButton("PushButton11");
+    PushButton12 = createButton("PushButton12");
 
-    SSTab1 = new QTabWidget(this);
-    SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    Twips::place(SSTab1, 120, 630, 10560, 8340);
-    SSTab1->addTab(new QWidget, QStringLiteral("Page 1"));
+    SSTab1 = placeDesigned(new QTabWidget(this), "SSTab1");
+    SSTab1->addTab(new QWidget, QString::fromUtf8(designed("SSTab1").caption));
     // Frame1 starts 360 twips below the tab control's top; the tab row must end above it, or
     // Frame1 covers the tabs' lower edge and takes the clicks there.
-    SSTab1->setStyleSheet(QStringLiteral("QTabBar::tab { max-height: %1px; }")
-                              .arg(Twips::toPixelsY(990 - 630, this)));
+    SSTab1->setStyleSheet(
+        QStringLiteral("QTabBar::tab { max-height: %1px; }")
+            .arg(Twips::toPixelsY(RecordLayout::Frame1.top() - designed("SSTab1").twips.top(),
+                                  this)));
 
-    lblRecord = new QLabel(QStringLiteral("Record 0 of 0"), SSTab1);
-    lblRecord->setObjectName(QStringLiteral("lblRecord"));
+    lblRecord = placeDesigned(new QLabel(designed("lblRecord").caption, SSTab1), "lblRecord");
     lblRecord->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Twips::place(lblRecord, 9255, 45, 1125, 225);
 
     // Frame1 lies over the page area and holds every generated control.
-    Frame1 = new QFrame(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1 = placeDesigned(new QFrame(this), "Frame1");
     Frame1->setFrameShape(QFrame::NoFrame);
-    const QRect frame = RecordLayout::Frame1;
-    Twips::place(Frame1, frame.x(), frame.y(), frame.width(), frame.height());
     Frame1->raise();
 
-    auto* label = new FieldCaption(Frame1);
-    label->setText(QStringLiteral("Label1"));
-    label->setObjectName(QStringLiteral("Label1"));
-    const QRect caption = RecordLayout::Caption;
-    Twips::place(label, caption.x(), caption.y(), caption.width(), caption.height());
-    label->hide();
-    Label1.push_back(label);
-    // Element 0 of each input array, as its kind designs it.
-    const auto designedElement = [this](const QString& typeWord) {
-        const auto kind = FieldInput::forTypeWord(typeWord);
-        QWidget* element = kind->makeWidget(Frame1);
-        element->setObjectName(kind->arrayName());
-        const QRect r = kind->designedRect();
-        Twips::place(element, r.x(), r.y(), r.width(), r.height());
-        element->hide();
-        return element;
-    };
-    Text1.push_back(designedElement(QStringLiteral("Textfield")));
-    Text2.push_back(designedElement(QStringLiteral("Multiline Textfield")));
-    Check2.push_back(designedElement(QStringLiteral("Checkbox")));
-    Combo1.push_back(designedElement(QStringLiteral("Dropdown")));
+    PushButton3 = createButton("PushButton3");
+    PushButton1 = createButton("PushButton1");
+    PushButton2 = createButton("PushButton2");
+    PushButton6 = createButton("PushButton6");
+    PushButton8 = createButton("PushButton8");
 
-    PushButton3 = createButton(QStringLiteral("PushButton3"), QStringLiteral("Create New Record"),
-                               120, 9060, 2280, 400);
-    PushButton1 = createButton(QStringLiteral("PushButton1"), QStringLiteral("Edit Current Record"),
-                               2520, 9060, 2295, 400);
-    PushButton2 = createButton(QStringLiteral("PushButton2"),
-                               QStringLiteral("Delete Current Record"), 4920, 9060, 2640, 400);
-    PushButton6 = createButton(QStringLiteral("PushButton6"), QStringLiteral("Save Record"), 7680,
-                               9060, 1590, 400);
-    PushButton8 = createButton(QStringLiteral("PushButton8"), QStringLiteral("Cancel"), 9360, 9060,
-                               1320, 405);
-
-    Frame2 = new QGroupBox(
-        QStringLiteral("Set Width and Height in pixels For All TestBoxes (0 means default):"),
-        this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    Twips::place(Frame2, 120, 9540, 10560, 795);
-    Label2 = new QLabel(QStringLiteral("Width"), Frame2);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Twips::place(Label2, 480, 330, 495, 225);
-    Text3 = new QLineEdit(QStringLiteral("0"), Frame2);
-    Text3->setObjectName(QStringLiteral("Text3"));
-    Text3->setAccessibleName(QStringLiteral("Width"));
-    Twips::place(Text3, 1200, 270, 1425, 375);
-    Label3 = new QLabel(QStringLiteral("Height"), Frame2);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Twips::place(Label3, 2880, 330, 540, 225);
-    Text4 = new QLineEdit(QStringLiteral("0"), Frame2);
-    Text4->setObjectName(QStringLiteral("Text4"));
-    Text4->setAccessibleName(QStringLiteral("Height"));
-    Twips::place(Text4, 3600, 270, 1425, 375);
+    Frame2 = placeDesigned(new QGroupBox(designed("Frame2").caption, this), "Frame2");
+    Label2 = placeDesigned(new QLabel(designed("Label2").caption, Frame2), "Label2");
+    Text3 = placeDesigned(new QLineEdit(designed("Text3").caption, Frame2), "Text3");
+    Text3->setAccessibleName(Label2->text());
+    Label3 = placeDesigned(new QLabel(designed("Label3").caption, Frame2), "Label3");
+    Text4 = placeDesigned(new QLineEdit(designed("Text4").caption, Frame2), "Text4");
+    Text4->setAccessibleName(Label3->text());
     fitCaption(Label2);
     fitCaption(Label3);
     Label2->setBuddy(Text3);
@@ -176,9 +170,9 @@ void Form1::createControls() {
 
     m_pointer = new PointerFeedback(this);
     m_pointer->watchButtons();
-    for (QWidget* w : std::initializer_list<QWidget*>{Label1[0], Label2, Text1[0], Text2[0], Text3,
-                                                      Text4, Frame1, Frame2, SSTab1})
+    for (QWidget* w : std::initializer_list<QWidget*>{Label2, Text3, Text4, Frame1, Frame2, SSTab1})
         m_pointer->watchForDefault(w);
+    m_page = std::make_unique<RecordPage>(Frame1, *m_pointer);
 }
 
 void Form1::connectSignals() {
@@ -270,40 +264,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- start-up and shutdown
 
-namespace {
-void makeFolder(const QString& path) {
-    if (!QDir(path).exists() && !QDir().mkpath(path))
-        throw RuntimeError(75, QStringLiteral("Path/File access error: the folder '%1' cannot be "
-                                              "created.")
-                                   .arg(path));
-}
-} // namespace
-
-void Form1::createDataFolderAndFile(ErrorTrap& trap) {
-    // A new account may not have its data folder yet (~/.local/share): it is made as well.
-    trap([&] { makeFolder(m_paths.companyFolder()); });
-    trap([&] { makeFolder(m_paths.dataFolder()); });
-    trap([&] {
-        if (FileExists(m_paths.dataFile()))
-            return; // an existing data file is never replaced or examined
-        const QString source = FileExists(m_paths.customizedTemplate())
-                                   ? m_paths.customizedTemplate()
-                                   : m_paths.blankTemplate();
-        if (!FileExists(source))
-            throw RuntimeError(53, QStringLiteral("File not found: neither '%1' nor '%2' exists, "
-                                                  "so no data file was created.")
-                                       .arg(m_paths.customizedTemplate(), m_paths.blankTemplate()));
-        if (!QFile::copy(source, m_paths.dataFile()))
-            throw RuntimeError(75, QStringLiteral("Path/File access error: '%1' cannot be copied "
-                                                  "to '%2'.")
-                                       .arg(source, m_paths.dataFile()));
-    });
-}
-
 bool Form1::Form_Load() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("Form_Load"));
     trap([&] { ApplySkin(this, m_paths); });
-    createDataFolderAndFile(trap);
+    trap([&] { DataFileSetup::makeCompanyFolder(m_paths); });
+    trap([&] { DataFileSetup::makeDataFolder(m_paths); });
+    trap([&] { DataFileSetup::copyTemplateIfMissing(m_paths); });
     trap([&] { m_pointer->setCustomCursor(loadHandCursor(m_paths.handCursor())); });
     trap([&] {
         setWindowTitle(QStringLiteral("Ledgerloom"));
@@ -313,8 +279,7 @@ bool Form1::Form_Load() {
     if (!CheckProvider(m_messages, m_providerServices))
         return false;
     trap([&] { m_connection = OpenConnection(); });
-    m_records = std::make_unique<Recordset>();
-    m_newRecord = false;
+    m_browser = std::make_unique<RecordBrowser>();
     trap([&] {
         Text3->setText(SizeSettings::width());
         Text4->setText(SizeSettings::height());
@@ -351,19 +316,16 @@ bool Form1::Form_QueryUnload() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload"));
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     trap([&] {
-        if (m_newRecord && m_editing)
+        if (m_browser->newRecord() && m_browser->editing())
             PushButton8_Click();
     });
-    trap([&] {
-        if (m_records && m_records->State() != adStateClosed)
-            m_records->Close();
-    });
+    trap([&] { m_browser->close(); });
     trap([&] {
         if (m_connection && m_connection->State() != adStateClosed)
             m_connection->Close();
         m_connection.reset();
     });
-    m_inputControls.clear();
+    m_page->unload(false);
     return true;
 }
 

@@ -11,24 +11,22 @@
 
 class Connection;
 class ErrorTrap;
-class FieldCaption;
-class FieldInput;
 class MessageService;
 class PointerFeedback;
-class QCheckBox;
-class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
+class RecordBrowser;
+class RecordPage;
 class Recordset;
 struct FieldDefinition;
 
-// The record window: a generated page of labels and inputs per 26 fields, the current record,
-// navigation, and the commands that create, edit, save, cancel and delete records.
+// The record window: wires the designed controls to the generated page of the fields shown
+// (RecordPage) and to the records behind it (RecordBrowser), and runs the commands that
+// create, edit, save, cancel and delete records.
 class Form1 : public QWidget, public RecordWindowLink {
     Q_OBJECT
   public:
@@ -46,7 +44,6 @@ class Form1 : public QWidget, public RecordWindowLink {
     void generateControls(int pTab);
     void setControls(int page);
     void setFieldsData();
-    static QString NullToEmptyString(const QVariant& value);
     void clearFields();
     void enableFields(bool enabled);
 
@@ -67,13 +64,12 @@ class Form1 : public QWidget, public RecordWindowLink {
     void SSTab1_Click(int previousTab);
 
     // State the other windows and the tests read.
-    int mIndex() const { return m_index; }
-    bool mEditing() const { return m_editing; }
-    bool mNewRecord() const { return m_newRecord; }
-    bool mFieldsEnabled() const { return m_fieldsEnabled; }
+    int mIndex() const;
+    bool mEditing() const;
+    bool mNewRecord() const;
     bool mGenerating() const { return m_generating; }
-    const QList<QWidget*>& mInputControls() const { return m_inputControls; }
-    Recordset& mRSRecords() { return *m_records; }
+    const QList<QWidget*>& mInputControls() const;
+    Recordset& mRSRecords();
     Connection* mConnection() { return m_connection.get(); }
     PointerFeedback& pointerFeedback() { return *m_pointer; }
 
@@ -90,31 +86,26 @@ class Form1 : public QWidget, public RecordWindowLink {
 
   private:
     void createControls();
-    QPushButton* createButton(const QString& name, const QString& caption, int left, int top,
-                              int width, int height);
+    QPushButton* createButton(const char* name);
     void connectSignals();
     void connectShortcuts();
     bool Form_QueryUnload();
 
-    void createDataFolderAndFile(ErrorTrap& trap);
-    void unloadGeneratedControls(bool emptyTemplateTexts);
     void rebuildPages(int fieldCount);
     int selectPage(int pTab, int pageCount);
-    void layoutPage(const std::vector<FieldDefinition>& fields, const QStringList& columns,
-                    int page);
-    std::vector<QWidget*>& controlArray(const QString& name);
-    QWidget* inputElement(const FieldInput& kind, int element);
-    FieldCaption* labelElement(int element);
-    void placeCaption(FieldCaption* label, int column, int top);
-    void placeInput(QWidget* input, const FieldInput& kind, double lengthFactor, int left, int top);
+    static QRect designedTwips(const char* name);
+    void readFields(ErrorTrap& trap, std::vector<FieldDefinition>& fields, QStringList& columns);
+    void buildPage(ErrorTrap& trap, const std::vector<FieldDefinition>& fields,
+                   const QStringList& columns, int page);
     bool waitForCustomTable();
-    void openRecords();
     class PageBuild;
     void showPendingPage();
-    bool writeShownPage(ErrorTrap& trap, bool cancelValues);
+    void showRecordCount();
     bool writeShownPageAndUpdate(ErrorTrap& trap);
     void afterOwnWindowClosed();
     bool refuseWhileEditing();
+    void focusFirstInput();
+    void moveAndShow(const QString& handler, bool (RecordBrowser::*move)());
 
     void sizeBoxChanged(const QString& key, const QString& text);
     void sizeBoxLeft(QLineEdit* box);
@@ -125,21 +116,15 @@ class Form1 : public QWidget, public RecordWindowLink {
     PointerFeedback* m_pointer = nullptr;
 
     std::unique_ptr<Connection> m_connection;
-    std::unique_ptr<Recordset> m_records;
-    QList<QWidget*> m_inputControls;
-    std::vector<std::unique_ptr<FieldInput>> m_inputs; // the page's inputs, in field order
-    int m_index = 0;
+    std::unique_ptr<RecordBrowser> m_browser;
+    std::unique_ptr<RecordPage> m_page;
     bool m_generating = false;
-    bool m_editing = false;
-    bool m_newRecord = false;
     bool m_tabClicked = false;
-    bool m_fieldsEnabled = false;
     bool m_activatedOnce = false;
     bool m_checkingSize = false;
     bool m_buildingPage = false;
     int m_pendingTab = -1; // a page asked for while one was built
     int m_shownTab = 0;
-    int m_pageFieldCount = 0;
 
     // Designed controls.
     QPushButton* PushButton1 = nullptr;
@@ -163,11 +148,4 @@ class Form1 : public QWidget, public RecordWindowLink {
     QLabel* Label3 = nullptr;
     QLineEdit* Text3 = nullptr;
     QLineEdit* Text4 = nullptr;
-
-    // Control arrays; element 0 is the designed template.
-    std::vector<FieldCaption*> Label1;
-    std::vector<QWidget*> Text1;
-    std::vector<QWidget*> Text2;
-    std::vector<QWidget*> Check2;
-    std::vector<QWidget*> Combo1;
 };

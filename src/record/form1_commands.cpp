@@ -7,8 +7,9 @@
 #include "app/twips.h"
 #include "export/workbookexport.h"
 #include "fields/form4.h"
-#include "record/fieldinput.h"
+#include "record/recordbrowser.h"
 #include "record/recordlayout.h"
+#include "record/recordpage.h"
 #include "search/form3.h"
 #include "store/connection.h"
 #include "store/recordset.h"
@@ -22,120 +23,85 @@ namespace {
 
 const QString SaveOrCancelFirst = QStringLiteral("Please save or cancel current record first.");
 
-bool isOpen(Recordset& records) {
-    return records.State() != adStateClosed;
-}
 } // namespace
 
-// Values of the shown page into the current row, each into its own field's column: what the
-// user typed (an input left alone gives back what was stored), or the values of a cancelled
-// new record. False when a value could not be written.
-bool Form1::writeShownPage(ErrorTrap& trap, bool cancelValues) {
-    for (const auto& input : m_inputs) {
-        const QVariant value = cancelValues ? input->cancelValue() : input->valueToStore();
-        if (!trap([&] { m_records->Fields(input->column()).setValue(value); }))
-            return false;
-    }
-    return true;
-}
-
 bool Form1::refuseWhileEditing() {
-    if (!m_fieldsEnabled)
+    if (!m_browser->editing())
         return false;
     m_messages.tell(SaveOrCancelFirst);
     return true;
+}
+
+void Form1::focusFirstInput() {
+    if (!mInputControls().isEmpty())
+        mInputControls().first()->setFocus();
 }
 
 // ---- record commands
 
 void Form1::PushButton3_Click() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
-    if (!isOpen(*m_records) || m_fieldsEnabled)
+    if (!m_browser->isOpen() || m_browser->editing())
         return;
     clearFields();
     enableFields(true);
-    if (!m_inputControls.isEmpty())
-        m_inputControls.first()->setFocus();
-    if (!trap([&] { m_records->AddNew(); })) {
+    focusFirstInput();
+    if (!trap([&] { m_browser->beginNew(); })) {
         enableFields(false);
         setFieldsData();
-        return;
     }
-    m_editing = true;
-    m_newRecord = true;
 }
 
 void Form1::PushButton1_Click() {
-    if (m_fieldsEnabled)
-        return;
-    // Editing needs a row to write into; without one Save could only fail.
-    if (!isOpen(*m_records) || m_records->IsBOF() || m_records->IsEOF())
+    if (!m_browser->beginEdit())
         return;
     enableFields(true);
-    if (!m_inputControls.isEmpty())
-        m_inputControls.first()->setFocus();
-    m_editing = true;
-    m_newRecord = false;
+    focusFirstInput();
 }
 
 void Form1::PushButton2_Click() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
-    if (!isOpen(*m_records) || m_fieldsEnabled || m_records->IsEOF())
+    if (!m_browser->canDelete())
         return;
-    const QString first = m_inputs.empty() ? QString() : m_inputs.front()->defaultText();
-    if (!m_messages.askYesNoDefaultNo(
-            QStringLiteral("Do you really want to delete this record number ") + first +
-                QLatin1Char('?'),
-            QStringLiteral("Question")))
-        return;
-    if (!trap([&] { m_records->Delete(); }))
+    if (!m_messages.askYesNoDefaultNo(QStringLiteral("Do you really want to delete this record "
+                                                     "number ") +
+                                          m_page->firstInputText() + QLatin1Char('?'),
+                                      QStringLiteral("Question")))
         return;
     trap([&] {
-        if (!m_records->IsBOF()) {
-            m_records->MoveFirst();
+        if (m_browser->deleteCurrent())
             setFieldsData();
-            m_index = 1;
-        }
     });
 }
 
 void Form1::PushButton6_Click() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("PushButton6_Click"));
-    if (!m_fieldsEnabled || !isOpen(*m_records))
+    if (!m_browser->editing() || !m_browser->isOpen())
         return;
     // A value or row the database refuses keeps the window editing with everything typed.
-    if (!writeShownPage(trap, false))
+    if (!m_page->write(trap, m_browser->records(), false))
         return;
-    if (!trap([&] { m_records->Update(); }))
+    if (!trap([&] { m_browser->save(); }))
         return;
-    m_editing = false;
     enableFields(false);
     setFieldsData();
-    trap([&] { m_index = int(m_records->AbsolutePosition()); });
 }
 
 void Form1::PushButton8_Click() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("PushButton8_Click"));
-    if (!m_fieldsEnabled || !isOpen(*m_records))
+    if (!m_browser->editing() || !m_browser->isOpen())
         return;
-    if (!m_newRecord) {
-        trap([&] { m_records->Cancel(); });
+    if (!m_browser->newRecord()) {
+        trap([&] { m_browser->cancelChanges(); });
         setFieldsData();
-        trap([&] { m_index = int(m_records->AbsolutePosition()); });
     } else {
-        writeShownPage(trap, true);
+        m_page->write(trap, m_browser->records(), true);
         trap([&] {
-            if (!m_records->IsEOF()) {
-                m_records->Delete();
-                if (!m_records->IsBOF()) {
-                    m_records->MoveFirst();
-                    setFieldsData();
-                    m_index = 1;
-                }
-            }
+            if (m_browser->discardNew())
+                setFieldsData();
         });
     }
-    m_editing = false;
+    m_browser->endEditing();
     enableFields(false);
 }
 
@@ -187,53 +153,41 @@ void Form1::PushButton5_Click() {
 
 // ---- navigation
 
+// Shows the record the move went to; a refused move shows nothing new.
+void Form1::moveAndShow(const QString& handler, bool (RecordBrowser::*move)()) {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), handler);
+    bool moved = false;
+    trap([&] { moved = (m_browser.get()->*move)(); });
+    if (moved)
+        setFieldsData();
+}
+
 void Form1::PushButton10_Click() {
-    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("PushButton10_Click"));
-    if (!isOpen(*m_records) || m_fieldsEnabled || m_records->IsBOF())
-        return;
-    trap([&] { m_records->MoveFirst(); });
-    setFieldsData();
-    m_index = 1;
+    moveAndShow(QStringLiteral("PushButton10_Click"), &RecordBrowser::moveFirst);
 }
 
 void Form1::PushButton9_Click() {
-    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("PushButton9_Click"));
-    if (!isOpen(*m_records) || m_fieldsEnabled || m_records->IsBOF() || m_index <= 1)
-        return;
-    trap([&] { m_records->MovePrevious(); });
-    setFieldsData();
-    m_index -= 1;
+    moveAndShow(QStringLiteral("PushButton9_Click"), &RecordBrowser::movePrevious);
 }
 
 void Form1::PushButton11_Click() {
-    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("PushButton11_Click"));
-    if (!isOpen(*m_records) || m_fieldsEnabled || m_records->IsEOF() ||
-        m_index >= m_records->RecordCount())
-        return;
-    trap([&] { m_records->MoveNext(); });
-    setFieldsData();
-    m_index += 1;
+    moveAndShow(QStringLiteral("PushButton11_Click"), &RecordBrowser::moveNext);
 }
 
 void Form1::PushButton12_Click() {
-    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("PushButton12_Click"));
-    if (!isOpen(*m_records) || m_fieldsEnabled || m_records->IsEOF())
-        return;
-    trap([&] { m_records->MoveLast(); });
-    setFieldsData();
-    m_index = int(m_records->RecordCount());
+    moveAndShow(QStringLiteral("PushButton12_Click"), &RecordBrowser::moveLast);
 }
 
 // ---- page switch
 
 void Form1::SSTab1_Click(int previousTab) {
     m_tabClicked = true;
-    if (!m_editing) {
+    if (!m_browser->editing()) {
         if (!m_generating)
             generateControls(SSTab1->currentIndex());
         return;
     }
-    if (!isOpen(*m_records))
+    if (!m_browser->isOpen())
         return;
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("SSTab1_Click"));
     // The page being left is stored at once; if it cannot be, the user stays on it with
@@ -249,7 +203,7 @@ void Form1::SSTab1_Click(int previousTab) {
 }
 
 bool Form1::writeShownPageAndUpdate(ErrorTrap& trap) {
-    return writeShownPage(trap, false) && trap([&] { m_records->Update(); });
+    return m_page->write(trap, m_browser->records(), false) && trap([&] { m_browser->write(); });
 }
 
 // ---- size boxes

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <map>
+#include <memory>
+#include <vector>
+
+class ErrorTrap;
+class FieldCaption;
+class FieldInput;
+class PointerFeedback;
+class QWidget;
+class Recordset;
+struct FieldDefinition;
+
+// The record window's generated page: one caption and one input per field of the page shown,
+// each input bound to its own field's column. Element 0 of each control array is designed in
+// Frame1; the elements loaded for a page copy it.
+class RecordPage {
+  public:
+    RecordPage(QWidget* frame, PointerFeedback& pointer);
+    ~RecordPage();
+    RecordPage(const RecordPage&) = delete;
+    RecordPage& operator=(const RecordPage&) = delete;
+
+    // Unloads the loaded elements and hides the designed ones; emptyTexts also empties the
+    // designed text boxes.
+    void unload(bool emptyTexts);
+    // Lays out the fields of one page, a field at a time, each failure reported by the trap.
+    // Text boxes take the user's size in pixels when both figures are positive.
+    void build(ErrorTrap& trap, const std::vector<FieldDefinition>& fields,
+               const QStringList& columns, int page, double userWidth, double userHeight);
+    // Shows the current row; stops at the first value that cannot be read.
+    void show(ErrorTrap& trap, Recordset& records);
+    // Writes the inputs into the current row (an input left alone gives back what was stored),
+    // or the values of a cancelled new record. False when a value could not be written.
+    bool write(ErrorTrap& trap, Recordset& records, bool cancelValues);
+    // Empties the inputs; check boxes keep their state.
+    void clear();
+    void enable(ErrorTrap& trap, bool enabled);
+
+    const QList<QWidget*>& inputControls() const { return m_inputControls; }
+    // The first input's text, or 1/0 for a check box; empty without inputs.
+    QString firstInputText() const;
+    QStringList captions() const;
+
+  private:
+    std::vector<QWidget*>& controlArray(const QString& name);
+    QWidget* inputElement(const FieldInput& kind, int element);
+    FieldCaption* labelElement(int element);
+    void placeCaption(FieldCaption* label, int column, int top);
+    void placeInput(QWidget* input, const FieldInput& kind, double lengthFactor, int left, int top,
+                    double userWidth, double userHeight);
+    void addInput(const FieldDefinition& field, std::unique_ptr<FieldInput> input, int column,
+                  int left, int top, double userWidth, double userHeight);
+
+    QWidget* m_frame;
+    PointerFeedback& m_pointer;
+    std::vector<std::unique_ptr<FieldInput>> m_inputs; // in field order
+    QList<QWidget*> m_inputControls;
+    int m_fieldCount = 0;
+    std::map<QString, int> m_loaded; // elements of each array in use while a page is laid out
+
+    // Control arrays.
+    std::vector<FieldCaption*> Label1;
+    std::vector<QWidget*> Text1;
+    std::vector<QWidget*> Text2;
+    std::vector<QWidget*> Check2;
+    std::vector<QWidget*> Combo1;
+};
