@@ -79,9 +79,7 @@ double windowDropMs(Bench::QuietMessages& messages, const AppPaths& paths) {
 
 // Adding through the editor: caption typed, "OK" pressed.
 double windowAddMs(Bench::QuietMessages& messages, const AppPaths& paths, int round) {
-    QTreeWidget fieldList;
-    Form2 editor(messages, paths, fieldList);
-    editor.setWindowTitle(Form2::AddCaption);
+    Form2 editor(messages, paths);
     editor.Text1->setText(QStringLiteral("New field %1").arg(round));
     return Bench::timeMs([&] { editor.PushButton2->click(); });
 }

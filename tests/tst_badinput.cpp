@@ -36,8 +36,7 @@ QLineEdit* box(Form1& window, int entry) {
 void addThroughEditor(Form1& window, ScriptedMessages& messages, const TestEnvironment& env,
                       const QString& caption, const QString& type, const QStringList& values = {}) {
     Form4 list(messages, env.paths(), window, &window);
-    Form2 editor(messages, env.paths(), *list.ListView1, &list);
-    editor.setWindowTitle(Form2::AddCaption);
+    Form2 editor(messages, env.paths(), std::nullopt, &list);
     editor.Text1->setText(caption);
     editor.setFieldTypeText(type);
     for (const QString& value : values) {
@@ -231,12 +230,10 @@ void TestBadInput::oddFieldSizesLayOutAndStayUnchanged() {
     Form4 list(messages, env.paths(), *window, window.get());
     for (int i = 0; i < sizes.size(); ++i) {
         list.ListView1->setCurrentItem(list.ListView1->topLevelItem(i));
-        Form2 editor(messages, env.paths(), *list.ListView1, &list);
-        editor.Text1->setText(list.ListView1->currentItem()->text(0));
-        editor.Text1->setEnabled(false);
-        editor.setFieldTypeText("Multiline Textfield");
-        editor.Text2->setText(list.ListView1->currentItem()->text(2));
-        editor.setWindowTitle(Form2::UpdateCaption);
+        QTreeWidgetItem* item = list.ListView1->currentItem();
+        Form2 editor(messages, env.paths(),
+                     FieldDefinition{item->text(0), "Multiline Textfield", item->text(2), ""},
+                     &list);
         editor.PushButton2_Click();
     }
     QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.texts().join('\n')));

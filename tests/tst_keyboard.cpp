@@ -70,8 +70,7 @@ void KeyboardTest::everyWindowIsReachableByKeyboard() {
 
     Form4 fieldList(messages, env.paths(), *record);
     checkReachableAndNamed(&fieldList, {fieldList.findChild<QWidget*>("ListView1")});
-    QTreeWidget list;
-    Form2 editor(messages, env.paths(), list);
+    Form2 editor(messages, env.paths());
     checkReachableAndNamed(
         &editor, {editor.findChild<QWidget*>("Text1"), editor.findChild<QWidget*>("cboFieldType")});
     Form3 search(messages, env.paths(), *record);
@@ -100,9 +99,7 @@ void KeyboardTest::dialogsTakeEnterAndEscape() {
     env.createDataFile();
     ScriptedMessages messages;
     messages.answerInput(std::nullopt);
-    QTreeWidget list;
-    Form2 editor(messages, env.paths(), list);
-    editor.setWindowTitle(Form2::AddCaption);
+    Form2 editor(messages, env.paths());
     editor.setFieldTypeText("Dropdown");
     editor.show();
     QApplication::setActiveWindow(&editor);

@@ -102,15 +102,11 @@ int main(int argc, char* argv[]) {
         fieldList.ListView1->setCurrentItem(fieldList.ListView1->topLevelItem(3));
         save(fieldList, QStringLiteral("field-list"));
 
-        Form2 editor(messages, env.paths(), *fieldList.ListView1, &fieldList);
-        editor.Text1->setText(QStringLiteral("Country"));
-        editor.Text1->setEnabled(false);
-        editor.setFieldTypeText(QStringLiteral("Dropdown"));
-        editor.Text2->setText(QStringLiteral("5"));
-        editor.cboFieldValues->clear();
-        editor.cboFieldValues->addItems({QStringLiteral("Denmark"), QStringLiteral("Germany"),
-                                         QStringLiteral("Norway"), QStringLiteral("Sweden")});
-        editor.setWindowTitle(Form2::UpdateCaption);
+        Form2 editor(messages, env.paths(),
+                     FieldDefinition{QStringLiteral("Country"), QStringLiteral("Dropdown"),
+                                     QStringLiteral("5"),
+                                     QStringLiteral("Denmark,Germany,Norway,Sweden")},
+                     &fieldList);
         editor.show();
         save(editor, QStringLiteral("field-editor"));
         editor.close();

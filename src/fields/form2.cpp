@@ -1,7 +1,6 @@
 #include "fields/form2.h"
 
 #include "app/errortrap.h"
-#include "app/flags.h"
 #include "app/messages.h"
 #include "app/numbers.h"
 #include "app/pointer.h"
@@ -20,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 
 namespace {
 // The designed client area in twips.
@@ -32,13 +30,28 @@ enum FieldTypeIndex { CheckboxType = 0, DropdownType = 1, TextfieldType = 2, Mul
 const QString NewFieldSize = QStringLiteral("8");
 } // namespace
 
-Form2::Form2(MessageService& messages, const AppPaths& paths, QTreeWidget& fieldList,
-             QWidget* parent)
-    : QDialog(parent), m_messages(messages), m_paths(paths), m_fieldList(fieldList) {
+Form2::Form2(MessageService& messages, const AppPaths& paths,
+             const std::optional<FieldDefinition>& edited, QWidget* parent)
+    : QDialog(parent), m_messages(messages), m_paths(paths), m_edited(edited) {
     setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(edited ? UpdateCaption : AddCaption);
     createControls();
     connectSignals();
     Form_Load();
+    if (edited)
+        presetField(*edited);
+}
+
+// The name of a field never changes; its type first, as the type's reaction empties the
+// value list filled next.
+void Form2::presetField(const FieldDefinition& field) {
+    Text1->setText(field.name);
+    Text1->setEnabled(false);
+    setFieldTypeText(field.type);
+    Text2->setText(field.length);
+    cboFieldValues->clear();
+    cboFieldValues->addItems(decodeValues(field.values));
+    cboFieldValues->setCurrentIndex(-1);
 }
 
 Form2::~Form2() = default;
@@ -217,11 +230,15 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-bool Form2::fieldExists(const QString& name) const {
-    const QString wanted = name.toLower();
-    for (int i = 0; i < m_fieldList.topLevelItemCount(); ++i) {
-        if (m_fieldList.topLevelItem(i)->text(0).toLower() == wanted)
-            return true;
+bool Form2::fieldExists(const QString& name) {
+    // A data file that cannot be read here is reported by the add that follows.
+    if (!connectionOpen())
+        return false;
+    try {
+        for (const FieldDefinition& field : readFieldDefinitions(*m_connection))
+            if (field.name.compare(name, Qt::CaseInsensitive) == 0)
+                return true;
+    } catch (const RuntimeError&) {
     }
     return false;
 }
@@ -288,29 +305,17 @@ bool Form2::addField(ErrorTrap& trap, const QString& name, const QString& type,
     // Column and row go in together; on failure the dialog stays open with the user's input.
     if (!trap([&] { addFieldToTables(connection(), field); }))
         return false;
-    auto* item =
-        new QTreeWidgetItem(QStringList{field.name, field.type, field.length, field.values});
-    m_fieldList.addTopLevelItem(item);
+    m_stored = field;
     return true;
 }
 
 bool Form2::updateField(ErrorTrap& trap, const QString& type, const QString& length) {
-    QTreeWidgetItem* item = m_fieldList.currentItem();
     // The name never changes, so the row is found by the name exactly as stored.
-    const FieldDefinition field{Text1->text(), type, length,
+    const FieldDefinition field{m_edited->name, type, length,
                                 encodeValues(valueItems(), cboFieldValues->currentIndex())};
-    if (!trap([&] {
-            if (!item)
-                throw RuntimeError(ErrorNumber::General,
-                                   QStringLiteral("No field is selected in the field list."));
-            updateFieldDefinition(connection(), field);
-        }))
+    if (!trap([&] { updateFieldDefinition(connection(), field); }))
         return false;
-    // The list shows the new definition only once it is stored.
-    item->setText(0, field.name);
-    item->setText(1, field.type);
-    item->setText(2, field.length);
-    item->setText(3, field.values);
+    m_stored = field;
     return true;
 }
 
@@ -325,7 +330,6 @@ void Form2::PushButton2_Click() {
         addMode() ? addField(trap, name, type, length) : updateField(trap, type, length);
     if (!stored)
         return;
-    gFieldsChanged = true;
     accept();
 }
 

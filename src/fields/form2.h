@@ -1,10 +1,12 @@
 #pragma once
 
 #include "app/paths.h"
+#include "store/fielddefinition.h"
 
 #include <QDialog>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Connection;
@@ -16,16 +18,15 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTreeWidget;
 
-// "Add Field" / "Update Field": the field editor. The window caption set by the opener decides
-// the mode. On OK it writes the field and brings the field list's list up to date.
+// "Add Field" / "Update Field": the field editor. Given no field it adds one; given a field's
+// definition it changes that field's type, size and values. On OK it writes the field to the
+// data file; storedField() then returns what was stored.
 class Form2 : public QDialog {
     Q_OBJECT
   public:
-    // fieldList is the list of the field list window: read for duplicates, written on OK.
-    Form2(MessageService& messages, const AppPaths& paths, QTreeWidget& fieldList,
-          QWidget* parent = nullptr);
+    Form2(MessageService& messages, const AppPaths& paths,
+          const std::optional<FieldDefinition>& edited = std::nullopt, QWidget* parent = nullptr);
     ~Form2() override;
 
     inline static const QString AddCaption = QStringLiteral("Add Field");
@@ -33,7 +34,10 @@ class Form2 : public QDialog {
 
     // Selects the type word (capitals ignored) and runs the type reaction.
     void setFieldTypeText(const QString& type);
-    bool fieldExists(const QString& name) const;
+    // A field of that name, ignoring case, is in the data file.
+    bool fieldExists(const QString& name);
+    // The definition OK stored; nothing when the editor was cancelled or OK failed.
+    const std::optional<FieldDefinition>& storedField() const { return m_stored; }
 
     void cboFieldType_Click();
     void PushButton1_Click(); // Add Values
@@ -69,7 +73,8 @@ class Form2 : public QDialog {
     void connectSignals();
     void Form_Load();
     void Form_QueryUnload();
-    bool addMode() const { return windowTitle() == AddCaption; }
+    bool addMode() const { return !m_edited; }
+    void presetField(const FieldDefinition& field);
     // The checks of OK; false when one refused the input.
     bool acceptInput(QString& name);
     bool addField(ErrorTrap& trap, const QString& name, const QString& type, const QString& length);
@@ -80,7 +85,8 @@ class Form2 : public QDialog {
 
     MessageService& m_messages;
     AppPaths m_paths;
-    QTreeWidget& m_fieldList;
+    std::optional<FieldDefinition> m_edited;
+    std::optional<FieldDefinition> m_stored;
     std::unique_ptr<Connection> m_connection;
     PointerFeedback* m_pointer = nullptr;
     bool m_unloaded = false;

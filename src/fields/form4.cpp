@@ -120,6 +120,16 @@ void Form4::listFields() {
     keepSelection();
 }
 
+// The list is read again from the data file, with the field the editor stored selected.
+void Form4::showStoredField(ErrorTrap& trap, const QString& name) {
+    gFieldsChanged = true;
+    trap([&] { listFields(); });
+    const QList<QTreeWidgetItem*> found =
+        ListView1->findItems(name, Qt::MatchFixedString | Qt::MatchCaseSensitive, CaptionColumn);
+    if (!found.isEmpty())
+        ListView1->setCurrentItem(found.first());
+}
+
 void Form4::keepSelection() {
     if (ListView1->topLevelItemCount() == 0 || !ListView1->selectedItems().isEmpty())
         return;
@@ -135,11 +145,14 @@ bool Form4::connectionOpen() const {
 
 void Form4::PushButton2_Click() {
     ErrorTrap trap(m_messages, QStringLiteral("Form6"), QStringLiteral("PushButton2_Click"));
+    std::optional<FieldDefinition> added;
     trap([&] {
-        Form2 editor(m_messages, m_paths, *ListView1, this);
-        editor.setWindowTitle(Form2::AddCaption);
+        Form2 editor(m_messages, m_paths, std::nullopt, this);
         editor.exec();
+        added = editor.storedField();
     });
+    if (added)
+        showStoredField(trap, added->name);
     keepSelection();
 }
 
@@ -186,19 +199,16 @@ void Form4::editSelectedField(ErrorTrap& trap) {
     QTreeWidgetItem* item = ListView1->currentItem();
     if (ListView1->topLevelItemCount() < 1 || !item)
         return;
+    const FieldDefinition shown{item->text(CaptionColumn), item->text(TypeColumn),
+                                item->text(SizeColumn), item->text(ValuesColumn)};
+    std::optional<FieldDefinition> updated;
     trap([&] {
-        Form2 editor(m_messages, m_paths, *ListView1, this);
-        editor.Text1->setText(item->text(CaptionColumn));
-        editor.Text1->setEnabled(false);
-        // The type first: its reaction empties the value list filled next.
-        editor.setFieldTypeText(item->text(TypeColumn));
-        editor.Text2->setText(item->text(SizeColumn));
-        editor.cboFieldValues->clear();
-        editor.cboFieldValues->addItems(decodeValues(item->text(ValuesColumn)));
-        editor.cboFieldValues->setCurrentIndex(-1);
-        editor.setWindowTitle(Form2::UpdateCaption);
+        Form2 editor(m_messages, m_paths, shown, this);
         editor.exec();
+        updated = editor.storedField();
     });
+    if (updated)
+        showStoredField(trap, updated->name);
 }
 
 void Form4::PushButton5_Click() {

@@ -48,6 +48,7 @@ class Form4 : public QDialog {
     void editSelectedField(ErrorTrap& trap);
     // While the list has items one of them is selected.
     void keepSelection();
+    void showStoredField(ErrorTrap& trap, const QString& name);
 
     MessageService& m_messages;
     AppPaths m_paths;
