@@ -127,7 +127,7 @@ void AppTest::numbersReadFromText() {
 void AppTest::titleFilesAndDataFolder() {
     TestEnvironment env;
     SetApplicationTitle();
-    QCOMPARE(QGuiApplication::applicationDisplayName(), QString("Ledgerloom"));
+    QCOMPARE(boxTitle(), QString("Ledgerloom"));
 
     QTemporaryDir folder;
     const QString path = folder.filePath("present.txt");

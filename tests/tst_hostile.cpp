@@ -221,9 +221,10 @@ void TestHostile::readOnlyFileOrFolderKeepsInput() {
 void TestHostile::fullDiskDuringSaveOrExportKeepsInputAndFile() {
     TestEnvironment env;
     fillDataFile(env, 2000);
-    QTemporaryDir exportFolder;
-    const QByteArray oldTemp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(exportFolder.path()));
+    QTemporaryDir home; // the workbook goes to its documents folder
+    const QString exportFolder = home.filePath("Documents");
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
     const QByteArray before = bytesOf(env.dataFile());
     ScriptedMessages messages;
     auto window = startRecordWindow(messages, env);
@@ -233,9 +234,9 @@ void TestHostile::fullDiskDuringSaveOrExportKeepsInputAndFile() {
         FileSizeLimit full(16 * 1024);
         press(*window, "PushButton5");
     }
-    qputenv("TMPDIR", oldTemp);
-    checkMessage(messages, exportFolder.path(), {exportFolder.path()});
-    QCOMPARE(QDir(exportFolder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    qputenv("HOME", oldHome);
+    checkMessage(messages, exportFolder, {exportFolder});
+    QCOMPARE(QDir(exportFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
     QVERIFY(!window->mEditing());
 
     messages.clear();

@@ -2,6 +2,7 @@
 #include "app/pointer.h"
 #include "app/runtimeerror.h"
 #include "app/settings.h"
+#include "app/shell.h"
 #include "app/twips.h"
 #include "record/form1.h"
 #include "store/connection.h"
@@ -211,7 +212,7 @@ void StartupTest::windowShowsDesignedControls() {
     ScriptedMessages messages;
     auto w = startRecordWindow(messages, env);
     QCOMPARE(w->windowTitle(), QString("Ledgerloom"));
-    QCOMPARE(QGuiApplication::applicationDisplayName(), QString("Ledgerloom"));
+    QCOMPARE(boxTitle(), QString("Ledgerloom"));
     QVERIFY(!w->windowIcon().isNull());
     QCOMPARE(Twips::geometry(w.get()).size(), QSize(10800, 10425));
     struct Designed {

@@ -50,7 +50,10 @@ QStringList ScriptedMessages::texts() const {
 TestEnvironment::TestEnvironment() {
     m_oldData = qgetenv("XDG_DATA_HOME");
     m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+    m_oldHome = qgetenv("HOME");
     QDir(m_root.path()).mkpath(QStringLiteral("data"));
+    // The documents folder, where exports go, is the test's own too.
+    qputenv("HOME", QFile::encodeName(m_root.path()));
     QDir(m_root.path()).mkpath(QStringLiteral("config"));
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_root.path() + QStringLiteral("/data")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.path() + QStringLiteral("/config")));
@@ -66,6 +69,7 @@ TestEnvironment::TestEnvironment() {
 TestEnvironment::~TestEnvironment() {
     qputenv("XDG_DATA_HOME", m_oldData);
     qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    qputenv("HOME", m_oldHome);
 }
 
 AppPaths TestEnvironment::paths() const {

@@ -70,7 +70,7 @@ class TestEnvironment {
   private:
     QTemporaryDir m_root;
     QTemporaryDir m_program;
-    QByteArray m_oldData, m_oldConfig;
+    QByteArray m_oldData, m_oldConfig, m_oldHome;
 };
 
 // A started record window: loaded, shown and built.
