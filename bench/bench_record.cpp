@@ -45,7 +45,6 @@ int main(int argc, char* argv[]) {
         Connection connection;
         connection.Open(ConnectionString(QString()));
         Recordset records;
-        records.setCursorLocation(adUseClient);
         records.Open("select * from CustomTable", connection, adOpenKeyset, adLockOptimistic);
         records.Fields(1).Value();
     });

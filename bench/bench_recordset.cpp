@@ -63,7 +63,6 @@ double lookupByIdMs(const QString& path, long records) {
 
 // As the record window opens it, and reads the first record's fields.
 void openAndReadFirst(Connection& connection, Recordset& records) {
-    records.setCursorLocation(adUseClient);
     records.Open(Sql::SelectCustomTable, connection, adOpenKeyset, adLockOptimistic);
     for (int i = 0; i < records.fieldCount() && !records.IsEOF(); ++i)
         (void)records.Fields(i).Value();

@@ -1,12 +1,12 @@
 #include "app/flags.h"
 #include "app/pointer.h"
+#include "app/providercheck.h"
 #include "app/runtimeerror.h"
 #include "app/settings.h"
 #include "app/shell.h"
 #include "app/twips.h"
 #include "record/form1.h"
 #include "store/connection.h"
-#include "store/odbcprovider.h"
 #include "store/recordset.h"
 #include "support/testsupport.h"
 

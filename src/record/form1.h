@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/paths.h"
+#include "app/providercheck.h"
 #include "app/recordwindowlink.h"
-#include "store/odbcprovider.h"
 
 #include <QList>
 #include <QWidget>

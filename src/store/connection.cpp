@@ -158,3 +158,11 @@ void Transaction::commit() {
     m_connection.Execute(QStringLiteral("COMMIT"));
     m_done = true;
 }
+
+void checkEngine() {
+    constexpr int OldestEngine = 3035000;
+    if (sqlite3_libversion_number() < OldestEngine || sqlite3_initialize() != SQLITE_OK)
+        throw RuntimeError(ErrorNumber::ProviderNotFound,
+                           QStringLiteral("Provider cannot be found. It may not be properly "
+                                          "installed."));
+}

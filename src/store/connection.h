@@ -42,6 +42,10 @@ class Connection {
     QString m_dataSource;
 };
 
+// Raises "Provider cannot be found" when the database engine here is missing or too old for
+// what the program does (dropping a column needs 3.35).
+void checkEngine();
+
 // Several statements that succeed together or not at all.
 class Transaction {
   public:

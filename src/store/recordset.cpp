@@ -230,17 +230,6 @@ long Recordset::AbsolutePosition() const {
     return m_position + 1;
 }
 
-void Recordset::setAbsolutePosition(long position) {
-    requireOpen();
-    leaveRow();
-    settleDeletedRow();
-    if (position < 1 || position > rowCount())
-        throw RuntimeError(ErrorNumber::General,
-                           QStringLiteral("Arguments are of the wrong type, are out of acceptable "
-                                          "range, or are in conflict with one another."));
-    m_position = position - 1;
-}
-
 long Recordset::RecordCount() const {
     requireOpen();
     return rowCount() - (m_currentDeleted ? 1 : 0);
@@ -296,19 +285,6 @@ void Recordset::MovePrevious() {
     leaveRow();
     settleDeletedRow();
     --m_position;
-}
-
-void Recordset::Move(long rows) {
-    requireOpen();
-    if (rows == 0)
-        return;
-    if ((rows > 0 && IsEOF()) || (rows < 0 && IsBOF()))
-        noCurrentRecord();
-    leaveRow();
-    const bool wasDeleted = m_currentDeleted;
-    settleDeletedRow();
-    long target = m_position + rows - (wasDeleted && rows > 0 ? 1 : 0);
-    m_position = std::clamp(target, -1L, rowCount());
 }
 
 // ---- reading
@@ -561,39 +537,18 @@ void Recordset::Cancel() {
 
 void Recordset::Find(const QString& criteria) {
     requireOpen();
-    static const QRegularExpression pattern(
-        QStringLiteral("^\\s*\\[?([^\\]=]+?)\\]?\\s*=\\s*(.*?)\\s*$"));
+    // The windows look a record up by its id: "id=N".
+    static const QRegularExpression pattern(QStringLiteral("^\\s*(\\w+)\\s*=\\s*(-?\\d+)\\s*$"));
     const auto match = pattern.match(criteria);
-    if (!match.hasMatch())
+    if (!match.hasMatch() || !isKeyed() ||
+        match.captured(1).compare(m_keyColumn, Qt::CaseInsensitive) != 0)
         throw RuntimeError(ErrorNumber::General,
                            QStringLiteral("Arguments are of the wrong type, are out of acceptable "
                                           "range, or are in conflict with one another."));
-    const QString column = match.captured(1).trimmed();
-    QString wanted = match.captured(2);
-    if (wanted.size() >= 2 && wanted.front() == '\'' && wanted.back() == '\'')
-        wanted =
-            wanted.mid(1, wanted.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
-    const int index = int(m_columns.indexOf(
-        QRegularExpression(QStringLiteral("^%1$").arg(QRegularExpression::escape(column)),
-                           QRegularExpression::CaseInsensitiveOption)));
-    if (index < 0)
-        throw RuntimeError(ErrorNumber::ItemNotFound,
-                           QStringLiteral("Item cannot be found in the collection corresponding "
-                                          "to the requested name or ordinal."));
     leaveRow();
     settleDeletedRow();
-    long from = std::max(0L, m_position);
-    if (isKeyed() && column.compare(m_keyColumn, Qt::CaseInsensitive) == 0) {
-        bool ok = false;
-        const qint64 key = wanted.toLongLong(&ok);
-        const auto begin = m_keys.begin() + std::min(from, rowCount());
-        const auto found = ok ? std::find(begin, m_keys.end(), key) : m_keys.end();
-        m_position = found == m_keys.end() ? rowCount() : long(found - m_keys.begin());
-        return;
-    }
-    for (m_position = from; m_position < rowCount(); ++m_position) {
-        const QVariant value = valueAt(index);
-        if (!value.isNull() && value.toString() == wanted)
-            return;
-    }
+    const qint64 key = match.captured(2).toLongLong();
+    const auto begin = m_keys.begin() + std::min(std::max(0L, m_position), rowCount());
+    const auto found = std::find(begin, m_keys.end(), key);
+    m_position = found == m_keys.end() ? rowCount() : long(found - m_keys.begin());
 }

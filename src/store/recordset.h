@@ -18,7 +18,6 @@ enum CursorTypeEnum {
     adOpenStatic = 3
 };
 enum LockTypeEnum { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3 };
-enum CursorLocationEnum { adUseServer = 2, adUseClient = 3 };
 enum PositionEnum { adPosUnknown = -1, adPosBOF = -2, adPosEOF = -3 };
 
 // One field of the current row: Value() reads it (Null as an invalid QVariant, distinct from
@@ -45,9 +44,6 @@ class Recordset {
     Recordset(const Recordset&) = delete;
     Recordset& operator=(const Recordset&) = delete;
 
-    int CursorLocation() const { return m_cursorLocation; }
-    void setCursorLocation(int location) { m_cursorLocation = location; }
-
     void Open(const QString& source, Connection& connection, int cursorType = adOpenForwardOnly,
               int lockType = adLockReadOnly, const QVariantList& parameters = {});
     int State() const;
@@ -59,7 +55,6 @@ class Recordset {
     void MoveLast();
     void MoveNext();
     void MovePrevious();
-    void Move(long rows);
 
     int fieldCount() const { return int(m_columns.size()); }
     Field Fields(int index) { return Field(*this, index); }
@@ -70,12 +65,10 @@ class Recordset {
     void Delete();
     // Drops the changes not yet written; the row shows its stored values again.
     void Cancel();
-    // Searches forward from the current row for "column=value"; EOF when nothing matches.
+    // Searches forward from the current row for the record "id=N"; EOF when it is not there.
     void Find(const QString& criteria);
 
     long AbsolutePosition() const;
-    // Moves to the row at this 1-based position (unwritten changes are written first).
-    void setAbsolutePosition(long position);
     long RecordCount() const;
 
     // The key of the current row (0 for a new row not yet written).
@@ -106,7 +99,6 @@ class Recordset {
     QString tableSql() const;
 
     Connection* m_connection = nullptr;
-    int m_cursorLocation = adUseServer;
     bool m_open = false;
     bool m_updatable = false;
     QString m_table;     // the table a keyed set reads rows from

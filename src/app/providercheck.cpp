@@ -1,29 +1,16 @@
-#include "store/odbcprovider.h"
+#include "app/providercheck.h"
 
 #include "app/errortrap.h"
 #include "app/messages.h"
 #include "app/runtimeerror.h"
+#include "store/connection.h"
 
 #include <QDesktopServices>
 #include <QUrl>
-#include <sqlite3.h>
-
-namespace {
-// The oldest engine that can drop a column, which deleting a field needs.
-constexpr int OldestEngine = 3035000;
-
-void createSqliteConnection() {
-    if (sqlite3_libversion_number() < OldestEngine || sqlite3_initialize() != SQLITE_OK)
-        throw RuntimeError(ErrorNumber::ProviderNotFound,
-                           QStringLiteral("Provider cannot be found. It may not be properly "
-                                          "installed."));
-}
-} // namespace
 
 ProviderServices ProviderServices::standard() {
-    return ProviderServices{createSqliteConnection, [](const QString& address) {
-                                QDesktopServices::openUrl(QUrl(address));
-                            }};
+    return ProviderServices{
+        checkEngine, [](const QString& address) { QDesktopServices::openUrl(QUrl(address)); }};
 }
 
 QString providerHelpMessage() {
