@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "app/shell.h"
 #include "app/twips.h"
+#include "import/accessmigration.h"
 #include "record/fieldcaption.h"
 #include "store/access1.h"
 #include "store/connection.h"
@@ -296,6 +297,8 @@ bool Form1::Form_Load() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("Form_Load"));
     trap([&] { ApplySkin(this, m_paths); });
     createDataFolderAndFile(trap);
+    // Import hook: an Access data file is offered for import before it is opened.
+    trap([&] { offerAccessImport(m_paths, m_messages, windowRunner(this)); });
     trap([&] { m_pointer->setCustomCursor(loadHandCursor(m_paths.handCursor())); });
     trap([&] {
         setWindowTitle(QStringLiteral("Ledgerloom"));
