@@ -1,5 +1,6 @@
 #include "export/csvexport.h"
 
+#include "app/numbers.h"
 #include "app/runtimeerror.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QSaveFile>
 #include <csv.h>
+#include <cstring>
 #include <memory>
 #include <sqlite3.h>
 
@@ -20,6 +22,11 @@ constexpr qint64 WriteError = 75; // path/file access error
     throw RuntimeError(WriteError, QStringLiteral("The CSV file '%1' could not be written: %2. "
                                                   "Nothing was exported.")
                                        .arg(QDir::toNativeSeparators(path), why));
+}
+
+// A check box's 1 and 0 as the words a reader expects; the import turns them back.
+const char* yesNoWord(const QByteArray& stored) {
+    return leadingNumber(QString::fromUtf8(stored)) == 1.0 ? "Yes" : "No";
 }
 
 // Rows are gathered here and written a block at a time.
@@ -63,9 +70,13 @@ long exportCsv(Connection& connection, const QString& path, CsvFields fields,
     if (!file.open(QIODevice::WriteOnly))
         cannotWrite(path, file.errorString());
     CsvWriter out(file);
+    std::vector<bool> checkbox;
     for (int k = first; k < last; ++k) {
         const QByteArray name = definitions[size_t(k)].name.toUtf8();
         out.value(name.constData(), size_t(name.size()), k == first);
+        checkbox.push_back(
+            definitions[size_t(k)].type.compare(QLatin1String("Checkbox"), Qt::CaseInsensitive) ==
+            0);
     }
     out.endRow();
     sqlite3* db = connection.handle();
@@ -83,7 +94,12 @@ long exportCsv(Connection& connection, const QString& path, CsvFields fields,
         for (int k = first; k < last; ++k) {
             const auto* text =
                 reinterpret_cast<const char*>(sqlite3_column_text(select.get(), k + 1));
-            out.value(text, size_t(sqlite3_column_bytes(select.get(), k + 1)), k == first);
+            size_t size = size_t(sqlite3_column_bytes(select.get(), k + 1));
+            if (checkbox[size_t(k - first)] && text) {
+                text = yesNoWord(QByteArray(text, qsizetype(size)));
+                size = std::strlen(text);
+            }
+            out.value(text, size, k == first);
         }
         out.endRow();
         ++rows;

@@ -116,7 +116,7 @@ void offerAccessImport(const AppPaths& paths, MessageService& messages, const Lo
                        "file? The Access file is kept beside it, renamed, and never changed.\r\n"
                        "No leaves everything as it is.")
             .arg(QDir::toNativeSeparators(file)),
-        Title, Message::Buttons::YesNo, Message::Icon::Question};
+        Title, Message::Buttons::YesNo, Message::Icon::Question, true};
     if (messages.show(question) != Answer::Yes)
         return;
     try {

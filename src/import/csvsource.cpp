@@ -107,7 +107,9 @@ void CsvSource::checkBlock(const QByteArray& block) {
     if (const char* nul = static_cast<const char*>(std::memchr(block.data(), 0, block.size())))
         fail(QStringLiteral("holds a NUL byte (at byte %L1), so it is not a text file.")
                  .arg(m_bytesRead + (nul - block.data()) + 1));
-    m_utf8(block);
+    // Decoded into a buffer kept between blocks: only the decoder's verdict is wanted.
+    m_decoded.resize(size_t(m_utf8.requiredSpace(block.size())));
+    m_utf8.appendToBuffer(m_decoded.data(), block);
     if (m_utf8.hasError())
         fail(QStringLiteral("is not UTF-8 text: bytes near byte %L1 are not valid UTF-8. Save it "
                             "as UTF-8 and import it again.")

@@ -49,6 +49,7 @@ class CsvSource : public TableSource {
     char m_separator = ',';
     bool m_atEnd = false;
     qint64 m_bytesRead = 0;
+    std::vector<QChar> m_decoded;
     QByteArray m_tail; // the last bytes read, to tell a character cut off at the end
     long m_row = 0;    // rows handed out, the header included
     std::vector<SourceColumn> m_columns;
