@@ -13,7 +13,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTreeWidget>
 
 namespace {
 const QString Data = QStringLiteral(LEDGERLOOM_TEST_DATA);
@@ -187,6 +186,11 @@ void TransferTest::sourcesAreRead_data() {
                                          << "" << 1 << "a, b" << QVariantList{"1;2", "x"};
     QTest::newRow("CSV, tab, LF") << "a\tb\n1,2\t\"x\"\"y\"\n"
                                   << "" << 1 << "a, b" << QVariantList{"1,2", "x\"y"};
+    QByteArray many = "a,b\r\n"; // rows that go on from one block read into the next
+    for (int i = 0; i < 30000; ++i)
+        many += QByteArray::number(i) + ",\"" + QByteArray(40, 'v') + "\"\r\n";
+    QTest::newRow("CSV, several blocks")
+        << QString(many) << "" << 30000 << "a, b" << QVariantList{"0", QString(40, 'v')};
     QTest::newRow("CSV, quoted break, missing")
         << "a,b\r\n\"1\r\n2\",\r\n"
         << "" << 1 << "a, b" << QVariantList{"1\r\n2", QVariant()};
@@ -207,10 +211,6 @@ void TransferTest::sourcesAreRead() {
     QCOMPARE(importInto(env.dataFile(), messages, path, table), long(records));
     QCOMPARE(env.query("SELECT count(*) FROM CustomTable")[0][0].toInt(), records);
     QCOMPARE(env.query("SELECT " + query + " FROM CustomTable ORDER BY ID LIMIT 1")[0], expected);
-    if (table == "Products")
-        QCOMPARE(env.query("SELECT FieldType, FieldValues FROM FieldControl WHERE "
-                           "fieldname = 'Discontinued'")[0],
-                 (QVariantList{"Checkbox", "Yes,No"}));
 }
 
 void TransferTest::csvRoundTripThroughTheFieldList() {
@@ -233,7 +233,6 @@ void TransferTest::csvRoundTripThroughTheFieldList() {
     QCOMPARE(
         env.query("SELECT FieldType FROM FieldControl WHERE fieldname LIKE '%\\_2' ESCAPE '\\'"),
         (QList<QVariantList>{{"Textfield"}, {"Multiline Textfield"}, {"Checkbox"}}));
-    QCOMPARE(fieldList.ListView1->topLevelItemCount(), 6);
 }
 
 void TransferTest::accessDataFileAtStartUp_data() {

@@ -116,18 +116,25 @@ void CsvSource::checkBlock(const QByteArray& block) {
                  .arg(m_bytesRead + 1));
 }
 
+// The values of a row not yet complete (it goes on in the next block) stay, moved to the front.
+void CsvSource::dropRowsHandedOut() {
+    const size_t kept = m_rowEnds.back();
+    const size_t keptBytes = kept < m_values.size() ? m_values[kept].offset : m_bytes.size();
+    m_values.erase(m_values.begin(), m_values.begin() + qsizetype(kept));
+    for (Value& value : m_values)
+        value.offset -= keptBytes;
+    m_bytes.erase(0, keptBytes);
+    m_rowEnds.clear();
+    m_nextRow = 0;
+}
+
 bool CsvSource::parseUntilRow() {
     // Rows handed out are dropped before more are parsed, so memory holds one block's rows.
-    if (m_nextRow > 0 && m_nextRow == m_rowEnds.size()) {
-        m_bytes.clear();
-        m_values.clear();
-        m_rowEnds.clear();
-        m_nextRow = 0;
-    }
+    if (m_nextRow > 0 && m_nextRow == m_rowEnds.size())
+        dropRowsHandedOut();
     while (m_nextRow >= m_rowEnds.size()) {
         if (m_atEnd)
             return false;
-        // Values of a row still open keep their place: the row continues in the next block.
         const QByteArray block = m_file.read(BlockSize);
         if (block.isEmpty()) {
             m_atEnd = true;

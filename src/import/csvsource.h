@@ -38,6 +38,7 @@ class CsvSource : public TableSource {
     };
     // Parses blocks until a whole row is waiting; false when the file has no more rows.
     bool parseUntilRow();
+    void dropRowsHandedOut();
     void checkBlock(const QByteArray& block);
     void readHeader();
     [[noreturn]] void fail(const QString& problem) const;
