@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     const QString folder =
         argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::tempPath() + "/ledgerloom-bench";
     const QString access = argc > 3 ? QString::fromLocal8Bit(argv[3])
-                                    : QStringLiteral("/work/shared/testdata/access/nwind.mdb");
+                                    : QStringLiteral(LEDGERLOOM_TEST_DATA "/nwind.mdb");
     const QString table = argc > 4 ? QString::fromLocal8Bit(argv[4]) : "Order Details";
     QDir().mkpath(folder);
     const QString csv = makeCsv(folder, rows);
