@@ -36,6 +36,7 @@ char detectSeparator(const QByteArray& head) {
     const int best = int(std::max_element(counts, counts + 3) - counts);
     return counts[best] > 0 ? candidates[best] : ',';
 }
+
 // Whether the last bytes stop before the character they begin is complete.
 bool endsInsideCharacter(const QByteArray& tail) {
     for (qsizetype i = tail.size() - 1, continuation = 0; i >= 0; --i, ++continuation) {
@@ -50,7 +51,7 @@ bool endsInsideCharacter(const QByteArray& tail) {
 } // namespace
 
 CsvSource::CsvSource(const QString& path)
-    : m_file(path), m_label(QFileInfo(path).fileName()), m_parser(std::make_unique<csv_parser>()),
+    : m_file(path), m_label(QFileInfo(path).fileName()), m_parser(new csv_parser{}),
       m_utf8(QStringDecoder::Utf8) {
     if (!m_file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("cannot be read: %1.").arg(m_file.errorString()));
@@ -59,8 +60,11 @@ CsvSource::CsvSource(const QString& path)
     readHeader();
 }
 
-CsvSource::~CsvSource() {
-    csv_free(m_parser.get());
+CsvSource::~CsvSource() = default;
+
+void CsvSource::FreeParser::operator()(csv_parser* parser) const {
+    csv_free(parser);
+    delete parser;
 }
 
 void CsvSource::fail(const QString& problem) const {
@@ -78,12 +82,10 @@ void CsvSource::readHeader() {
         fail(QStringLiteral("is empty: it has no header row naming the columns."));
     m_separator = detectSeparator(head);
     csv_set_delim(m_parser.get(), m_separator);
-    std::vector<SourceCell> names;
-    // The header is read with its own count of values.
+    // The header sets the number of values every row must have.
     if (!parseUntilRow())
         fail(QStringLiteral("is empty: it has no header row naming the columns."));
-    const size_t begin = 0, end = m_rowEnds[0];
-    for (size_t i = begin; i < end; ++i) {
+    for (size_t i = 0; i < m_rowEnds[0]; ++i) {
         const Value& v = m_values[i];
         m_columns.push_back(
             {QString::fromUtf8(m_bytes.data() + v.offset, qsizetype(v.size)), false});

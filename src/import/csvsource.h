@@ -45,7 +45,11 @@ class CsvSource : public TableSource {
 
     QFile m_file;
     QString m_label;
-    std::unique_ptr<csv_parser> m_parser;
+    // Freed also when the constructor fails half way: the header may already be parsed.
+    struct FreeParser {
+        void operator()(csv_parser* parser) const;
+    };
+    std::unique_ptr<csv_parser, FreeParser> m_parser;
     QStringDecoder m_utf8;
     char m_separator = ',';
     bool m_atEnd = false;
