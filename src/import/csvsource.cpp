@@ -113,9 +113,10 @@ void CsvSource::checkBlock(const QByteArray& block) {
     m_decoded.resize(size_t(m_utf8.requiredSpace(block.size())));
     m_utf8.appendToBuffer(m_decoded.data(), block);
     if (m_utf8.hasError())
-        fail(QStringLiteral("is not UTF-8 text: bytes near byte %L1 are not valid UTF-8. Save it "
-                            "as UTF-8 and import it again.")
-                 .arg(m_bytesRead + 1));
+        fail(QStringLiteral("is not UTF-8 text: bytes %L1 to %L2 hold bytes that are not valid "
+                            "UTF-8. Save it as UTF-8 and import it again.")
+                 .arg(m_bytesRead + 1)
+                 .arg(m_bytesRead + block.size()));
 }
 
 // The values of a row not yet complete (it goes on in the next block) stay, moved to the front.
