@@ -9,6 +9,7 @@
 #include "store/statement.h"
 
 #include <QSet>
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <sqlite3.h>
