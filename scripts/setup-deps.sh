@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-base-private-dev libsqlite3-dev libxlsxwriter-dev
+    qt6-base-dev qt6-base-private-dev libsqlite3-dev libxlsxwriter-dev mdbtools-dev libcsv-dev
+    sqlite3 mdbtools
     fonts-dejavu-core fonts-liberation
     unzip
     dpkg-dev file

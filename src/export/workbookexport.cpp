@@ -4,6 +4,7 @@
 #include "app/messages.h"
 #include "export/columnfit.h"
 #include "store/connection.h"
+#include "store/fielddefinition.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
@@ -24,7 +25,6 @@
 #include <xlsxwriter.h>
 
 namespace {
-constexpr int FieldsPerPage = 26;
 constexpr qint64 WriteError = 75; // path/file access error
 const QString SheetName = QStringLiteral("Reports");
 

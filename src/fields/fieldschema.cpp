@@ -17,10 +17,14 @@ void readCurrentSchema(Connection& connection) {
 
 void addFieldToTables(Connection& connection, const FieldDefinition& field) {
     Transaction transaction(connection);
+    addFieldWithinTransaction(connection, field);
+    transaction.commit();
+}
+
+void addFieldWithinTransaction(Connection& connection, const FieldDefinition& field) {
     readCurrentSchema(connection);
     connection.Execute(Sql::addFieldColumn(field.name));
     connection.Execute(Sql::insertFieldRow(field.name, field.type, field.length, field.values));
-    transaction.commit();
 }
 
 void deleteFieldFromTables(Connection& connection, const QString& name) {

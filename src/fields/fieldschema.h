@@ -11,6 +11,8 @@ struct FieldDefinition;
 // Appends the field's column and its row. Raises the engine's error and leaves both tables as
 // they were when either statement fails.
 void addFieldToTables(Connection& connection, const FieldDefinition& field);
+// The same inside a transaction the caller holds (an import adds many fields in one).
+void addFieldWithinTransaction(Connection& connection, const FieldDefinition& field);
 // Drops the field's column and its row, likewise all or nothing.
 void deleteFieldFromTables(Connection& connection, const QString& name);
 // Rewrites the field's type, size and values; the column is not touched. Raises an error when

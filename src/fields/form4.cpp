@@ -8,8 +8,10 @@
 #include "app/recordwindowlink.h"
 #include "app/shell.h"
 #include "app/twips.h"
+#include "export/csvexport.h"
 #include "fields/fieldschema.h"
 #include "fields/form2.h"
+#include "import/importcommand.h"
 #include "store/access1.h"
 #include "store/backup.h"
 #include "store/connection.h"
@@ -18,16 +20,19 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidget>
 #include <atomic>
 
 namespace {
 // The designed client area in twips.
 constexpr int FormWidth = 8040;
-constexpr int FormHeight = 4890;
+constexpr int FormHeight = 5400; // the designed 4890 and a row for import and export
 
 enum ListColumn { CaptionColumn = 0, TypeColumn = 1, SizeColumn = 2, ValuesColumn = 3 };
 } // namespace
@@ -79,8 +84,12 @@ void Form4::createControls() {
     ListView1->setColumnWidth(TypeColumn, Twips::toPixelsX(1700, this));
     ListView1->setColumnWidth(SizeColumn, Twips::toPixelsX(1000, this));
 
+    importButton =
+        button(QStringLiteral("importButton"), QStringLiteral("Import..."), 120, 4395, 3840, 405);
+    exportCsvButton = button(QStringLiteral("exportCsvButton"), QStringLiteral("Export CSV..."),
+                             4080, 4395, 3840, 405);
     PushButton1 =
-        button(QStringLiteral("PushButton1"), QStringLiteral("Close"), 120, 4395, 7800, 405);
+        button(QStringLiteral("PushButton1"), QStringLiteral("Close"), 120, 4905, 7800, 405);
 
     m_pointer = new PointerFeedback(this);
     m_pointer->watchButtons();
@@ -94,8 +103,23 @@ void Form4::connectSignals() {
     connect(PushButton3, &QPushButton::clicked, this, &Form4::PushButton3_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form4::PushButton5_Click);
     connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &Form4::ListView1_DblClick);
+    connect(importButton, &QPushButton::clicked, this, &Form4::importClicked);
+    connect(exportCsvButton, &QPushButton::clicked, this, &Form4::exportCsvClicked);
+    connectShortcuts();
     // A click beside the rows or a Ctrl+click would leave nothing for the commands to act on.
     connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &Form4::keepSelection);
+}
+
+void Form4::connectShortcuts() {
+    const std::pair<QPushButton*, QKeySequence> keys[] = {
+        {importButton, QKeySequence(Qt::CTRL | Qt::Key_I)},
+        {exportCsvButton, QKeySequence(Qt::CTRL | Qt::Key_E)}};
+    for (const auto& [target, sequence] : keys) {
+        auto* shortcut = new QShortcut(sequence, this);
+        connect(shortcut, &QShortcut::activated, target, &QPushButton::click);
+        target->setToolTip(sequence.toString(QKeySequence::NativeText));
+        target->setAccessibleDescription(target->toolTip());
+    }
 }
 
 void Form4::Form_Load() {
@@ -220,6 +244,68 @@ void Form4::ListView1_DblClick() {
     // Reported like the update command, so a failure never ends the program.
     ErrorTrap trap(m_messages, QStringLiteral("Form6"), QStringLiteral("ListView1_DblClick"));
     editSelectedField(trap);
+}
+
+void Form4::importClicked() {
+    const QString file = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Import"), QString(),
+        QStringLiteral("CSV files and Access databases (*.csv *.tsv *.txt *.mdb *.accdb);;"
+                       "All files (*)"));
+    if (!file.isEmpty())
+        importFrom(file);
+}
+
+void Form4::importFrom(const QString& file) {
+    ErrorTrap trap(m_messages, QStringLiteral("Form4"), QStringLiteral("importFrom"));
+    long imported = -1;
+    trap([&] {
+        if (!connectionOpen())
+            throw RuntimeError(ErrorNumber::ObjectClosed,
+                               QStringLiteral("Operation is not allowed when the object is "
+                                              "closed."));
+        imported = importFile(m_messages, *m_connection, file, QString(), windowRunner(this));
+    });
+    if (imported < 0)
+        return;
+    gFieldsChanged = true;
+    trap([&] { listFields(); });
+}
+
+void Form4::exportCsvClicked() {
+    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"),
+                                                      QStringLiteral("records.csv"),
+                                                      QStringLiteral("CSV files (*.csv)"));
+    if (file.isEmpty())
+        return;
+    const bool pageOnly =
+        m_messages.show(Message{QStringLiteral("Export the fields of every page?\r\n\r\nYes: every "
+                                               "field.\r\nNo: only the fields of the page shown."),
+                                QStringLiteral("Export CSV"), Message::Buttons::YesNo,
+                                Message::Icon::Question}) == Answer::No;
+    exportCsvTo(file, pageOnly);
+}
+
+void Form4::exportCsvTo(const QString& file, bool pageShownOnly) {
+    ErrorTrap trap(m_messages, QStringLiteral("Form4"), QStringLiteral("exportCsvTo"));
+    long written = 0;
+    std::atomic<bool> cancelled = false;
+    bool finished = false;
+    if (!trap([&] {
+            if (!connectionOpen())
+                throw RuntimeError(ErrorNumber::ObjectClosed,
+                                   QStringLiteral("Operation is not allowed when the object is "
+                                                  "closed."));
+            const CsvFields fields{pageShownOnly ? m_recordWindow.shownPage() : -1};
+            finished = runLongWork(
+                this, QStringLiteral("Exporting the records..."),
+                [&] { written = exportCsv(*m_connection, file, fields, &cancelled); },
+                [&] { cancelled = true; });
+        }) ||
+        !finished)
+        return;
+    m_messages.tell(QStringLiteral("%L1 records were exported to '%2'.")
+                        .arg(written)
+                        .arg(QDir::toNativeSeparators(file)));
 }
 
 void Form4::PushButton1_Click() {

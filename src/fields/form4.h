@@ -28,6 +28,12 @@ class Form4 : public QDialog {
     void PushButton3_Click(); // Delete Selected Field
     void PushButton5_Click(); // Update Selected Field
     void ListView1_DblClick();
+    // "Import...": a CSV file or an Access table becomes fields and records.
+    void importClicked();
+    void importFrom(const QString& file);
+    // "Export CSV...": the records of every field, or of the page shown.
+    void exportCsvClicked();
+    void exportCsvTo(const QString& file, bool pageShownOnly);
 
     bool connectionOpen() const;
 
@@ -36,6 +42,8 @@ class Form4 : public QDialog {
     QPushButton* PushButton5 = nullptr;
     QTreeWidget* ListView1 = nullptr;
     QPushButton* PushButton1 = nullptr;
+    QPushButton* importButton = nullptr;
+    QPushButton* exportCsvButton = nullptr;
 
   public slots:
     void done(int result) override;
@@ -43,6 +51,7 @@ class Form4 : public QDialog {
   private:
     void createControls();
     void connectSignals();
+    void connectShortcuts();
     void Form_Load();
     void Form_QueryUnload();
     void editSelectedField(ErrorTrap& trap);

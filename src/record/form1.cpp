@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "app/shell.h"
 #include "app/twips.h"
+#include "import/accessmigration.h"
 #include "record/recordbrowser.h"
 #include "record/recordlayout.h"
 #include "record/recordpage.h"
@@ -270,6 +271,8 @@ bool Form1::Form_Load() {
     trap([&] { DataFileSetup::makeCompanyFolder(m_paths); });
     trap([&] { DataFileSetup::makeDataFolder(m_paths); });
     trap([&] { DataFileSetup::copyTemplateIfMissing(m_paths); });
+    // An Access data file is offered for import before it is opened.
+    trap([&] { offerAccessImport(m_paths, m_messages, windowRunner(this)); });
     trap([&] { m_pointer->setCustomCursor(loadHandCursor(m_paths.handCursor())); });
     trap([&] {
         setWindowTitle(QStringLiteral("Ledgerloom"));

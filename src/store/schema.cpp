@@ -35,6 +35,24 @@ QString Sql::updateFieldRow(const QString& name, const QString& type, const QStr
            quoteText(values) + QStringLiteral(" where fieldname=") + quoteText(name);
 }
 
+QString Sql::insertRecord(const QStringList& columns) {
+    QStringList names, marks;
+    for (const QString& column : columns) {
+        names << quoteName(column);
+        marks << QStringLiteral("?");
+    }
+    return QStringLiteral("insert into CustomTable (") + names.join(QLatin1Char(',')) +
+           QStringLiteral(") values (") + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+QString Sql::yesNoWordsAsNumbers(const QString& column) {
+    const QString name = quoteName(column);
+    return QStringLiteral("update CustomTable set %1 = case when lower(trim(%1)) in ('yes','true') "
+                          "then '1' when lower(trim(%1)) in ('no','false') then '0' else %1 end "
+                          "where ID > ?")
+        .arg(name);
+}
+
 QString Sql::dropFieldColumn(const QString& name) {
     return QStringLiteral("ALTER TABLE `CustomTable` DROP COLUMN ") + quoteName(name);
 }

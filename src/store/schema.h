@@ -14,6 +14,8 @@ QString quoteText(const QString& value);
 
 inline const QString SelectFieldControl = QStringLiteral("select * from FieldControl");
 inline const QString SelectCustomTable = QStringLiteral("select * from CustomTable");
+inline const QString SelectLastRecordId =
+    QStringLiteral("select coalesce(max(ID), 0) from CustomTable");
 inline const QString CustomTableName = QStringLiteral("CustomTable");
 inline const QString SelectCustomTableColumns =
     QStringLiteral("SELECT name FROM pragma_table_info('CustomTable') ORDER BY cid");
@@ -23,6 +25,11 @@ QString insertFieldRow(const QString& name, const QString& type, const QString& 
                        const QString& values);
 QString updateFieldRow(const QString& name, const QString& type, const QString& length,
                        const QString& values);
+// Appends one record with values for these columns, bound in their order.
+QString insertRecord(const QStringList& columns);
+// Stores the words Yes/True and No/False (capitals ignored) of a column as the check box
+// stores them, 1 and 0, in the records whose id is above the one bound.
+QString yesNoWordsAsNumbers(const QString& column);
 QString dropFieldColumn(const QString& name);
 QString deleteFieldRow(const QString& name);
 

@@ -1,0 +1,108 @@
+// The import: 100,000 rows x 26 columns from CSV beside the sqlite3 shell's own .import of the
+// same file into a plain table, and the largest Access table at hand beside mdb-export piped
+// into that .import (target: ratio <= 1.5 for both). Both sides write a new file with the
+// same journal and sync settings, in the same run; medians of 3 (Access: 5) runs.
+// Usage: bench_import [rows (100000)] [folder] [Access file] [table]
+#include "benchsupport.h"
+
+#include "import/importcommand.h"
+#include "store/access1.h"
+#include "store/connection.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+constexpr int Columns = 26;
+
+// Short texts, some of them quoted with a separator or a quote inside, as real files have.
+QString makeCsv(const QString& folder, long rows) {
+    const QString path = folder + QStringLiteral("/import-%1x%2.csv").arg(rows).arg(Columns);
+    if (QFile::exists(path))
+        return path;
+    FILE* out = std::fopen(QFile::encodeName(path).constData(), "wb");
+    for (int c = 1; c <= Columns; ++c)
+        std::fprintf(out, c < Columns ? "Column %d," : "Column %d\r\n", c);
+    for (long r = 1; r <= rows; ++r)
+        for (int c = 1; c <= Columns; ++c)
+            std::fprintf(out, c % 5 == 0 ? "\"Value %ld, \"\"%d\"\"\"%s" : "Value %ld of %d%s", r,
+                         c, c < Columns ? "," : "\r\n");
+    std::fclose(out);
+    return path;
+}
+
+// A new data file with no fields, as the blank template is.
+QString freshDataFile(const QString& folder) {
+    const QString path = folder + QStringLiteral("/import-target.mdb");
+    QFile::remove(path);
+    QFile::copy(Bench::makeDataFile(folder, 0, 0), path);
+    return path;
+}
+
+double ours(const QString& folder, const QString& source, const QString& table) {
+    const QString target = freshDataFile(folder);
+    Bench::QuietMessages messages;
+    return Bench::timeMs([&] {
+        Connection connection;
+        connection.Open(ConnectionString(target));
+        const auto runNow = [](const QString&, const std::function<void()>& work,
+                               const std::function<void()>&) {
+            work();
+            return true;
+        };
+        if (importFile(messages, connection, source, table, runNow) < 0)
+            std::fprintf(stderr, "the import failed\n");
+    });
+}
+
+// The sqlite3 shell's .import of a CSV file (or of a command's output: producer, then "-")
+// into a plain table of a new file.
+double shell(const QString& folder, const QString& producer, const QString& file) {
+    const QString target = folder + QStringLiteral("/import-baseline.db");
+    QFile::remove(target);
+    const QString script =
+        (producer.isEmpty() ? QString() : producer + QStringLiteral(" | ")) +
+        QStringLiteral("sqlite3 '%1' \".import --csv '%2' t\"").arg(target, file);
+    return Bench::timeMs([&] {
+        if (QProcess::execute(QStringLiteral("bash"), {QStringLiteral("-c"), script}) != 0)
+            std::fprintf(stderr, "the baseline failed: %s\n", qPrintable(script));
+    });
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const long rows = argc > 1 ? std::atol(argv[1]) : 100000;
+    const QString folder =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::tempPath() + "/ledgerloom-bench";
+    const QString access = argc > 3 ? QString::fromLocal8Bit(argv[3])
+                                    : QStringLiteral(LEDGERLOOM_TEST_DATA "/nwind.mdb");
+    const QString table = argc > 4 ? QString::fromLocal8Bit(argv[4]) : "Order Details";
+    QDir().mkpath(folder);
+    const QString csv = makeCsv(folder, rows);
+    QTextStream(stdout) << "CSV: " << rows << " rows x " << Columns << " columns, "
+                        << QFileInfo(csv).size() / 1024 << " KB" << Qt::endl;
+    std::vector<double> ourCsv, shellCsv, ourAccess, shellAccess;
+    for (int run = 0; run < 3; ++run) {
+        ourCsv.push_back(ours(folder, csv, QString()));
+        shellCsv.push_back(shell(folder, QString(), csv));
+    }
+    Bench::report("import CSV", Bench::median(ourCsv), "ms", Bench::median(shellCsv),
+                  "sqlite3 .import");
+    if (!QFile::exists(access))
+        return 0;
+    QTextStream(stdout) << "Access: table '" << table << "' of " << access << Qt::endl;
+    for (int run = 0; run < 5; ++run) {
+        ourAccess.push_back(ours(folder, access, table));
+        shellAccess.push_back(shell(folder,
+                                    QStringLiteral("mdb-export '%1' '%2'").arg(access, table),
+                                    QStringLiteral("/dev/stdin")));
+    }
+    Bench::report("import Access table", Bench::median(ourAccess), "ms", Bench::median(shellAccess),
+                  "mdb-export | sqlite3 .import");
+    return 0;
+}

@@ -1,0 +1,112 @@
+#include "export/csvexport.h"
+
+#include "app/numbers.h"
+#include "app/runtimeerror.h"
+#include "store/connection.h"
+#include "store/fielddefinition.h"
+#include "store/schema.h"
+#include "store/statement.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <csv.h>
+#include <cstring>
+#include <memory>
+#include <sqlite3.h>
+
+namespace {
+constexpr qint64 WriteError = 75; // path/file access error
+
+[[noreturn]] void cannotWrite(const QString& path, const QString& why) {
+    throw RuntimeError(WriteError, QStringLiteral("The CSV file '%1' could not be written: %2. "
+                                                  "Nothing was exported.")
+                                       .arg(QDir::toNativeSeparators(path), why));
+}
+
+// A check box's 1 and 0 as the words a reader expects; the import turns them back.
+const char* yesNoWord(const QByteArray& stored) {
+    return leadingNumber(QString::fromUtf8(stored)) == 1.0 ? "Yes" : "No";
+}
+
+// Rows are gathered here and written a block at a time.
+class CsvWriter {
+  public:
+    explicit CsvWriter(QSaveFile& file) : m_file(file) {}
+    void value(const char* text, size_t size, bool first) {
+        if (!first)
+            m_block += ',';
+        if (!text)
+            return;
+        const size_t start = m_block.size();
+        m_block.resize(start + 2 * size + 2);
+        m_block.resize(start + csv_write(m_block.data() + start, 2 * size + 2, text, size));
+    }
+    void endRow() {
+        m_block += "\r\n";
+        if (m_block.size() > (1 << 18))
+            flush();
+    }
+    void flush() {
+        if (m_file.write(m_block.data(), qint64(m_block.size())) != qint64(m_block.size()))
+            cannotWrite(m_file.fileName(), m_file.errorString());
+        m_block.clear();
+    }
+
+  private:
+    QSaveFile& m_file;
+    std::string m_block;
+};
+} // namespace
+
+long exportCsv(Connection& connection, const QString& path, CsvFields fields,
+               const std::atomic<bool>* cancelled) {
+    const std::vector<FieldDefinition> definitions = readFieldDefinitions(connection);
+    // Field k is column k + 1 of the records; column 0 is the id.
+    const int first = fields.page < 0 ? 0 : fields.page * FieldsPerPage;
+    const int last = fields.page < 0 ? int(definitions.size())
+                                     : std::min(int(definitions.size()), first + FieldsPerPage);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        cannotWrite(path, file.errorString());
+    CsvWriter out(file);
+    std::vector<bool> checkbox;
+    for (int k = first; k < last; ++k) {
+        const QByteArray name = definitions[size_t(k)].name.toUtf8();
+        out.value(name.constData(), size_t(name.size()), k == first);
+        checkbox.push_back(
+            definitions[size_t(k)].type.compare(QLatin1String("Checkbox"), Qt::CaseInsensitive) ==
+            0);
+    }
+    out.endRow();
+    sqlite3* db = connection.handle();
+    const QByteArray sql = Sql::SelectCustomTable.toUtf8();
+    sqlite3_stmt* raw = nullptr;
+    if (const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &raw, nullptr);
+        rc != SQLITE_OK)
+        throwEngineError(db, rc);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> select(raw, sqlite3_finalize);
+    long rows = 0;
+    int rc;
+    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            throw RuntimeError(ErrorNumber::General, QStringLiteral("The export was cancelled."));
+        for (int k = first; k < last; ++k) {
+            const auto* text =
+                reinterpret_cast<const char*>(sqlite3_column_text(select.get(), k + 1));
+            size_t size = size_t(sqlite3_column_bytes(select.get(), k + 1));
+            if (checkbox[size_t(k - first)] && text) {
+                text = yesNoWord(QByteArray(text, qsizetype(size)));
+                size = std::strlen(text);
+            }
+            out.value(text, size, k == first);
+        }
+        out.endRow();
+        ++rows;
+    }
+    if (rc != SQLITE_DONE)
+        throwEngineError(db, rc);
+    out.flush();
+    if (!file.commit())
+        cannotWrite(path, file.errorString());
+    return rows;
+}

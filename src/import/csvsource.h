@@ -1,0 +1,67 @@
+#pragma once
+
+#include "import/tablesource.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <string>
+
+struct csv_parser;
+
+// A CSV file (RFC 4180: quoted values may hold separators, quotes and line breaks) read with
+// libcsv. The first row names the columns. UTF-8 with or without a byte order mark; the
+// separator is the one of comma, semicolon and tab that the header row uses most. An empty
+// unquoted value reads as missing, a quoted "" as the empty text.
+class CsvSource : public TableSource {
+  public:
+    // Opens the file and reads its header; raises a run-time error when it cannot.
+    explicit CsvSource(const QString& path);
+    ~CsvSource() override;
+    CsvSource(const CsvSource&) = delete;
+    CsvSource& operator=(const CsvSource&) = delete;
+
+    QString label() const override { return m_label; }
+    const std::vector<SourceColumn>& columns() const override { return m_columns; }
+    bool next(std::vector<SourceCell>& cells) override;
+
+    char separator() const { return m_separator; }
+
+    // Called by the parser.
+    void addValue(const void* data, size_t size);
+    void endRow();
+
+  private:
+    struct Value {
+        size_t offset;
+        size_t size;
+        bool missing;
+    };
+    // Parses blocks until a whole row is waiting; false when the file has no more rows.
+    bool parseUntilRow();
+    void dropRowsHandedOut();
+    void checkBlock(const QByteArray& block);
+    void readHeader();
+    [[noreturn]] void fail(const QString& problem) const;
+
+    QFile m_file;
+    QString m_label;
+    // Freed also when the constructor fails half way: the header may already be parsed.
+    struct FreeParser {
+        void operator()(csv_parser* parser) const;
+    };
+    std::unique_ptr<csv_parser, FreeParser> m_parser;
+    QStringDecoder m_utf8;
+    char m_separator = ',';
+    bool m_atEnd = false;
+    qint64 m_bytesRead = 0;
+    std::vector<QChar> m_decoded;
+    QByteArray m_tail; // the last bytes read, to tell a character cut off at the end
+    long m_row = 0;    // rows handed out, the header included
+    std::vector<SourceColumn> m_columns;
+
+    // Rows parsed and not yet handed out: their bytes, their values, where each row ends.
+    std::string m_bytes;
+    std::vector<Value> m_values;
+    std::vector<size_t> m_rowEnds;
+    size_t m_nextRow = 0;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+// One column of a table being brought in.
+struct SourceColumn {
+    QString name;
+    bool yesNo = false; // the source itself says the column holds Yes/No values
+};
+
+// One value of a row: UTF-8 bytes, valid until the next row is read. No bytes at all (a null
+// pointer) stands for a missing value, which is not the same as the empty text.
+struct SourceCell {
+    const char* data = nullptr;
+    qsizetype size = 0;
+};
+
+// A table read row by row, whatever file it comes from. Readers check their input as they go
+// and raise a run-time error that says what is wrong and where.
+class TableSource {
+  public:
+    virtual ~TableSource() = default;
+    // What the messages call the table: a file name, or a table name in a file.
+    virtual QString label() const = 0;
+    virtual const std::vector<SourceColumn>& columns() const = 0;
+    // Reads the next row, one cell per column; false after the last row.
+    virtual bool next(std::vector<SourceCell>& cells) = 0;
+};
+
+// A file that holds several tables (an Access database).
+class DatabaseSource {
+  public:
+    virtual ~DatabaseSource() = default;
+    virtual QStringList tableNames() const = 0;
+    virtual std::unique_ptr<TableSource> openTable(const QString& name) = 0;
+};
