@@ -9,10 +9,9 @@
 
 #include <QDir>
 #include <QSaveFile>
-#include <csv.h>
 #include <cstring>
+#include <csv.h>
 #include <memory>
-#include <sqlite3.h>
 
 namespace {
 constexpr qint64 WriteError = 75; // path/file access error
@@ -73,27 +72,19 @@ long exportCsv(Connection& connection, const QString& path, CsvFields fields,
     for (int k = first; k < last; ++k) {
         const QByteArray name = definitions[size_t(k)].name.toUtf8();
         out.value(name.constData(), size_t(name.size()), k == first);
-        checkbox.push_back(
-            definitions[size_t(k)].type.compare(QLatin1String("Checkbox"), Qt::CaseInsensitive) ==
-            0);
+        checkbox.push_back(definitions[size_t(k)].type.compare(QLatin1String("Checkbox"),
+                                                               Qt::CaseInsensitive) == 0);
     }
     out.endRow();
-    sqlite3* db = connection.handle();
-    const QByteArray sql = Sql::SelectCustomTable.toUtf8();
-    sqlite3_stmt* raw = nullptr;
-    if (const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &raw, nullptr);
-        rc != SQLITE_OK)
-        throwEngineError(db, rc);
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> select(raw, sqlite3_finalize);
+    Statement select(connection, Sql::SelectCustomTable);
     long rows = 0;
-    int rc;
-    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+    while (select.step()) {
         if (cancelled && cancelled->load(std::memory_order_relaxed))
             throw RuntimeError(ErrorNumber::General, QStringLiteral("The export was cancelled."));
         for (int k = first; k < last; ++k) {
-            const auto* text =
-                reinterpret_cast<const char*>(sqlite3_column_text(select.get(), k + 1));
-            size_t size = size_t(sqlite3_column_bytes(select.get(), k + 1));
+            const std::string_view value = select.text(k + 1);
+            const char* text = select.isNull(k + 1) ? nullptr : value.data();
+            size_t size = value.size();
             if (checkbox[size_t(k - first)] && text) {
                 text = yesNoWord(QByteArray(text, qsizetype(size)));
                 size = std::strlen(text);
@@ -103,8 +94,6 @@ long exportCsv(Connection& connection, const QString& path, CsvFields fields,
         out.endRow();
         ++rows;
     }
-    if (rc != SQLITE_DONE)
-        throwEngineError(db, rc);
     out.flush();
     if (!file.commit())
         cannotWrite(path, file.errorString());

@@ -21,7 +21,6 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
-#include <sqlite3.h>
 #include <xlsxwriter.h>
 
 namespace {
@@ -37,8 +36,7 @@ const QString SheetName = QStringLiteral("Reports");
 }
 
 qint64 countRecords(Connection& connection) {
-    Statement count(connection.handle(),
-                    QStringLiteral("SELECT count(*) FROM %1").arg(Sql::CustomTableName));
+    Statement count(connection, Sql::CountRecords);
     count.step();
     return count.columnInt64(0);
 }
@@ -154,42 +152,33 @@ QString cutValuesText(const QStringList& captions, const std::vector<qint64>& cu
 bool writeRecords(Connection& connection, PendingWorkbook& book, ColumnFit& fit, int page,
                   qint64 total, const ExportOptions& options, QProgressDialog& progress,
                   std::vector<qint64>& cutPerField) {
-    sqlite3* db = connection.handle();
-    const QByteArray sql = QStringLiteral("SELECT * FROM %1 WHERE %2 > ? ORDER BY %2 LIMIT ?")
-                               .arg(Sql::CustomTableName, Sql::quoteName(QStringLiteral("ID")))
-                               .toUtf8();
     const int firstColumn = page * FieldsPerPage + 1;
     const int fields = fit.columns();
     qint64 lastId = std::numeric_limits<qint64>::min();
     lxw_row_t row = 1;
     for (qint64 written = 0; written < total;) {
-        sqlite3_stmt* stmt = nullptr;
-        int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr);
-        if (rc != SQLITE_OK)
-            throwEngineError(db, rc);
-        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
-        sqlite3_bind_int64(stmt, 1, lastId);
-        sqlite3_bind_int(stmt, 2, options.batchRecords);
         int inBatch = 0;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            const int columnCount = sqlite3_column_count(stmt);
-            for (int j = 0; j < fields; ++j) {
-                const int column = firstColumn + j;
-                if (column >= columnCount || sqlite3_column_type(stmt, column) == SQLITE_NULL)
-                    continue;
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-                const int bytes = sqlite3_column_bytes(stmt, column);
-                if (writeCell(book.sheet(), row, lxw_col_t(j), text, bytes, nullptr))
-                    ++cutPerField[size_t(j)];
-                fit.measure(j, text, bytes);
+        {
+            Statement batch(connection, Sql::SelectRecordsAfterId);
+            batch.bind(1, lastId);
+            batch.bind(2, options.batchRecords);
+            while (batch.step()) {
+                const int columnCount = batch.columnCount();
+                for (int j = 0; j < fields; ++j) {
+                    const int column = firstColumn + j;
+                    if (column >= columnCount || batch.isNull(column))
+                        continue;
+                    const std::string_view text = batch.text(column);
+                    if (writeCell(book.sheet(), row, lxw_col_t(j), text.data(), int(text.size()),
+                                  nullptr))
+                        ++cutPerField[size_t(j)];
+                    fit.measure(j, text.data(), int(text.size()));
+                }
+                lastId = batch.columnInt64(0);
+                ++row;
+                ++inBatch;
             }
-            lastId = sqlite3_column_int64(stmt, 0);
-            ++row;
-            ++inBatch;
         }
-        if (rc != SQLITE_DONE)
-            throwEngineError(db, rc);
-        guard.reset();
         if (inBatch == 0)
             break; // records deleted meanwhile
         written += inBatch;

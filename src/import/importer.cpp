@@ -12,7 +12,6 @@
 #include <cctype>
 #include <cstring>
 #include <memory>
-#include <sqlite3.h>
 
 namespace {
 constexpr qint64 BadInput = ErrorNumber::General;
@@ -57,7 +56,7 @@ void learn(ColumnFacts& facts, const SourceCell& cell) {
 }
 
 qint64 lastRecordId(Connection& connection) {
-    Statement last(connection.handle(), Sql::SelectLastRecordId);
+    Statement last(connection, Sql::SelectLastRecordId);
     last.step();
     return last.columnInt64(0);
 }
@@ -67,13 +66,7 @@ qint64 lastRecordId(Connection& connection) {
 long appendRows(Connection& connection, TableSource& source, const QStringList& targets,
                 const std::vector<int>& sourceOf, std::vector<ColumnFacts>* facts,
                 const std::atomic<bool>& cancelled) {
-    sqlite3* db = connection.handle();
-    const QByteArray sql = Sql::insertRecord(targets).toUtf8();
-    sqlite3_stmt* raw = nullptr;
-    if (const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &raw, nullptr);
-        rc != SQLITE_OK)
-        throwEngineError(db, rc);
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> insert(raw, sqlite3_finalize);
+    Statement insert(connection, Sql::insertRecord(targets));
     std::vector<SourceCell> cells;
     long rows = 0;
     while (source.next(cells)) {
@@ -81,17 +74,11 @@ long appendRows(Connection& connection, TableSource& source, const QStringList& 
             throw RuntimeError(BadInput, QStringLiteral("The import was cancelled."));
         for (size_t k = 0; k < sourceOf.size(); ++k) {
             const SourceCell& cell = cells[size_t(sourceOf[k])];
-            if (cell.data)
-                sqlite3_bind_text(insert.get(), int(k) + 1, cell.data, int(cell.size),
-                                  SQLITE_STATIC);
-            else
-                sqlite3_bind_null(insert.get(), int(k) + 1);
+            insert.bindText(int(k) + 1, cell.data, qsizetype(cell.size));
             if (facts)
                 learn((*facts)[k], cell);
         }
-        if (const int rc = sqlite3_step(insert.get()); rc != SQLITE_DONE)
-            throwEngineError(db, rc);
-        sqlite3_reset(insert.get());
+        insert.run();
         ++rows;
     }
     return rows;
@@ -147,7 +134,7 @@ ImportPlan planImport(Connection& connection, const TableSource& source) {
     if (columns.empty())
         badInput(
             QStringLiteral("'%1' has no columns that could become fields.").arg(source.label()));
-    const int columnLimit = sqlite3_limit(connection.handle(), SQLITE_LIMIT_COLUMN, -1);
+    const int columnLimit = connection.maxColumns();
     const qsizetype room = columnLimit - 1 - qsizetype(existing.size());
     if (qsizetype(columns.size()) > room)
         badInput(QStringLiteral("'%1' has %L2 columns, but this data file has room for only %L3 "

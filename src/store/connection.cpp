@@ -135,6 +135,10 @@ void Connection::Close() {
     m_db = nullptr;
 }
 
+int Connection::maxColumns() const {
+    return sqlite3_limit(handle(), SQLITE_LIMIT_COLUMN, -1);
+}
+
 void Connection::interrupt() {
     if (m_db)
         sqlite3_interrupt(m_db);

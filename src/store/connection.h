@@ -34,6 +34,8 @@ class Connection {
     void interrupt();
 
     QString dataSource() const { return m_dataSource; }
+    // The most columns a table may have here.
+    int maxColumns() const;
     sqlite3* handle() const;
 
   private:

@@ -17,6 +17,10 @@ inline const QString SelectCustomTable = QStringLiteral("select * from CustomTab
 inline const QString SelectLastRecordId =
     QStringLiteral("select coalesce(max(ID), 0) from CustomTable");
 inline const QString CustomTableName = QStringLiteral("CustomTable");
+inline const QString CountRecords = QStringLiteral("SELECT count(*) FROM CustomTable");
+// The next records after an id, in id order: the id, then how many.
+inline const QString SelectRecordsAfterId =
+    QStringLiteral("SELECT * FROM CustomTable WHERE ID > ? ORDER BY ID LIMIT ?");
 inline const QString SelectCustomTableColumns =
     QStringLiteral("SELECT name FROM pragma_table_info('CustomTable') ORDER BY cid");
 

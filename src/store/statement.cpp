@@ -1,6 +1,7 @@
 #include "store/statement.h"
 
 #include "app/runtimeerror.h"
+#include "store/connection.h"
 
 #include <QRegularExpression>
 #include <sqlite3.h>
@@ -79,6 +80,9 @@ Statement::Statement(sqlite3* db, const QString& sql) : m_db(db), m_sql(sql) {
         throw RuntimeError(ErrorNumber::General, QStringLiteral("The statement is empty."));
 }
 
+Statement::Statement(Connection& connection, const QString& sql)
+    : Statement(connection.handle(), sql) {}
+
 Statement::~Statement() {
     sqlite3_finalize(m_stmt);
 }
@@ -113,6 +117,29 @@ void Statement::bind(int index, const QVariant& value) {
 void Statement::bindAll(const QVariantList& values) {
     for (int i = 0; i < values.size(); ++i)
         bind(i + 1, values[i]);
+}
+
+void Statement::bindText(int index, const char* utf8, qsizetype size) {
+    const int rc = utf8 ? sqlite3_bind_text(m_stmt, index, utf8, int(size), SQLITE_STATIC)
+                        : sqlite3_bind_null(m_stmt, index);
+    if (rc != SQLITE_OK)
+        throwEngineError(m_db, rc);
+}
+
+void Statement::run() {
+    while (step()) {
+    }
+    sqlite3_reset(m_stmt);
+}
+
+bool Statement::isNull(int column) const {
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+std::string_view Statement::text(int column) const {
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return bytes ? std::string_view(bytes, size_t(sqlite3_column_bytes(m_stmt, column)))
+                 : std::string_view();
 }
 
 bool Statement::step() {
