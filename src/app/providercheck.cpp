@@ -3,7 +3,7 @@
 #include "app/errortrap.h"
 #include "app/messages.h"
 #include "app/runtimeerror.h"
-#include "store/connection.h"
+#include "store/sqliteengine.h"
 
 #include <QDesktopServices>
 #include <QUrl>

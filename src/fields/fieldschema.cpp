@@ -5,16 +5,6 @@
 #include "store/fielddefinition.h"
 #include "store/schema.h"
 
-namespace {
-// The engine looks up the column of an ALTER TABLE in the schema it last read, and does not
-// notice when another connection has changed the table since (the field editor adds columns
-// through its own connection while the field list's stays open). Reading the schema table
-// inside the transaction makes it reload a changed schema first.
-void readCurrentSchema(Connection& connection) {
-    connection.Execute(QStringLiteral("SELECT 1 FROM sqlite_schema LIMIT 0"));
-}
-} // namespace
-
 void addFieldToTables(Connection& connection, const FieldDefinition& field) {
     Transaction transaction(connection);
     addFieldWithinTransaction(connection, field);
@@ -22,14 +12,16 @@ void addFieldToTables(Connection& connection, const FieldDefinition& field) {
 }
 
 void addFieldWithinTransaction(Connection& connection, const FieldDefinition& field) {
-    readCurrentSchema(connection);
+    // The field editor changes columns through its own connection while others stay open.
+    connection.refreshSchema();
     connection.Execute(Sql::addFieldColumn(field.name));
     connection.Execute(Sql::insertFieldRow(field.name, field.type, field.length, field.values));
 }
 
 void deleteFieldFromTables(Connection& connection, const QString& name) {
     Transaction transaction(connection);
-    readCurrentSchema(connection);
+    // The field editor changes columns through its own connection while others stay open.
+    connection.refreshSchema();
     // A field row whose column is missing (a damaged or hand-made file) is still deleted.
     if (readRecordColumns(connection).contains(name, Qt::CaseInsensitive))
         connection.Execute(Sql::dropFieldColumn(name));

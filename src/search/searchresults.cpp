@@ -87,7 +87,7 @@ std::vector<QStringList> SearchResults::readRows(int first, int count) const {
         Connection connection;
         connection.setMode(adModeRead);
         connection.Open(ConnectionString(m_dataFile));
-        Statement read(connection.handle(),
+        Statement read(connection,
                        QStringLiteral("SELECT * FROM %1 WHERE %2 IN (%3)")
                            .arg(Sql::CustomTableName, Sql::quoteName(QStringLiteral("ID")),
                                 keys.join(QLatin1Char(','))));

@@ -2,6 +2,7 @@
 
 #include "app/runtimeerror.h"
 #include "store/connection.h"
+#include "store/sqliteengine.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -95,7 +96,10 @@ QString Backups::write(Connection& connection, int keep) {
         QFile::remove(dir.filePath(stale));
     const QString path = newCopyPath(folder, dataFile);
     const QString partial = path + PartialSuffix;
-    copyDatabase(connection.handle(), partial, folder);
+    auto* local = dynamic_cast<SqliteEngine*>(&connection.engine());
+    if (!local)
+        fail(folder, QStringLiteral("only a local data file has backup copies"));
+    copyDatabase(local->database(), partial, folder);
     if (!QFile::rename(partial, path)) {
         QFile::remove(partial);
         fail(folder, QStringLiteral("the finished copy could not be given its name"));

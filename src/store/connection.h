@@ -4,7 +4,7 @@
 #include <QVariantList>
 #include <memory>
 
-struct sqlite3;
+class Engine;
 class Recordset;
 
 // Object states of connections and record sets.
@@ -14,10 +14,11 @@ enum ConnectMode { adModeRead = 1, adModeWrite = 2, adModeReadWrite = 3 };
 // The schema rowset of tables.
 constexpr int adSchemaTables = 20;
 
-// A connection to one data file: an SQLite database reached through a connection string.
+// A connection to one data file, reached through a connection string; the engine behind it
+// does the work.
 class Connection {
   public:
-    Connection() = default;
+    Connection();
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -25,7 +26,7 @@ class Connection {
     int Mode() const { return m_mode; }
     void setMode(int mode);
     void Open(const QString& connectionString);
-    int State() const { return m_db ? adStateOpen : adStateClosed; }
+    int State() const { return m_engine ? adStateOpen : adStateClosed; }
     // Runs one statement; values in the statement text are already quoted, or bound here.
     int Execute(const QString& sql, const QVariantList& parameters = {});
     std::unique_ptr<Recordset> OpenSchema(int schema);
@@ -36,17 +37,16 @@ class Connection {
     QString dataSource() const { return m_dataSource; }
     // The most columns a table may have here.
     int maxColumns() const;
-    sqlite3* handle() const;
+    // Makes this connection see schema changes other connections made.
+    void refreshSchema();
+    // The open engine; raises "closed" otherwise.
+    Engine& engine() const;
 
   private:
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<Engine> m_engine;
     int m_mode = adModeReadWrite;
     QString m_dataSource;
 };
-
-// Raises "Provider cannot be found" when the database engine here is missing or too old for
-// what the program does (dropping a column needs 3.35).
-void checkEngine();
 
 // Several statements that succeed together or not at all.
 class Transaction {

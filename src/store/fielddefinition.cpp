@@ -1,5 +1,6 @@
 #include "store/fielddefinition.h"
 
+#include "app/runtimeerror.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 #include "store/schema.h"
@@ -19,9 +20,15 @@ std::vector<FieldDefinition> readFieldDefinitions(Connection& connection) {
 }
 
 QStringList readRecordColumns(Connection& connection) {
-    Statement columns(connection.handle(), Sql::SelectCustomTableColumns);
     QStringList names;
-    while (columns.step())
-        names << columns.column(0).toString();
+    try {
+        Statement columns(connection, Sql::SelectNoRecords);
+        columns.step(); // the names are those of the current schema once it has run
+        for (int i = 0; i < columns.columnCount(); ++i)
+            names << columns.columnName(i);
+    } catch (const RuntimeError& e) {
+        if (e.number() != ErrorNumber::TableNotFound)
+            throw;
+    }
     return names;
 }

@@ -2,12 +2,12 @@
 
 #include "app/runtimeerror.h"
 #include "store/connection.h"
+#include "store/engine.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
 #include <QRegularExpression>
 #include <algorithm>
-#include <sqlite3.h>
 
 namespace {
 
@@ -40,24 +40,6 @@ std::optional<SimpleSource> parseSource(const QString& source) {
         table =
             table.mid(1, table.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
     return SimpleSource{table, match.captured(2).trimmed()};
-}
-
-// The table's whole-number key column, when it has one.
-QString integerKeyOf(Connection& connection, const QString& table) {
-    Statement info(connection.handle(),
-                   QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
-    info.bind(1, table);
-    QString key;
-    int keyColumns = 0;
-    while (info.step()) {
-        if (info.columnInt64(2) > 0) {
-            ++keyColumns;
-            if (info.column(1).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) ==
-                0)
-                key = info.column(0).toString();
-        }
-    }
-    return keyColumns == 1 ? key : QString();
 }
 
 } // namespace
@@ -103,12 +85,11 @@ void Recordset::Open(const QString& source, Connection& connection, int cursorTy
     m_connection = &connection;
     Q_UNUSED(cursorType);
     const auto simple = parseSource(source);
-    const QString key = simple ? integerKeyOf(connection, simple->table) : QString();
+    const QString key = simple ? connection.engine().integerKeyOf(simple->table) : QString();
     if (simple && !key.isEmpty()) {
         m_table = simple->table;
         m_keyColumn = key;
-        Statement columns(connection.handle(),
-                          QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(tableSql()));
+        Statement columns(connection, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(tableSql()));
         columns.step(); // see adoptColumnsOf: the names are current only once it has run
         for (int i = 0; i < columns.columnCount(); ++i)
             m_columns << columns.columnName(i);
@@ -116,7 +97,7 @@ void Recordset::Open(const QString& source, Connection& connection, int cursorTy
         if (!simple->condition.isEmpty())
             keys += QStringLiteral(" WHERE ") + simple->condition;
         keys += QStringLiteral(" ORDER BY %1").arg(Sql::quoteName(key));
-        Statement read(connection.handle(), keys);
+        Statement read(connection, keys);
         read.bindAll(parameters);
         while (read.step())
             m_keys.push_back(read.columnInt64(0));
@@ -127,7 +108,7 @@ void Recordset::Open(const QString& source, Connection& connection, int cursorTy
             !source.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive))
             throw RuntimeError(ErrorNumber::General,
                                QStringLiteral("The source of a record set must be a query."));
-        Statement read(connection.handle(), source);
+        Statement read(connection, source);
         read.bindAll(parameters);
         bool more = read.step();
         for (int i = 0; i < read.columnCount(); ++i)
@@ -347,12 +328,12 @@ void Recordset::loadChunkAround(long position) {
 // Preparing a statement that reads every column costs more than running it, so the one that
 // reads chunks is kept; parameters left unbound are Null and match no row.
 Statement& Recordset::chunkStatement() {
-    sqlite3* db = m_connection->handle();
-    if (!m_chunkRead || m_chunkRead->database() != db) {
+    if (!m_chunkRead || &m_chunkRead->connection() != m_connection) {
         const QStringList marks(ChunkSize, QStringLiteral("?"));
         m_chunkRead = std::make_unique<Statement>(
-            db, QStringLiteral("SELECT * FROM %1 WHERE %2 IN (%3)")
-                    .arg(tableSql(), Sql::quoteName(m_keyColumn), marks.join(QLatin1Char(','))));
+            *m_connection,
+            QStringLiteral("SELECT * FROM %1 WHERE %2 IN (%3)")
+                .arg(tableSql(), Sql::quoteName(m_keyColumn), marks.join(QLatin1Char(','))));
     }
     return *m_chunkRead;
 }
@@ -372,8 +353,8 @@ void Recordset::adoptColumnsOf(const Statement& read) {
 }
 
 QVariantList Recordset::readRowByKey(qint64 key) {
-    Statement read(m_connection->handle(), QStringLiteral("SELECT * FROM %1 WHERE %2 = ?")
-                                               .arg(tableSql(), Sql::quoteName(m_keyColumn)));
+    Statement read(*m_connection, QStringLiteral("SELECT * FROM %1 WHERE %2 = ?")
+                                      .arg(tableSql(), Sql::quoteName(m_keyColumn)));
     read.bind(1, key);
     const bool found = read.step();
     adoptColumnsOf(read);
@@ -449,7 +430,6 @@ void Recordset::writePendingRow() {
         names << Sql::quoteName(m_columns[index]);
         values << value;
     }
-    sqlite3* db = m_connection->handle();
     qint64 key = m_keys[size_t(m_position)];
     if (m_newRow) {
         QString sql =
@@ -458,10 +438,10 @@ void Recordset::writePendingRow() {
                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                       .arg(tableSql(), names.join(QLatin1Char(',')),
                            QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(',')));
-        Statement insert(db, sql);
+        Statement insert(*m_connection, sql);
         insert.bindAll(values);
         insert.step();
-        key = sqlite3_last_insert_rowid(db);
+        key = m_connection->engine().lastInsertId();
         m_keys[size_t(m_position)] = key;
         m_newRow = false;
     } else {
@@ -476,13 +456,13 @@ void Recordset::writePendingRow() {
         bound << key;
         for (const auto& [index, original] : m_original)
             bound << original;
-        Statement update(db, QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ? AND %4")
-                                 .arg(tableSql(), sets.join(QStringLiteral(", ")),
-                                      Sql::quoteName(m_keyColumn),
-                                      checks.join(QStringLiteral(" AND "))));
+        Statement update(*m_connection, QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ? AND %4")
+                                            .arg(tableSql(), sets.join(QStringLiteral(", ")),
+                                                 Sql::quoteName(m_keyColumn),
+                                                 checks.join(QStringLiteral(" AND "))));
         update.bindAll(bound);
         update.step();
-        if (sqlite3_changes(db) == 0)
+        if (m_connection->engine().changes() == 0)
             checkLatestRowUnchanged(key);
     }
     m_pending.clear();
@@ -508,8 +488,8 @@ void Recordset::Delete() {
     requireCurrentRow();
     if (!m_newRow) {
         const qint64 key = m_keys[size_t(m_position)];
-        Statement remove(m_connection->handle(), QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
-                                                     .arg(tableSql(), Sql::quoteName(m_keyColumn)));
+        Statement remove(*m_connection, QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                                            .arg(tableSql(), Sql::quoteName(m_keyColumn)));
         remove.bind(1, key);
         remove.step();
         m_chunk.erase(key);

@@ -21,8 +21,8 @@ inline const QString CountRecords = QStringLiteral("SELECT count(*) FROM CustomT
 // The next records after an id, in id order: the id, then how many.
 inline const QString SelectRecordsAfterId =
     QStringLiteral("SELECT * FROM CustomTable WHERE ID > ? ORDER BY ID LIMIT ?");
-inline const QString SelectCustomTableColumns =
-    QStringLiteral("SELECT name FROM pragma_table_info('CustomTable') ORDER BY cid");
+// No record, only the columns' names.
+inline const QString SelectNoRecords = QStringLiteral("SELECT * FROM CustomTable LIMIT 0");
 
 QString addFieldColumn(const QString& name);
 QString insertFieldRow(const QString& name, const QString& type, const QString& length,

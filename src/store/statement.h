@@ -2,18 +2,17 @@
 
 #include <QString>
 #include <QVariant>
+#include <memory>
 #include <string_view>
 
 class Connection;
-struct sqlite3;
-struct sqlite3_stmt;
+class EngineQuery;
 
-// One prepared SQLite statement. It is reset when it goes out of scope, so no statement keeps
-// running across a turn of the event loop.
+// One prepared statement on a connection, whatever its engine. It is finished when it goes out
+// of scope, so no statement keeps running across a turn of the event loop.
 class Statement {
   public:
     Statement(Connection& connection, const QString& sql);
-    Statement(sqlite3* db, const QString& sql);
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -23,10 +22,10 @@ class Statement {
     // Binds UTF-8 text without copying it: the bytes must stay until the statement has run.
     // A null pointer binds Null.
     void bindText(int index, const char* utf8, qsizetype size);
-    // Runs a statement that returns no rows, and makes it ready to run again.
-    void run();
     // Steps once: true while a row is there.
     bool step();
+    // Runs a statement that returns no rows, and makes it ready to run again.
+    void run();
     int columnCount() const;
     QString columnName(int column) const;
     QVariant column(int column) const;
@@ -37,13 +36,9 @@ class Statement {
     // Ready to run again with its parameters cleared; a statement kept for reuse is reset after
     // each use so that it holds no lock meanwhile.
     void reset();
-    sqlite3* database() const { return m_db; }
+    const Connection& connection() const { return m_connection; }
 
   private:
-    sqlite3* m_db;
-    sqlite3_stmt* m_stmt = nullptr;
-    QString m_sql;
+    Connection& m_connection;
+    std::unique_ptr<EngineQuery> m_query;
 };
-
-// Raises the engine's failure as a run-time error with its description.
-[[noreturn]] void throwEngineError(sqlite3* db, int code);

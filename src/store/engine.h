@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+// One prepared statement of an engine. Failures are raised as run-time errors that say what
+// the user needs to know (which file, what is wrong with it).
+class EngineQuery {
+  public:
+    virtual ~EngineQuery() = default;
+    virtual void bind(int index, const QVariant& value) = 0; // 1-based
+    // Text bound without a copy; a null pointer binds Null.
+    virtual void bindText(int index, const char* utf8, qsizetype size) = 0;
+    // Steps once: true while a row is there.
+    virtual bool step() = 0;
+    virtual int columnCount() const = 0;
+    virtual QString columnName(int column) const = 0;
+    virtual QVariant column(int column) const = 0;
+    virtual qint64 columnInt64(int column) const = 0;
+    virtual bool isNull(int column) const = 0;
+    virtual std::string_view text(int column) const = 0;
+    // Ready to run again, parameters cleared.
+    virtual void reset() = 0;
+};
+
+// A table as the schema rowset lists it; kind is "TABLE", "VIEW" or "SYSTEM TABLE".
+struct TableEntry {
+    QString name;
+    QString kind;
+};
+
+// Everything particular to one database engine stands behind this seam: the connection and
+// record set layer above it speaks to any engine alike. The local data file is SQLite
+// (sqliteengine.h); another engine is another implementation of these two classes.
+class Engine {
+  public:
+    virtual ~Engine() = default;
+    virtual std::unique_ptr<EngineQuery> prepare(const QString& sql) = 0;
+    // Rows changed by the last statement, and the key the last insert got.
+    virtual qint64 changes() const = 0;
+    virtual qint64 lastInsertId() const = 0;
+    virtual std::vector<TableEntry> tables() = 0;
+    // The table's whole-number key column, or the empty text when it has none.
+    virtual QString integerKeyOf(const QString& table) = 0;
+    // Makes the engine see schema changes made through other connections.
+    virtual void refreshSchema() = 0;
+    // Starts a transaction that writes.
+    virtual void beginWrite() = 0;
+    // Stops the statement running (from any thread); it fails as interrupted.
+    virtual void interrupt() = 0;
+    // The most columns a table may have.
+    virtual int maxColumns() const = 0;
+};

@@ -1,0 +1,309 @@
+#include "store/sqliteengine.h"
+
+#include "app/runtimeerror.h"
+#include "store/datafile.h"
+#include "store/textmatch.h"
+
+#include <QRegularExpression>
+#include <sqlite3.h>
+
+namespace {
+
+RuntimeError missingTableError(const QString& message) {
+    static const QRegularExpression table(QStringLiteral("no such table: (?:\\w+\\.)?(.+)$"));
+    const auto match = table.match(message);
+    const QString name = match.hasMatch() ? match.captured(1) : message;
+    return RuntimeError(
+        ErrorNumber::TableNotFound,
+        QStringLiteral("The table or query '%1' cannot be found in the data file. "
+                       "Make sure it exists and that its name is spelled correctly.")
+            .arg(name));
+}
+
+// Failures of the file itself rather than of one statement: the user must learn which file
+// and what is wrong with it.
+QString fileProblem(sqlite3* db, int code) {
+    const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
+    if (!file || !*file)
+        return QString();
+    const QString name = QString::fromUtf8(file);
+    switch (code & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("The data file '%1' is damaged and cannot be read. Nothing more "
+                              "was written to it; restore a backup copy.")
+            .arg(name);
+    case SQLITE_FULL:
+        return QStringLiteral("The data file '%1' cannot be written: the disk is full. Nothing "
+                              "was changed.")
+            .arg(name);
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("The data file '%1' cannot be written: the file or its folder "
+                              "may only be read. Nothing was changed.")
+            .arg(name);
+    case SQLITE_IOERR:
+        return QStringLiteral("The data file '%1' cannot be written: the disk reported an "
+                              "error (%2). Nothing was changed.")
+            .arg(name, QString::fromUtf8(sqlite3_errstr(code)));
+    default:
+        return QString();
+    }
+}
+
+} // namespace
+
+void throwEngineError(sqlite3* db, int code) {
+    const QString message = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
+    if (message.startsWith(QLatin1String("no such table")))
+        throw missingTableError(message);
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
+        throw RuntimeError(ErrorNumber::Database,
+                           QStringLiteral("The data file is in use by another program (%1). "
+                                          "Try again in a moment.")
+                               .arg(message));
+    }
+    if (const QString problem = fileProblem(db, code); !problem.isEmpty())
+        throw RuntimeError(ErrorNumber::Database, problem);
+    throw RuntimeError(ErrorNumber::Database, message);
+}
+
+namespace {
+
+// How long a write waits for another program's lock before it is reported.
+constexpr int BusyTimeoutMs = 3000;
+
+class SqliteQuery : public EngineQuery {
+  public:
+    SqliteQuery(sqlite3* db, const QString& sql);
+    ~SqliteQuery() override;
+    void bind(int index, const QVariant& value) override;
+    void bindText(int index, const char* utf8, qsizetype size) override;
+    bool step() override;
+    int columnCount() const override;
+    QString columnName(int column) const override;
+    QVariant column(int column) const override;
+    qint64 columnInt64(int column) const override;
+    bool isNull(int column) const override;
+    std::string_view text(int column) const override;
+    void reset() override;
+
+  private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+SqliteQuery::SqliteQuery(sqlite3* db, const QString& sql) : m_db(db) {
+    const QByteArray text = sql.toUtf8();
+    const int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+        throwEngineError(db, rc);
+    }
+    if (!m_stmt)
+        throw RuntimeError(ErrorNumber::General, QStringLiteral("The statement is empty."));
+}
+
+SqliteQuery::~SqliteQuery() {
+    sqlite3_finalize(m_stmt);
+}
+
+void SqliteQuery::bind(int index, const QVariant& value) {
+    int rc = SQLITE_OK;
+    if (!value.isValid() || value.isNull()) {
+        rc = sqlite3_bind_null(m_stmt, index);
+    } else {
+        switch (value.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::Short:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+            rc = sqlite3_bind_int64(m_stmt, index, value.toLongLong());
+            break;
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(m_stmt, index, value.toDouble());
+            break;
+        default: {
+            const QByteArray text = value.toString().toUtf8();
+            rc = sqlite3_bind_text(m_stmt, index, text.constData(), int(text.size()),
+                                   SQLITE_TRANSIENT);
+        }
+        }
+    }
+    if (rc != SQLITE_OK)
+        throwEngineError(m_db, rc);
+}
+
+void SqliteQuery::bindText(int index, const char* utf8, qsizetype size) {
+    const int rc = utf8 ? sqlite3_bind_text(m_stmt, index, utf8, int(size), SQLITE_STATIC)
+                        : sqlite3_bind_null(m_stmt, index);
+    if (rc != SQLITE_OK)
+        throwEngineError(m_db, rc);
+}
+
+bool SqliteQuery::isNull(int column) const {
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+std::string_view SqliteQuery::text(int column) const {
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return bytes ? std::string_view(bytes, size_t(sqlite3_column_bytes(m_stmt, column)))
+                 : std::string_view();
+}
+
+bool SqliteQuery::step() {
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    sqlite3_reset(m_stmt);
+    throwEngineError(m_db, rc);
+}
+
+int SqliteQuery::columnCount() const {
+    return sqlite3_column_count(m_stmt);
+}
+
+QString SqliteQuery::columnName(int column) const {
+    return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
+}
+
+QVariant SqliteQuery::column(int column) const {
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_NULL:
+        return QVariant();
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(m_stmt, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_stmt, column));
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+        const int size = sqlite3_column_bytes(m_stmt, column);
+        return QVariant(text ? QString::fromUtf8(text, size) : QString(QLatin1String("")));
+    }
+    }
+}
+
+qint64 SqliteQuery::columnInt64(int column) const {
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+void SqliteQuery::reset() {
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
+} // namespace
+
+std::unique_ptr<SqliteEngine> SqliteEngine::open(const QString& path, bool writable) {
+    checkDataFile(path);
+    const int flags =
+        (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close_v2(db);
+        throw RuntimeError(
+            ErrorNumber::Database,
+            QStringLiteral("The data file '%1' cannot be opened: %2.").arg(path, message));
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    installLike(db);
+    std::unique_ptr<SqliteEngine> engine(new SqliteEngine(db));
+    try {
+        // Reading the schema proves the file is a sound database before any window relies on it.
+        SqliteQuery check(db, QStringLiteral("SELECT count(*) FROM sqlite_schema"));
+        check.step();
+        SqliteQuery full(db, QStringLiteral("PRAGMA synchronous = FULL"));
+        full.step();
+    } catch (const RuntimeError& e) {
+        throw RuntimeError(
+            e.number(),
+            QStringLiteral("The data file '%1' cannot be read: %2").arg(path, e.description()));
+    }
+    return engine;
+}
+
+SqliteEngine::~SqliteEngine() {
+    sqlite3_close_v2(m_db);
+}
+
+std::unique_ptr<EngineQuery> SqliteEngine::prepare(const QString& sql) {
+    return std::make_unique<SqliteQuery>(m_db, sql);
+}
+
+qint64 SqliteEngine::changes() const {
+    return sqlite3_changes64(m_db);
+}
+
+qint64 SqliteEngine::lastInsertId() const {
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+std::vector<TableEntry> SqliteEngine::tables() {
+    SqliteQuery read(m_db, QStringLiteral("SELECT type, name FROM sqlite_schema "
+                                          "WHERE type IN ('table', 'view') ORDER BY name"));
+    std::vector<TableEntry> tables;
+    while (read.step()) {
+        const QString name = read.column(1).toString();
+        QString kind = read.column(0).toString() == QLatin1String("view") ? QStringLiteral("VIEW")
+                                                                          : QStringLiteral("TABLE");
+        if (kind == QLatin1String("TABLE") && name.startsWith(QLatin1String("sqlite_")))
+            kind = QStringLiteral("SYSTEM TABLE");
+        tables.push_back({name, kind});
+    }
+    // The built-in schema table is a system table too.
+    tables.push_back({QStringLiteral("sqlite_schema"), QStringLiteral("SYSTEM TABLE")});
+    return tables;
+}
+
+QString SqliteEngine::integerKeyOf(const QString& table) {
+    SqliteQuery info(m_db, QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
+    info.bind(1, table);
+    QString key;
+    int keyColumns = 0;
+    while (info.step()) {
+        if (info.columnInt64(2) > 0) {
+            ++keyColumns;
+            if (info.column(1).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) ==
+                0)
+                key = info.column(0).toString();
+        }
+    }
+    return keyColumns == 1 ? key : QString();
+}
+
+// SQLite looks up the column of an ALTER TABLE in the schema it last read, and does not notice
+// when another connection has changed the table since. Reading the schema table inside the
+// transaction makes it reload a changed schema first.
+void SqliteEngine::refreshSchema() {
+    SqliteQuery read(m_db, QStringLiteral("SELECT 1 FROM sqlite_schema LIMIT 0"));
+    read.step();
+}
+
+void SqliteEngine::beginWrite() {
+    SqliteQuery begin(m_db, QStringLiteral("BEGIN IMMEDIATE"));
+    begin.step();
+}
+
+void SqliteEngine::interrupt() {
+    sqlite3_interrupt(m_db);
+}
+
+int SqliteEngine::maxColumns() const {
+    return sqlite3_limit(m_db, SQLITE_LIMIT_COLUMN, -1);
+}
+
+void checkEngine() {
+    constexpr int OldestEngine = 3035000;
+    if (sqlite3_libversion_number() < OldestEngine || sqlite3_initialize() != SQLITE_OK)
+        throw RuntimeError(ErrorNumber::ProviderNotFound,
+                           QStringLiteral("Provider cannot be found. It may not be properly "
+                                          "installed."));
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "store/engine.h"
+
+struct sqlite3;
+
+// The engine of the local data file: an SQLite 3 database, used with journal mode DELETE and
+// synchronous FULL, a bounded wait for other programs' locks, and a like that ignores case for
+// every letter.
+class SqliteEngine : public Engine {
+  public:
+    // Opens the file after checking it is an SQLite database; raises an error naming the file.
+    static std::unique_ptr<SqliteEngine> open(const QString& path, bool writable);
+    ~SqliteEngine() override;
+
+    std::unique_ptr<EngineQuery> prepare(const QString& sql) override;
+    qint64 changes() const override;
+    qint64 lastInsertId() const override;
+    std::vector<TableEntry> tables() override;
+    QString integerKeyOf(const QString& table) override;
+    void refreshSchema() override;
+    void beginWrite() override;
+    void interrupt() override;
+    int maxColumns() const override;
+
+    // For what only a local file has (its backup copies).
+    sqlite3* database() const { return m_db; }
+
+  private:
+    explicit SqliteEngine(sqlite3* db) : m_db(db) {}
+    sqlite3* m_db;
+};
+
+// Raises the engine's failure as a run-time error with its description.
+[[noreturn]] void throwEngineError(sqlite3* db, int code);
+
+// Raises "Provider cannot be found" when the engine here is missing or too old for what the
+// program does (dropping a column needs 3.35).
+void checkEngine();
