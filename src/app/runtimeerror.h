@@ -34,3 +34,25 @@ constexpr qint64 ProviderNotFound = 3706;    // provider cannot be found
 constexpr qint64 RowChanged = 0x80040E38;    // the row was changed or deleted by someone else
 constexpr qint64 Database = 0x80004005;      // any other failure of the database engine
 } // namespace ErrorNumber
+
+// The errors several places raise, each worded once.
+namespace Errors {
+inline RuntimeError objectClosed() {
+    return RuntimeError(ErrorNumber::ObjectClosed,
+                        QStringLiteral("Operation is not allowed when the object is closed."));
+}
+inline RuntimeError objectOpen() {
+    return RuntimeError(ErrorNumber::ObjectOpen,
+                        QStringLiteral("Operation is not allowed when the object is open."));
+}
+inline RuntimeError providerNotFound() {
+    return RuntimeError(ErrorNumber::ProviderNotFound,
+                        QStringLiteral("Provider cannot be found. It may not be properly "
+                                       "installed."));
+}
+inline RuntimeError itemNotFound() {
+    return RuntimeError(ErrorNumber::ItemNotFound,
+                        QStringLiteral("Item cannot be found in the collection corresponding to "
+                                       "the requested name or ordinal."));
+}
+} // namespace Errors

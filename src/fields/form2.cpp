@@ -282,8 +282,7 @@ bool Form2::acceptInput(QString& name) {
 
 Connection& Form2::connection() {
     if (!connectionOpen())
-        throw RuntimeError(ErrorNumber::ObjectClosed,
-                           QStringLiteral("Operation is not allowed when the object is closed."));
+        throw Errors::objectClosed();
     return *m_connection;
 }
 

@@ -136,8 +136,7 @@ void Form4::Form_Load() {
 void Form4::listFields() {
     ListView1->clear();
     if (!connectionOpen())
-        throw RuntimeError(ErrorNumber::ObjectClosed,
-                           QStringLiteral("Operation is not allowed when the object is closed."));
+        throw Errors::objectClosed();
     for (const FieldDefinition& field : readFieldDefinitions(*m_connection))
         ListView1->addTopLevelItem(
             new QTreeWidgetItem(QStringList{field.name, field.type, field.length, field.values}));
@@ -189,9 +188,7 @@ void Form4::PushButton3_Click() {
     bool completed = false;
     const bool deleted = trap([&] {
         if (!connectionOpen())
-            throw RuntimeError(ErrorNumber::ObjectClosed,
-                               QStringLiteral("Operation is not allowed when the object is "
-                                              "closed."));
+            throw Errors::objectClosed();
         // Dropping a column rewrites every record, which takes a while on a large file; the
         // hourglass goes before any error is shown.
         HourglassPointer hourglass(*m_pointer);
@@ -260,9 +257,7 @@ void Form4::importFrom(const QString& file) {
     long imported = -1;
     trap([&] {
         if (!connectionOpen())
-            throw RuntimeError(ErrorNumber::ObjectClosed,
-                               QStringLiteral("Operation is not allowed when the object is "
-                                              "closed."));
+            throw Errors::objectClosed();
         imported = importFile(m_messages, *m_connection, file, QString(), windowRunner(this));
     });
     if (imported < 0)
@@ -292,9 +287,7 @@ void Form4::exportCsvTo(const QString& file, bool pageShownOnly) {
     bool finished = false;
     if (!trap([&] {
             if (!connectionOpen())
-                throw RuntimeError(ErrorNumber::ObjectClosed,
-                                   QStringLiteral("Operation is not allowed when the object is "
-                                                  "closed."));
+                throw Errors::objectClosed();
             const CsvFields fields{pageShownOnly ? m_recordWindow.shownPage() : -1};
             finished = runLongWork(
                 this, QStringLiteral("Exporting the records..."),

@@ -34,26 +34,21 @@ Connection::~Connection() = default;
 
 void Connection::setMode(int mode) {
     if (m_engine)
-        throw RuntimeError(ErrorNumber::ObjectOpen,
-                           QStringLiteral("Operation is not allowed when the object is open."));
+        throw Errors::objectOpen();
     m_mode = mode;
 }
 
 Engine& Connection::engine() const {
     if (!m_engine)
-        throw RuntimeError(ErrorNumber::ObjectClosed,
-                           QStringLiteral("Operation is not allowed when the object is closed."));
+        throw Errors::objectClosed();
     return *m_engine;
 }
 
 void Connection::Open(const QString& connectionString) {
     if (m_engine)
-        throw RuntimeError(ErrorNumber::ObjectOpen,
-                           QStringLiteral("Operation is not allowed when the object is open."));
+        throw Errors::objectOpen();
     if (!namesKnownProvider(connectionString))
-        throw RuntimeError(ErrorNumber::ProviderNotFound,
-                           QStringLiteral("Provider cannot be found. It may not be properly "
-                                          "installed."));
+        throw Errors::providerNotFound();
     const QString path = dataSourceOf(connectionString);
     m_engine = SqliteEngine::open(path, m_mode & adModeWrite);
     m_dataSource = path;
@@ -84,8 +79,7 @@ std::unique_ptr<Recordset> Connection::OpenSchema(int schema) {
 
 void Connection::Close() {
     if (!m_engine)
-        throw RuntimeError(ErrorNumber::ObjectClosed,
-                           QStringLiteral("Operation is not allowed when the object is closed."));
+        throw Errors::objectClosed();
     m_engine.reset();
 }
 

@@ -55,9 +55,7 @@ void Field::setValue(const QVariant& value) {
 QString Field::Name() const {
     m_records.requireOpen();
     if (m_index < 0 || m_index >= m_records.fieldCount())
-        throw RuntimeError(ErrorNumber::ItemNotFound,
-                           QStringLiteral("Item cannot be found in the collection corresponding "
-                                          "to the requested name or ordinal."));
+        throw Errors::itemNotFound();
     return m_records.m_columns[m_index];
 }
 
@@ -76,11 +74,9 @@ Recordset::~Recordset() = default;
 void Recordset::Open(const QString& source, Connection& connection, int cursorType, int lockType,
                      const QVariantList& parameters) {
     if (m_open)
-        throw RuntimeError(ErrorNumber::ObjectOpen,
-                           QStringLiteral("Operation is not allowed when the object is open."));
+        throw Errors::objectOpen();
     if (connection.State() != adStateOpen)
-        throw RuntimeError(ErrorNumber::ObjectClosed,
-                           QStringLiteral("Operation is not allowed when the object is closed."));
+        throw Errors::objectClosed();
     reset();
     m_connection = &connection;
     Q_UNUSED(cursorType);
@@ -165,8 +161,7 @@ void Recordset::reset() {
 
 void Recordset::requireOpen() const {
     if (!m_open)
-        throw RuntimeError(ErrorNumber::ObjectClosed,
-                           QStringLiteral("Operation is not allowed when the object is closed."));
+        throw Errors::objectClosed();
 }
 
 void Recordset::requireCurrentRow() const {
@@ -368,9 +363,7 @@ QVariantList Recordset::readRowByKey(qint64 key) {
 QVariant Recordset::valueAt(int index) {
     requireOpen();
     if (index < 0 || index >= fieldCount())
-        throw RuntimeError(ErrorNumber::ItemNotFound,
-                           QStringLiteral("Item cannot be found in the collection corresponding "
-                                          "to the requested name or ordinal."));
+        throw Errors::itemNotFound();
     requireCurrentRow();
     if (auto pending = m_pending.find(index); pending != m_pending.end())
         return pending->second;
@@ -387,9 +380,7 @@ QVariant Recordset::valueAt(int index) {
 void Recordset::setValueAt(int index, const QVariant& value) {
     requireUpdatable();
     if (index < 0 || index >= fieldCount())
-        throw RuntimeError(ErrorNumber::ItemNotFound,
-                           QStringLiteral("Item cannot be found in the collection corresponding "
-                                          "to the requested name or ordinal."));
+        throw Errors::itemNotFound();
     requireCurrentRow();
     if (index == m_columns.indexOf(m_keyColumn))
         throw RuntimeError(ErrorNumber::NotUpdatable,

@@ -303,7 +303,5 @@ int SqliteEngine::maxColumns() const {
 void checkEngine() {
     constexpr int OldestEngine = 3035000;
     if (sqlite3_libversion_number() < OldestEngine || sqlite3_initialize() != SQLITE_OK)
-        throw RuntimeError(ErrorNumber::ProviderNotFound,
-                           QStringLiteral("Provider cannot be found. It may not be properly "
-                                          "installed."));
+        throw Errors::providerNotFound();
 }
