@@ -37,7 +37,7 @@ QString record(Form1& w) {
 QTabWidget* tabs(Form1& w) {
     return w.findChild<QTabWidget*>("SSTab1");
 }
-QLineEdit* sizeBox(Form1& w, const QString& name) {
+QLineEdit* sizeBox(Form1& w, const char* name) {
     return w.findChild<QLineEdit*>(name);
 }
 QString cell(const TestEnvironment& env, const QString& sql) {
@@ -45,20 +45,21 @@ QString cell(const TestEnvironment& env, const QString& sql) {
 }
 const QString SaveOrCancel = "Please save or cancel current record first.";
 
+// What each input shows: its tick, choice or text.
+QStringList shown(Form1& w) {
+    QStringList values;
+    for (QWidget* input : w.mInputControls())
+        for (const char* property : {"checked", "currentText", "plainText", "text"})
+            if (input->property(property).isValid()) {
+                values << input->property(property).toString();
+                break;
+            }
+    return values;
+}
 // Switches page as the user does, by clicking the tab.
 void switchPage(Form1& w, int page) {
     tabs(w)->setCurrentIndex(page);
     settle(w);
-}
-// Every record holds "r<record>f<field>" in each field.
-QList<QVariantList> filledRecords(int records, int fields) {
-    QList<QVariantList> rows;
-    for (int r = 1; r <= records; ++r) {
-        rows << QVariantList();
-        for (int f = 1; f <= fields; ++f)
-            rows.last() << QString("r%1f%2").arg(r).arg(f);
-    }
-    return rows;
 }
 } // namespace
 
@@ -70,7 +71,6 @@ class RecordWindowTest : public QObject {
     void pagesHoldTwentySixFields();
     void navigationStopsAtBothEnds();
     void editingHoldsBackOtherCommands();
-    void cancelRestoresStoredValuesAndDropsNewRecord();
     void pageSwitchesKeepRecordAndStoreThePageLeft();
     void dropDownKeepsValueMissingFromItsList();
     void sizeBoxesCheckedWhenLeft_data();
@@ -83,6 +83,7 @@ class RecordWindowTest : public QObject {
     void sizesAndCaptionsKeepTheirDesignedPlace();
 };
 
+// Also: an unknown type word gives a caption without an input.
 void RecordWindowTest::showsAndStoresEveryFieldKind() {
     TestEnvironment env;
     env.addField("Name", "Textfield");
@@ -93,34 +94,25 @@ void RecordWindowTest::showsAndStoresEveryFieldKind() {
     env.addRecords({{" Ann ", "red", "1", "line one"}, {"Bob", QVariant(), "-1", QVariant()}});
     ScriptedMessages messages;
     auto w = startRecordWindow(messages, env);
-    QVERIFY(w);
-    QCOMPARE(record(*w), QString("Record 1 of 2"));
-    // An unknown type word gives a label without an input.
-    QCOMPARE(w->mInputControls().size(), 4);
     QCOMPARE(w->shownCaptions(), (QStringList{"Name", "Colour", "Paid", "Notes", "Mystery"}));
-    auto* notes = qobject_cast<QPlainTextEdit*>(w->mInputControls()[3]);
-    QCOMPARE(line(*w, 0)->text(), QString("Ann"));
+    QCOMPARE(shown(*w), (QStringList{"Ann", "red", "true", "line one"}));
     QCOMPARE(combo(*w, 1)->count(), 4);
-    QCOMPARE(combo(*w, 1)->currentText(), QString("red"));
-    QVERIFY(check(*w, 2)->isChecked());
-    QCOMPARE(notes->toPlainText(), QString("line one"));
     QVERIFY(!line(*w, 0)->isEnabled());
     w->PushButton11_Click();
     QCOMPARE(record(*w), QString("Record 2 of 2"));
+    QCOMPARE(shown(*w), (QStringList{"Bob", "", "false", ""})); // -1 is not ticked
     QCOMPARE(combo(*w, 1)->currentIndex(), -1);
-    QVERIFY(!check(*w, 2)->isChecked()); // -1 is not ticked
 
     w->PushButton10_Click();
     w->PushButton3_Click();
     QVERIFY(w->mEditing() && w->mNewRecord());
-    QCOMPARE(line(*w, 0)->text(), QString());
-    QVERIFY(check(*w, 2)->isChecked()); // check boxes keep what the previous record showed
+    // Check boxes keep what the previous record showed.
+    QCOMPARE(shown(*w), (QStringList{"", "", "true", ""}));
     line(*w, 0)->setText("  007 ");
     combo(*w, 1)->setCurrentText("green");
     check(*w, 2)->setChecked(false);
-    notes->setPlainText("a\nb");
+    qobject_cast<QPlainTextEdit*>(w->mInputControls()[3])->setPlainText("a\nb");
     w->PushButton6_Click();
-    QVERIFY(!w->mEditing());
     QCOMPARE(record(*w), QString("Record 3 of 3"));
     const QString stored = "SELECT Name, Colour, Paid, Notes FROM CustomTable WHERE ID = 3";
     QCOMPARE(env.query(stored)[0], (QVariantList{"  007 ", "green", "0", "a\nb"}));
@@ -137,7 +129,6 @@ void RecordWindowTest::pagesHoldTwentySixFields_data() {
     QTest::newRow("no field") << 0 << 1;
     QTest::newRow("one full page") << 26 << 1;
     QTest::newRow("one on a second page") << 27 << 2;
-    QTest::newRow("four on a second page") << 30 << 2;
 }
 
 // A page asked for beyond the last shows the last one.
@@ -149,18 +140,17 @@ void RecordWindowTest::pagesHoldTwentySixFields() {
     env.addFields(fields);
     ScriptedMessages messages;
     auto w = startRecordWindow(messages, env);
-    QCOMPARE(tabs(*w)->count(), pages);
-    QCOMPARE(tabs(*w)->tabText(pages - 1), QString("Page %1").arg(pages));
+    QCOMPARE(tabs(*w)->tabText(tabs(*w)->count() - 1), QString("Page %1").arg(pages));
     QCOMPARE(w->mInputControls().size(), std::min(fields, 26));
     QVERIFY(w->mRSRecords().State() != 0);
     w->generateControls(5);
     QCOMPARE(tabs(*w)->currentIndex(), pages - 1);
-    QCOMPARE(w->mInputControls().size(), fields - 26 * (pages - 1));
-    if (fields > 0)
-        QCOMPARE(w->shownCaptions().first(), QString("F%1").arg(26 * (pages - 1) + 1));
+    QCOMPARE(w->shownCaptions().size(), fields - 26 * (pages - 1));
+    QCOMPARE(w->shownCaptions().value(0), fields ? QString("F%1").arg(26 * pages - 25) : "");
     QCOMPARE(messages.texts(), QStringList());
 }
 
+// Also: deleting asks first, with No preselected, then shows the first record.
 void RecordWindowTest::navigationStopsAtBothEnds() {
     TestEnvironment env;
     env.addField("Name", "Textfield");
@@ -179,32 +169,26 @@ void RecordWindowTest::navigationStopsAtBothEnds() {
     QCOMPARE(w->mIndex(), 1);
     w->PushButton12_Click();
     w->PushButton11_Click();
-    QCOMPARE(w->mIndex(), 3);
     QCOMPARE(line(*w, 0)->text(), QString("three"));
     w->PushButton9_Click();
     QCOMPARE(record(*w), QString("Record 2 of 3"));
     w->PushButton10_Click();
     QCOMPARE(line(*w, 0)->text(), QString("one"));
-    QCOMPARE(messages.texts(), QStringList());
 
-    // Deleting asks first, with No preselected, then shows the first record.
     w->PushButton12_Click();
     messages.answer(Answer::No);
     w->PushButton2_Click();
     QCOMPARE(messages.texts(),
              QStringList{"Do you really want to delete this record number three?"});
-    QCOMPARE(messages.shown[0].title, QString("Question"));
-    QVERIFY(messages.shown[0].secondButtonDefault);
+    QVERIFY(messages.shown[0].secondButtonDefault && messages.shown[0].title == "Question");
     messages.answer(Answer::Yes);
     w->PushButton2_Click();
-    QCOMPARE(env.query("SELECT Name FROM CustomTable ORDER BY ID"),
-             (QList<QVariantList>{{"one"}, {"two"}}));
-    QCOMPARE(record(*w), QString("Record 1 of 2"));
-    QCOMPARE(line(*w, 0)->text(), QString("one"));
+    QCOMPARE(env.query("SELECT Name FROM CustomTable"), (QList<QVariantList>{{"one"}, {"two"}}));
+    QCOMPARE(record(*w) + line(*w, 0)->text(), QString("Record 1 of 2one"));
 }
 
-// The keys reach the commands as the buttons do, and while a record is edited only Save and
-// Cancel act: the others are refused with a word or do nothing.
+// The keys reach the commands as the buttons do; while a record is edited only Save and Cancel
+// act, the others are refused with a word or do nothing.
 void RecordWindowTest::editingHoldsBackOtherCommands() {
     TestEnvironment env;
     env.addField("Name", "Textfield");
@@ -216,23 +200,17 @@ void RecordWindowTest::editingHoldsBackOtherCommands() {
     QTest::keyClick(w.get(), Qt::Key_PageDown);
     QCOMPARE(w->mIndex(), 2);
     QTest::keyClick(w.get(), Qt::Key_Left, Qt::AltModifier);
-    QCOMPARE(w->mIndex(), 1);
     QTest::keyClick(w.get(), Qt::Key_F2);
     QVERIFY(w->mEditing());
     QCOMPARE(QApplication::focusWidget(), w->mInputControls()[0]);
     QTest::keyClick(w.get(), Qt::Key_F5);
-    w->PushButton4_Click();
-    w->PushButton13_Click();
-    w->PushButton7_Click();
-    w->PushButton5_Click();
+    for (auto command :
+         {&Form1::PushButton4_Click, &Form1::PushButton13_Click, &Form1::PushButton7_Click,
+          &Form1::PushButton5_Click, &Form1::PushButton11_Click, &Form1::PushButton2_Click,
+          &Form1::PushButton3_Click})
+        (w.get()->*command)();
     QCOMPARE(messages.texts(), QStringList(5, SaveOrCancel));
-    w->PushButton11_Click();
-    w->PushButton2_Click();
-    w->PushButton3_Click();
-    QCOMPARE(messages.shown.size(), 5);
-    QCOMPARE(w->mIndex(), 1);
-    QVERIFY(w->mEditing() && !w->mNewRecord());
-    w->mInputControls()[0]->setFocus();
+    QVERIFY(w->mIndex() == 1 && w->mEditing() && !w->mNewRecord());
     QTest::keyClicks(QApplication::focusWidget(), " more");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
     QVERIFY(!w->mEditing());
@@ -244,53 +222,23 @@ void RecordWindowTest::editingHoldsBackOtherCommands() {
     QCOMPARE(line(*w, 0)->text(), QString("one more"));
 }
 
-void RecordWindowTest::cancelRestoresStoredValuesAndDropsNewRecord() {
-    TestEnvironment env;
-    env.addFields(30);
-    env.addRecords({{"one"}, {"two"}});
-    ScriptedMessages messages;
-    auto w = startRecordWindow(messages, env);
-    w->PushButton11_Click();
-    w->PushButton1_Click();
-    line(*w, 0)->setText("changed");
-    w->PushButton8_Click();
-    QCOMPARE(line(*w, 0)->text(), QString("two"));
-    QCOMPARE(w->mIndex(), 2);
-    QVERIFY(!line(*w, 0)->isEnabled());
-    QCOMPARE(cell(env, "SELECT F1 FROM CustomTable WHERE ID = 2"), QString("two"));
-
-    // A new record is stored when the page is left; Cancel removes it again.
-    w->PushButton10_Click();
-    w->PushButton3_Click();
-    line(*w, 0)->setText("draft");
-    switchPage(*w, 1);
-    QCOMPARE(cell(env, "SELECT count(*) FROM CustomTable"), QString("3"));
-    QVERIFY(w->mEditing() && line(*w, 0)->isEnabled());
-    w->PushButton8_Click();
-    QCOMPARE(cell(env, "SELECT count(*) FROM CustomTable"), QString("2"));
-    QVERIFY(!w->mEditing());
-    QCOMPARE(w->mIndex(), 1);
-    QCOMPARE(messages.texts(), QStringList());
-}
-
+// Also: Cancel restores the stored values, and removes a new record stored when a page was left.
 void RecordWindowTest::pageSwitchesKeepRecordAndStoreThePageLeft() {
     TestEnvironment env;
     env.addFields(27);
-    env.addRecords(filledRecords(3, 27));
+    env.addRecords({{"r1f1"}, {"r2f1"}, {"r3f1"}});
+    env.execute("UPDATE CustomTable SET F26 = 'f26 of ' || ID, F27 = 'f27 of ' || ID");
     ScriptedMessages messages;
     auto w = startRecordWindow(messages, env);
-    auto* counter = w->findChild<QLabel*>("lblRecord");
     w->PushButton11_Click();
     switchPage(*w, 1);
-    QCOMPARE(w->mIndex(), 2);
-    QCOMPARE(line(*w, 0)->text(), QString("r2f27"));
-    QVERIFY(!counter->isVisible());
+    QCOMPARE(line(*w, 0)->text(), QString("f27 of 2"));
+    QVERIFY(!w->findChild<QLabel*>("lblRecord")->isVisible());
     switchPage(*w, 0);
-    QCOMPARE(line(*w, 25)->text(), QString("r2f26"));
-    QVERIFY(counter->isVisible());
+    QCOMPARE(line(*w, 25)->text(), QString("f26 of 2"));
+    QVERIFY(w->findChild<QLabel*>("lblRecord")->isVisible());
     // A rebuild that is not a page switch goes back to the first record.
     w->PushButton4_Click();
-    QCOMPARE(w->mIndex(), 1);
     QCOMPARE(line(*w, 0)->text(), QString("r1f1"));
 
     w->PushButton1_Click();
@@ -300,28 +248,34 @@ void RecordWindowTest::pageSwitchesKeepRecordAndStoreThePageLeft() {
     QVERIFY(line(*w, 0)->isEnabled());
     line(*w, 0)->setText("page 2");
     w->PushButton6_Click();
-    QCOMPARE(env.query("SELECT F1, F27 FROM CustomTable WHERE ID = 1")[0],
-             (QVariantList{"typed on page 1", "page 2"}));
+    QCOMPARE(cell(env, "SELECT F27 FROM CustomTable WHERE ID = 1"), QString("page 2"));
 
     // A value the engine refuses keeps the user on the page, editing, with the text typed.
-    w->mConnection()->Execute("CREATE TRIGGER refuse BEFORE UPDATE ON CustomTable "
-                              "WHEN NEW.F27 = 'bad' BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    env.execute("CREATE TRIGGER refuse BEFORE UPDATE ON CustomTable "
+                "WHEN NEW.F27 = 'bad' BEGIN SELECT RAISE(ABORT, 'refused'); END");
     w->PushButton1_Click();
     line(*w, 0)->setText("bad");
     switchPage(*w, 0);
-    QCOMPARE(messages.shown.size(), 1);
     QCOMPARE(tabs(*w)->currentIndex(), 1);
     w->PushButton6_Click();
     QCOMPARE(messages.shown.size(), 2);
     QCOMPARE(messages.shown[1].title, QString("Application Error"));
     QVERIFY(messages.shown[1].text.startsWith(
         "refused\r\nin Orvelin2021/08/31.Form1.PushButton6_Click at line "));
+    QVERIFY(w->mEditing() && line(*w, 0)->isEnabled() && line(*w, 0)->text() == "bad");
+    w->PushButton8_Click();
+    QCOMPARE(line(*w, 0)->text(), QString("page 2"));
+    QVERIFY(!w->mEditing() && !line(*w, 0)->isEnabled());
+
+    w->PushButton3_Click();
+    line(*w, 0)->setText("draft");
+    switchPage(*w, 0);
+    QCOMPARE(cell(env, "SELECT count(*) FROM CustomTable"), QString("4"));
     QVERIFY(w->mEditing() && line(*w, 0)->isEnabled());
-    QCOMPARE(line(*w, 0)->text(), QString("bad"));
-    line(*w, 0)->setText("good");
-    w->PushButton6_Click();
-    QVERIFY(!w->mEditing());
-    QCOMPARE(cell(env, "SELECT F27 FROM CustomTable WHERE ID = 1"), QString("good"));
+    w->PushButton8_Click();
+    QCOMPARE(cell(env, "SELECT count(*) FROM CustomTable"), QString("3"));
+    QVERIFY(!w->mEditing() && w->mIndex() == 1);
+    QCOMPARE(cell(env, "SELECT F27 FROM CustomTable WHERE ID = 1"), QString("page 2"));
 }
 
 // Also: a drop-down whose values and length are Null reads them as empty.
@@ -330,21 +284,19 @@ void RecordWindowTest::dropDownKeepsValueMissingFromItsList() {
     env.addField("Colour", "Dropdown", "3", "Red,[Green],Blue");
     env.addField("Empty", "Dropdown", "1", "x");
     env.addRecords({{"Purple"}, {"[Green]"}, {"Red"}});
+    env.execute(
+        "UPDATE FieldControl SET FieldValues = NULL, FieldLength = NULL WHERE fieldname = 'Empty'");
     ScriptedMessages messages;
     auto w = startRecordWindow(messages, env);
     QCOMPARE(combo(*w, 0)->currentText(), QString("Purple"));
+    QCOMPARE(combo(*w, 1)->count(), 0);
     w->PushButton1_Click();
     w->PushButton6_Click();
     w->PushButton11_Click();
     QCOMPARE(combo(*w, 0)->currentText(), QString("[Green]"));
-    QCOMPARE(combo(*w, 0)->count(), 3); // the kept value does not pile up
     w->PushButton11_Click();
-    QCOMPARE(combo(*w, 0)->count(), 3);
+    QCOMPARE(combo(*w, 0)->count(), 3); // the kept value does not pile up
     QCOMPARE(cell(env, "SELECT Colour FROM CustomTable WHERE ID = 1"), QString("Purple"));
-    env.execute(
-        "UPDATE FieldControl SET FieldValues = NULL, FieldLength = NULL WHERE fieldname = 'Empty'");
-    w->PushButton4_Click();
-    QCOMPARE(combo(*w, 1)->count(), 0);
     QCOMPARE(messages.texts(), QStringList());
 }
 
@@ -354,29 +306,17 @@ void RecordWindowTest::sizeBoxesCheckedWhenLeft_data() {
     QTest::addColumn<QString>("height");
     QTest::addColumn<QString>("left");
     QTest::addColumn<QString>("message");
-    QTest::newRow("not a number") << false << "abc"
-                                  << "30"
-                                  << "Text3"
-                                  << "Must be a numeric entry.";
-    QTest::newRow("empty") << false << ""
-                           << "30"
-                           << "Text3"
-                           << "Must be a numeric entry.";
-    QTest::newRow("too wide, applied all the same") << false << "575"
-                                                    << "30"
-                                                    << "Text3"
-                                                    << "Must be 574 or less.";
-    QTest::newRow("too tall") << false << "100"
-                              << "509"
-                              << "Text4"
-                              << "Must be 508 or less.";
-    QTest::newRow("fits") << false << "100"
-                          << "30"
-                          << "Text3"
-                          << "";
-    QTest::newRow("while editing") << true << "100"
-                                   << "30"
-                                   << "Text4" << SaveOrCancel;
+    const auto row = [](const char* name, bool editing, const char* width, const char* height,
+                        const char* left, const QString& message) {
+        QTest::newRow(name) << editing << QString(width) << QString(height) << QString(left)
+                            << message;
+    };
+    row("not a number", false, "abc", "30", "Text3", "Must be a numeric entry.");
+    row("empty", false, "", "30", "Text3", "Must be a numeric entry.");
+    row("too wide, applied all the same", false, "575", "30", "Text3", "Must be 574 or less.");
+    row("too tall", false, "100", "509", "Text4", "Must be 508 or less.");
+    row("fits", false, "100", "30", "Text3", "");
+    row("while editing", true, "100", "30", "Text4", SaveOrCancel);
 }
 
 // Each change is stored at once, unchecked; leaving a box checks it and resizes the inputs.
@@ -398,7 +338,7 @@ void RecordWindowTest::sizeBoxesCheckedWhenLeft() {
     sizeBox(*w, "Text4")->setText(height);
     QCOMPARE(GetSetting("Text3", "0"), width);
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QCoreApplication::sendEvent(sizeBox(*w, left), &out);
+    QCoreApplication::sendEvent(w->findChild<QLineEdit*>(left), &out);
     settle(*w);
     QCOMPARE(messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
     const bool applied = !editing && width.toInt() > 0;
@@ -491,19 +431,15 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<bool>("switchPage");
-    QTest::newRow("text box") << "Textfield"
-                              << "  padded\t" << false;
-    QTest::newRow("multi-line") << "Multiline Textfield"
-                                << "line one\r\nline two\n"
-                                << false;
-    QTest::newRow("drop-down") << "Dropdown"
-                               << " red " << false;
-    QTest::newRow("check box") << "Checkbox"
-                               << " 1" << false;
-    QTest::newRow("text box, page left") << "Textfield"
-                                         << "  padded\t" << true;
-    QTest::newRow("check box, page left") << "Checkbox"
-                                          << " 1" << true;
+    const auto row = [](const char* name, const char* type, const char* stored, bool page) {
+        QTest::newRow(name) << QString(type) << QString(stored) << page;
+    };
+    row("text box", "Textfield", "  padded\t", false);
+    row("multi-line", "Multiline Textfield", "line one\r\nline two\n", false);
+    row("drop-down", "Dropdown", " red ", false);
+    row("check box", "Checkbox", " 1", false);
+    row("text box, page left", "Textfield", "  padded\t", true);
+    row("check box, page left", "Checkbox", " 1", true);
 }
 
 // Shown trimmed, but written back exactly as stored while the user leaves them alone.
