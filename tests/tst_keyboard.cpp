@@ -23,24 +23,18 @@ struct ShownTitle : QPlatformWindow {
 
 // Every push button and the given inputs can be reached with Tab and are named for screen
 // readers.
-void checkReachableAndNamed(QWidget* window, const QList<QWidget*>& inputs) {
+void checkReachableAndNamed(QWidget* window, QList<QWidget*> controls) {
     QSet<QWidget*> chain;
-    QWidget* step = window;
-    do {
+    for (QWidget* step = window->nextInFocusChain(); step && step != window;
+         step = step->nextInFocusChain())
         chain.insert(step);
-        step = step->nextInFocusChain();
-    } while (step && step != window);
-    QList<QWidget*> controls = inputs;
     for (QPushButton* button : window->findChildren<QPushButton*>())
         controls << button;
-    QVERIFY(!controls.isEmpty());
     for (QWidget* control : controls) {
-        const QString what = window->objectName() + '.' + control->objectName();
-        QVERIFY2(chain.contains(control), qPrintable(what + " is not in the Tab order"));
-        QVERIFY2(control->focusPolicy() & Qt::TabFocus, qPrintable(what + " takes no Tab focus"));
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
-        QVERIFY2(accessible && !accessible->text(QAccessible::Name).trimmed().isEmpty(),
-                 qPrintable(what + " has no accessible name"));
+        QVERIFY2(chain.contains(control) && (control->focusPolicy() & Qt::TabFocus) && accessible &&
+                     !accessible->text(QAccessible::Name).trimmed().isEmpty(),
+                 qPrintable(window->objectName() + '.' + control->objectName()));
     }
 }
 } // namespace
@@ -111,9 +105,8 @@ void KeyboardTest::dialogsTakeEnterAndEscape() {
     editor.show();
     QApplication::setActiveWindow(&editor);
     QTest::keyClicks(editor.Text1, "Price");
-    auto* target = editor.findChild<QWidget*>(focused);
-    target->setFocus();
-    QTest::keyClick(target, Qt::Key(key));
+    editor.findChild<QWidget*>(focused)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
     QCOMPARE(editor.isHidden(), added || key == Qt::Key_Escape);
     QCOMPARE(env.columnsOf("CustomTable").contains("Price"), added);
 }
