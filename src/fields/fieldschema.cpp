@@ -4,6 +4,7 @@
 #include "store/connection.h"
 #include "store/fielddefinition.h"
 #include "store/schema.h"
+#include "store/searchindex.h"
 
 namespace {
 // The engine looks up the column of an ALTER TABLE in the schema it last read, and does not
@@ -18,16 +19,20 @@ void readCurrentSchema(Connection& connection) {
 void addFieldToTables(Connection& connection, const FieldDefinition& field) {
     Transaction transaction(connection);
     readCurrentSchema(connection);
+    const bool indexed = SearchIndex::beforeColumnChange(connection);
     connection.Execute(Sql::addFieldColumn(field.name));
     connection.Execute(Sql::insertFieldRow(field.name, field.type, field.length, field.values));
+    SearchIndex::afterColumnChange(connection, indexed);
     transaction.commit();
 }
 
 void deleteFieldFromTables(Connection& connection, const QString& name) {
     Transaction transaction(connection);
     readCurrentSchema(connection);
+    const bool indexed = SearchIndex::beforeColumnChange(connection);
     connection.Execute(Sql::dropFieldColumn(name));
     connection.Execute(Sql::deleteFieldRow(name));
+    SearchIndex::afterColumnChange(connection, indexed);
     transaction.commit();
 }
 

@@ -88,14 +88,23 @@ bool matchFrom(const std::vector<char32_t>& p, size_t pi, const std::vector<char
     return pi == p.size();
 }
 
+constexpr unsigned char asciiLower(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
+
+// The folded ASCII needle in the UTF-8 bytes, compared byte by byte: an ASCII byte is always a
+// character of its own, so a hit here is a hit of the folded texts too.
 bool asciiContainsFolded(const unsigned char* text, int size, const QByteArray& needle) {
     const int n = int(needle.size());
     if (n == 0)
         return true;
-    const auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
-    for (int i = 0; i + n <= size; ++i) {
-        int j = 0;
-        while (j < n && lower(text[i + j]) == static_cast<unsigned char>(needle[j]))
+    const auto* pattern = reinterpret_cast<const unsigned char*>(needle.constData());
+    const unsigned char first = pattern[0];
+    for (int i = 0, last = size - n; i <= last; ++i) {
+        if (asciiLower(text[i]) != first)
+            continue;
+        int j = 1;
+        while (j < n && asciiLower(text[i + j]) == pattern[j])
             ++j;
         if (j == n)
             return true;
@@ -112,8 +121,13 @@ bool isAscii(const unsigned char* text, int size) {
 
 bool matches(const FoldedPattern& p, const unsigned char* text, int size) {
     if (p.simpleContains) {
-        if (!p.asciiLiteral.isNull() && isAscii(text, size))
-            return asciiContainsFolded(text, size, p.asciiLiteral);
+        // Only a value with other characters (some fold to ASCII letters) needs folding.
+        if (!p.asciiLiteral.isNull()) {
+            if (asciiContainsFolded(text, size, p.asciiLiteral))
+                return true;
+            if (isAscii(text, size))
+                return false;
+        }
         const QString value =
             QString::fromUtf8(reinterpret_cast<const char*>(text), size).toCaseFolded();
         return value.contains(p.literal);
@@ -167,6 +181,14 @@ bool likeMatch(const QString& pattern, const QString& value, QChar escape) {
     const FoldedPattern p = preparePattern(pattern, escape);
     const QByteArray text = value.toUtf8();
     return matches(p, reinterpret_cast<const unsigned char*>(text.constData()), int(text.size()));
+}
+
+QString containsPattern(const QString& text) {
+    QString escaped = text;
+    escaped.replace(ContainsEscape, QString(2, ContainsEscape));
+    escaped.replace(QLatin1Char('%'), QString(ContainsEscape) + QLatin1Char('%'));
+    escaped.replace(QLatin1Char('_'), QString(ContainsEscape) + QLatin1Char('_'));
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
 
 void installLike(sqlite3* db) {
