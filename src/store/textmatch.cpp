@@ -1,6 +1,8 @@
 #include "store/textmatch.h"
 
 #include <QList>
+#include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 #include <string>
 #include <vector>
@@ -92,41 +94,47 @@ constexpr unsigned char asciiLower(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? c + 32 : c;
 }
 
+enum class AsciiMatch { Found, NotFound, NotAscii };
+
 // The folded ASCII needle in the UTF-8 bytes, compared byte by byte: an ASCII byte is always a
-// character of its own, so a hit here is a hit of the folded texts too.
-bool asciiContainsFolded(const unsigned char* text, int size, const QByteArray& needle) {
+// character of its own, so a hit here is a hit of the folded texts too. A miss says nothing
+// about a value with other characters (some of them fold to ASCII letters).
+AsciiMatch asciiContainsFolded(const unsigned char* text, int size, const QByteArray& needle) {
     const int n = int(needle.size());
     if (n == 0)
-        return true;
+        return AsciiMatch::Found;
     const auto* pattern = reinterpret_cast<const unsigned char*>(needle.constData());
     const unsigned char first = pattern[0];
-    for (int i = 0, last = size - n; i <= last; ++i) {
+    // Both cases of the first character, found by the C library's fast span search (the value
+    // ends at a NUL; one inside it only stops the span early).
+    const char firsts[3] = {char(first), char(first >= 'a' && first <= 'z' ? first - 32 : 0), 0};
+    const auto* start = reinterpret_cast<const char*>(text);
+    for (int i = 0; i + n <= size; ++i) {
+        if (first != 0)
+            i += int(std::strcspn(start + i, firsts));
+        if (i + n > size)
+            break;
         if (asciiLower(text[i]) != first)
             continue;
         int j = 1;
         while (j < n && asciiLower(text[i + j]) == pattern[j])
             ++j;
         if (j == n)
-            return true;
+            return AsciiMatch::Found;
     }
-    return false;
-}
-
-bool isAscii(const unsigned char* text, int size) {
+    unsigned char seen = 0;
     for (int i = 0; i < size; ++i)
-        if (text[i] >= 0x80)
-            return false;
-    return true;
+        seen |= text[i];
+    return seen < 0x80 ? AsciiMatch::NotFound : AsciiMatch::NotAscii;
 }
 
 bool matches(const FoldedPattern& p, const unsigned char* text, int size) {
     if (p.simpleContains) {
         // Only a value with other characters (some fold to ASCII letters) needs folding.
         if (!p.asciiLiteral.isNull()) {
-            if (asciiContainsFolded(text, size, p.asciiLiteral))
-                return true;
-            if (isAscii(text, size))
-                return false;
+            const AsciiMatch ascii = asciiContainsFolded(text, size, p.asciiLiteral);
+            if (ascii != AsciiMatch::NotAscii)
+                return ascii == AsciiMatch::Found;
         }
         const QString value =
             QString::fromUtf8(reinterpret_cast<const char*>(text), size).toCaseFolded();
@@ -136,6 +144,40 @@ bool matches(const FoldedPattern& p, const unsigned char* text, int size) {
                      foldedChars(QString::fromUtf8(reinterpret_cast<const char*>(text), size)), 0);
 }
 
+// The pattern of the last call on this thread, by its text: the statements of the searches
+// hand one pattern to a like per column, and this look-up is cheaper than the engine's
+// per-call-site cache.
+struct LastPattern {
+    QByteArray text;
+    QByteArray escape;
+    FoldedPattern prepared;
+};
+
+const FoldedPattern* patternFor(sqlite3_context* context, sqlite3_value* text,
+                                sqlite3_value* escapeValue) {
+    thread_local LastPattern last;
+    const QByteArray raw = QByteArray::fromRawData(
+        reinterpret_cast<const char*>(sqlite3_value_text(text)), sqlite3_value_bytes(text));
+    const QByteArray escape =
+        escapeValue ? QByteArray::fromRawData(
+                          reinterpret_cast<const char*>(sqlite3_value_text(escapeValue)),
+                          sqlite3_value_bytes(escapeValue))
+                    : QByteArray();
+    if (!last.text.isNull() && raw == last.text && escape == last.escape &&
+        escape.isNull() == last.escape.isNull())
+        return &last.prepared;
+    const QString escapeText = QString::fromUtf8(escape);
+    if (escapeValue && escapeText.size() != 1) {
+        sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
+        return nullptr;
+    }
+    last.prepared =
+        preparePattern(QString::fromUtf8(raw), escapeValue ? escapeText.at(0) : QChar());
+    last.text = QByteArray(raw.constData(), raw.size());
+    last.escape = escapeValue ? QByteArray(escape.constData(), escape.size()) : QByteArray();
+    return &last.prepared;
+}
+
 void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
     // like(pattern, value [, escape])
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL ||
@@ -143,34 +185,9 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
         sqlite3_result_null(context);
         return;
     }
-    auto* pattern = static_cast<FoldedPattern*>(sqlite3_get_auxdata(context, 0));
-    if (!pattern) {
-        QChar escape;
-        if (argc == 3) {
-            const QString e =
-                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[2])),
-                                  sqlite3_value_bytes(argv[2]));
-            if (e.size() != 1) {
-                sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
-                return;
-            }
-            escape = e.at(0);
-        }
-        const QString text =
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
-                              sqlite3_value_bytes(argv[0]));
-        pattern = new FoldedPattern(preparePattern(text, escape));
-        sqlite3_set_auxdata(context, 0, pattern,
-                            [](void* p) { delete static_cast<FoldedPattern*>(p); });
-        // The engine may drop the aux data at once; read it back rather than keep the pointer.
-        pattern = static_cast<FoldedPattern*>(sqlite3_get_auxdata(context, 0));
-        if (!pattern) {
-            const FoldedPattern once = preparePattern(text, escape);
-            const unsigned char* value = sqlite3_value_text(argv[1]);
-            sqlite3_result_int(context, matches(once, value, sqlite3_value_bytes(argv[1])));
-            return;
-        }
-    }
+    const FoldedPattern* pattern = patternFor(context, argv[0], argc == 3 ? argv[2] : nullptr);
+    if (!pattern)
+        return;
     const unsigned char* value = sqlite3_value_text(argv[1]);
     sqlite3_result_int(context, matches(*pattern, value, sqlite3_value_bytes(argv[1])));
 }
