@@ -1,9 +1,15 @@
 // The engine's like as the searches use it, against a plain matcher over case-folded
-// characters: '%' any run, '_' any one character, the escape making the next one literal.
+// characters: '%' any run, '_' any one character, the escape making the next one literal. And
+// the search index against the scan: a record holding the value is found by both or neither.
 #include "fuzzinput.h"
+#include "store/schema.h"
+#include "store/searchindex.h"
 #include "store/textmatch.h"
 
 #include <QList>
+#include <QVariant>
+#include <limits>
+#include <sqlite3.h>
 #include <vector>
 
 namespace {
@@ -49,6 +55,50 @@ bool reference(const QString& pattern, const QString& value, QChar escape) {
     }
     return matches[v.size()];
 }
+const QStringList Columns{QStringLiteral("A"), QStringLiteral("B")};
+
+// A records table with the search index and its triggers, in memory.
+sqlite3* indexedTable() {
+    static sqlite3* db = [] {
+        sqlite3* made = nullptr;
+        sqlite3_open(":memory:", &made);
+        installLike(made);
+        QStringList schema{QStringLiteral("CREATE TABLE CustomTable (ID INTEGER PRIMARY KEY, A "
+                                          "LONGTEXT, B LONGTEXT)"),
+                           Sql::createSearchIndex()};
+        for (const QString& sql : schema + Sql::createSearchIndexTriggers(Columns))
+            sqlite3_exec(made, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+        return made;
+    }();
+    return db;
+}
+
+long rowsOf(const QString& sql, const QVariantList& parameters) {
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(indexedTable(), sql.toUtf8().constData(), -1, &stmt, nullptr);
+    for (int i = 0; i < parameters.size(); ++i) {
+        if (parameters[i].typeId() == QMetaType::LongLong)
+            sqlite3_bind_int64(stmt, i + 1, parameters[i].toLongLong());
+        else if (!parameters[i].isNull())
+            sqlite3_bind_text(stmt, i + 1, parameters[i].toString().toUtf8().constData(), -1,
+                              SQLITE_TRANSIENT);
+    }
+    long rows = 0;
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        ++rows;
+    FUZZ_CHECK(rc == SQLITE_DONE);
+    sqlite3_finalize(stmt);
+    return rows;
+}
+
+// One record of two values, written over the last one (the triggers delete its document).
+void storeRecord(const QString& a, const QString& b) {
+    rowsOf(QStringLiteral("DELETE FROM CustomTable"), {});
+    rowsOf(QStringLiteral("INSERT INTO CustomTable (A, B) VALUES (?, ?)"),
+           {a, b.isEmpty() ? QVariant() : QVariant(b)});
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -62,11 +112,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QChar escape = data[0] & 1 ? QChar(u'\\') : QChar();
     FUZZ_CHECK(likeMatch(pattern, value, escape) == reference(pattern, value, escape));
     // The searches' own form: the text as typed, anywhere in the value.
-    QString literal = pattern;
-    literal.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    literal.replace(QLatin1Char('%'), QStringLiteral("\\%"));
-    literal.replace(QLatin1Char('_'), QStringLiteral("\\_"));
-    FUZZ_CHECK(likeMatch(QLatin1Char('%') + literal + QLatin1Char('%'), value, QChar(u'\\')) ==
-               reference(QLatin1Char('%') + literal + QLatin1Char('%'), value, QChar(u'\\')));
+    const QString contains = containsPattern(pattern);
+    const bool found = likeMatch(contains, value, ContainsEscape);
+    FUZZ_CHECK(found == reference(contains, value, ContainsEscape));
+    const QString query = SearchIndex::candidatesQuery(pattern);
+    if (query.isEmpty() || pattern.contains(QChar(0)) || value.contains(QChar(0)))
+        return 0; // the scan answers; a NUL ends the statement's text
+    const qsizetype half = data[0] & 2 ? value.size() / 2 : value.size();
+    storeRecord(value.left(half), value.mid(half));
+    const long scanned =
+        rowsOf(Sql::searchCustomTable(Columns, pattern),
+               {std::numeric_limits<qlonglong>::min(), std::numeric_limits<qlonglong>::max()});
+    FUZZ_CHECK(rowsOf(Sql::searchIndexCandidates(Columns, pattern), {query}) == scanned);
     return 0;
 }
