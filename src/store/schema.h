@@ -30,8 +30,9 @@ QString deleteFieldRow(const QString& name);
 QString searchCustomTable(const QStringList& columns, const QString& text);
 // The same among the records the search index gives for the full-text query ?1.
 QString searchIndexCandidates(const QStringList& columns, const QString& text);
+// Each on its own, so that each is one look at the end of the table rather than a scan.
 inline const QString CustomTableIdRange =
-    QStringLiteral("SELECT min(ID), max(ID) FROM CustomTable");
+    QStringLiteral("SELECT (SELECT min(ID) FROM CustomTable), (SELECT max(ID) FROM CustomTable)");
 // The record columns, the id first.
 inline const QString CustomTableColumns =
     QStringLiteral("SELECT name FROM pragma_table_info('CustomTable') ORDER BY cid");
@@ -47,10 +48,10 @@ inline const QString CreateSearchIndexState =
     QStringLiteral("CREATE TABLE SearchIndexState (columns TEXT NOT NULL)");
 inline const QString WriteSearchIndexState =
     QStringLiteral("INSERT OR REPLACE INTO SearchIndexState (rowid, columns) VALUES (1, ?)");
-// The columns the triggers were made for, and how many of the triggers are there.
+// The columns the triggers were made for, and whether all three triggers are there.
 inline const QString ReadSearchIndexState = QStringLiteral(
     "SELECT columns, (SELECT count(*) FROM sqlite_schema WHERE type = 'trigger' AND name IN "
-    "('SearchIndexInsert', 'SearchIndexDelete', 'SearchIndexUpdate')) FROM SearchIndexState");
+    "('SearchIndexInsert', 'SearchIndexDelete', 'SearchIndexUpdate')) = 3 FROM SearchIndexState");
 inline const QString HasSearchIndexState = QStringLiteral(
     "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = 'SearchIndexState'");
 

@@ -134,7 +134,7 @@ bool SearchIndex::isReady(Connection& connection) {
     if (!hasIndex(connection))
         return false;
     Statement read(connection.handle(), Sql::ReadSearchIndexState);
-    return read.step() && read.columnInt64(1) == Sql::createSearchIndexTriggers({}).size() &&
+    return read.step() && read.columnInt64(1) == 1 &&
            read.column(0).toString() == columnsKey(recordColumns(connection));
 }
 
@@ -207,10 +207,16 @@ std::vector<qint64> RecordSearch::scan() {
     Connection lower, upper;
     openForReading(lower);
     lower.Execute(QStringLiteral("BEGIN"));
-    Statement range(lower.handle(), Sql::CustomTableIdRange);
-    if (!range.step() || range.column(0).isNull())
+    qint64 first = 0, last = -1;
+    {
+        Statement range(lower.handle(), Sql::CustomTableIdRange);
+        if (range.step() && !range.column(0).isNull()) {
+            first = range.columnInt64(0);
+            last = range.columnInt64(1);
+        }
+    }
+    if (last < first)
         return {};
-    const qint64 first = range.columnInt64(0), last = range.columnInt64(1);
     const qint64 middle = first + (last - first) / 2;
     openForReading(upper);
     upper.Execute(QStringLiteral("BEGIN"));

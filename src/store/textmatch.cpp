@@ -3,8 +3,10 @@
 #include <QList>
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <sqlite3.h>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -148,48 +150,49 @@ bool matches(const FoldedPattern& p, const unsigned char* text, int size) {
 // hand one pattern to a like per column, and this look-up is cheaper than the engine's
 // per-call-site cache.
 struct LastPattern {
-    QByteArray text;
-    QByteArray escape;
-    FoldedPattern prepared;
+    bool prepared = false;
+    std::string text;
+    std::optional<std::string> escape;
+    FoldedPattern pattern;
 };
 
-const FoldedPattern* patternFor(sqlite3_context* context, sqlite3_value* text,
-                                sqlite3_value* escapeValue) {
+const FoldedPattern* patternFor(sqlite3_context* context, std::string_view text,
+                                std::optional<std::string_view> escape) {
     thread_local LastPattern last;
-    const QByteArray raw = QByteArray::fromRawData(
-        reinterpret_cast<const char*>(sqlite3_value_text(text)), sqlite3_value_bytes(text));
-    const QByteArray escape =
-        escapeValue ? QByteArray::fromRawData(
-                          reinterpret_cast<const char*>(sqlite3_value_text(escapeValue)),
-                          sqlite3_value_bytes(escapeValue))
-                    : QByteArray();
-    if (!last.text.isNull() && raw == last.text && escape == last.escape &&
-        escape.isNull() == last.escape.isNull())
-        return &last.prepared;
-    const QString escapeText = QString::fromUtf8(escape);
-    if (escapeValue && escapeText.size() != 1) {
+    if (last.prepared && text == last.text && escape == last.escape)
+        return &last.pattern;
+    const QString escapeText =
+        escape ? QString::fromUtf8(escape->data(), qsizetype(escape->size())) : QString();
+    if (escape && escapeText.size() != 1) {
         sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
         return nullptr;
     }
-    last.prepared =
-        preparePattern(QString::fromUtf8(raw), escapeValue ? escapeText.at(0) : QChar());
-    last.text = QByteArray(raw.constData(), raw.size());
-    last.escape = escapeValue ? QByteArray(escape.constData(), escape.size()) : QByteArray();
-    return &last.prepared;
+    last.pattern = preparePattern(QString::fromUtf8(text.data(), qsizetype(text.size())),
+                                  escape ? escapeText.at(0) : QChar());
+    last.text = text;
+    last.escape = escape ? std::optional<std::string>(*escape) : std::nullopt;
+    last.prepared = true;
+    return &last.pattern;
+}
+
+std::string_view textOf(sqlite3_value* value, const unsigned char* text) {
+    return {reinterpret_cast<const char*>(text), size_t(sqlite3_value_bytes(value))};
 }
 
 void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
-    // like(pattern, value [, escape])
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL ||
-        (argc == 3 && sqlite3_value_type(argv[2]) == SQLITE_NULL)) {
+    // like(pattern, value [, escape]); the text of NULL is a null pointer
+    const unsigned char* pattern = sqlite3_value_text(argv[0]);
+    const unsigned char* value = sqlite3_value_text(argv[1]);
+    const unsigned char* escape = argc == 3 ? sqlite3_value_text(argv[2]) : nullptr;
+    if (!pattern || !value || (argc == 3 && !escape)) {
         sqlite3_result_null(context);
         return;
     }
-    const FoldedPattern* pattern = patternFor(context, argv[0], argc == 3 ? argv[2] : nullptr);
-    if (!pattern)
-        return;
-    const unsigned char* value = sqlite3_value_text(argv[1]);
-    sqlite3_result_int(context, matches(*pattern, value, sqlite3_value_bytes(argv[1])));
+    const FoldedPattern* prepared =
+        patternFor(context, textOf(argv[0], pattern),
+                   escape ? std::optional(textOf(argv[2], escape)) : std::nullopt);
+    if (prepared)
+        sqlite3_result_int(context, matches(*prepared, value, sqlite3_value_bytes(argv[1])));
 }
 
 } // namespace
