@@ -1,9 +1,13 @@
 // The engine's like as the searches use it, against a plain matcher over case-folded
-// characters: '%' any run, '_' any one character, the escape making the next one literal.
+// characters: '%' any run, '_' any one character, the escape making the next one literal. And
+// the search index against the scan: a record holding the value is found by both or neither.
 #include "fuzzinput.h"
+#include "store/schema.h"
+#include "store/searchindex.h"
 #include "store/textmatch.h"
 
 #include <QList>
+#include <sqlite3.h>
 #include <vector>
 
 namespace {
@@ -49,6 +53,40 @@ bool reference(const QString& pattern, const QString& value, QChar escape) {
     }
     return matches[v.size()];
 }
+const QStringList Columns{QStringLiteral("A"), QStringLiteral("B")};
+
+// A records table with the search index and its triggers, in memory.
+sqlite3* indexedTable() {
+    static sqlite3* db = [] {
+        sqlite3* made = nullptr;
+        sqlite3_open(":memory:", &made);
+        installLike(made);
+        const QStringList schema = QStringList{"CREATE TABLE CustomTable (ID INTEGER PRIMARY KEY, "
+                                               "A LONGTEXT, B LONGTEXT)",
+                                               Sql::createSearchIndex()} +
+                                   Sql::createSearchIndexTriggers(Columns);
+        for (const QString& sql : schema)
+            sqlite3_exec(made, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+        return made;
+    }();
+    return db;
+}
+
+// The rows a statement gives, its parameters bound as texts (a null one as NULL).
+long rowsOf(const QString& sql, const QStringList& parameters) {
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(indexedTable(), sql.toUtf8().constData(), -1, &stmt, nullptr);
+    for (int i = 0; i < parameters.size(); ++i)
+        sqlite3_bind_text(stmt, i + 1,
+                          parameters[i].isNull() ? nullptr : parameters[i].toUtf8().constData(), -1,
+                          SQLITE_TRANSIENT);
+    long rows = 0;
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        ++rows;
+    FUZZ_CHECK(sqlite3_finalize(stmt) == SQLITE_OK);
+    return rows;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -62,11 +100,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QChar escape = data[0] & 1 ? QChar(u'\\') : QChar();
     FUZZ_CHECK(likeMatch(pattern, value, escape) == reference(pattern, value, escape));
     // The searches' own form: the text as typed, anywhere in the value.
-    QString literal = pattern;
-    literal.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    literal.replace(QLatin1Char('%'), QStringLiteral("\\%"));
-    literal.replace(QLatin1Char('_'), QStringLiteral("\\_"));
-    FUZZ_CHECK(likeMatch(QLatin1Char('%') + literal + QLatin1Char('%'), value, QChar(u'\\')) ==
-               reference(QLatin1Char('%') + literal + QLatin1Char('%'), value, QChar(u'\\')));
+    const QString contains = containsPattern(pattern);
+    FUZZ_CHECK(likeMatch(contains, value, ContainsEscape) ==
+               reference(contains, value, ContainsEscape));
+    const QString query = SearchIndex::candidatesQuery(pattern);
+    if (query.isEmpty() || pattern.contains(QChar(0)) || value.contains(QChar(0)))
+        return 0; // the scan answers; a NUL ends the statement's text
+    // One record, its value split over two fields, written over the last one.
+    const qsizetype half = data[0] & 2 ? value.size() / 2 : value.size();
+    rowsOf(QStringLiteral("DELETE FROM CustomTable"), {});
+    rowsOf(QStringLiteral("INSERT INTO CustomTable (A, B) VALUES (?, ?)"),
+           {value.left(half), half < value.size() ? value.mid(half) : QString()});
+    FUZZ_CHECK(rowsOf(Sql::searchIndexCandidates(Columns, pattern), {query}) ==
+               rowsOf(Sql::searchCustomTable(Columns, pattern), {"0", "9223372036854775807"}));
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "store/access1.h"
 #include "store/backup.h"
 #include "store/connection.h"
+#include "store/searchindex.h"
 
 #include <QtTest>
 #include <csignal>
@@ -152,6 +153,7 @@ void TestCrash::killedOperationLeavesBeforeOrAfter_data() {
     QTest::newRow("page") << 30 << 20; // edits both pages, then saves
     QTest::newRow("addfield") << FieldsPerPage << 30;
     QTest::newRow("delfield") << 80 << 30;
+    QTest::newRow("index") << 30 << 20; // rebuilds the search index, then saves
 }
 
 void TestCrash::killedOperationLeavesBeforeOrAfter() {
@@ -191,6 +193,10 @@ void TestCrash::killedOperationLeavesBeforeOrAfter() {
         QCOMPARE(after.columns.mid(1), after.fields);
         for (const QVariantList& pages : after.pageValues)
             QVERIFY2(!pages.contains(QStringLiteral("torn")), "a record holds values of two saves");
+        for (const QVariantList& pages : op == "index" ? after.pageValues : QList<QVariantList>()) {
+            RecordSearch search(env.dataFile(), after.fields, pages[0].toString());
+            QVERIFY(search.run() == search.scan() && (search.usedIndex() || pages[0] == "G0"));
+        }
 
         // The operations the file shows done: those reported, or one more.
         const long addedRecords = after.pageValues.size() - before.pageValues.size();

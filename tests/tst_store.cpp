@@ -6,6 +6,7 @@
 #include "store/connection.h"
 #include "store/recordset.h"
 #include "store/schema.h"
+#include "store/searchindex.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -500,15 +501,11 @@ void StoreTest::searchIgnoresCaseAndTakesWildcardsLiterally() {
         {both, "100 P", {"1000 items"}},
         {{"Name", "Odd ]'\" name"}, "ODD", {"1000 items"}},
     };
-    Connection connection;
-    connection.Open(ConnectionString(env.dataFile()));
     for (const auto& c : cases) {
-        Recordset records;
-        records.Open(Sql::searchCustomTable(c.columns, c.text), connection, adOpenStatic,
-                     adLockReadOnly);
         QStringList found;
-        for (; !records.IsEOF(); records.MoveNext())
-            found << name(records);
+        for (qint64 id : RecordSearch(env.dataFile(), c.columns, c.text).run())
+            found << env.query(QString("SELECT Name FROM CustomTable WHERE ID = %1").arg(id))[0][0]
+                         .toString();
         QCOMPARE(found, c.found);
     }
 }

@@ -4,6 +4,7 @@
 #include "store/connection.h"
 #include "store/fielddefinition.h"
 #include "store/schema.h"
+#include "store/searchindex.h"
 
 void addFieldToTables(Connection& connection, const FieldDefinition& field) {
     Transaction transaction(connection);
@@ -14,18 +15,22 @@ void addFieldToTables(Connection& connection, const FieldDefinition& field) {
 void addFieldWithinTransaction(Connection& connection, const FieldDefinition& field) {
     // The field editor changes columns through its own connection while others stay open.
     connection.refreshSchema();
+    const bool indexed = SearchIndex::beforeColumnChange(connection);
     connection.Execute(Sql::addFieldColumn(field.name));
     connection.Execute(Sql::insertFieldRow(field.name, field.type, field.length, field.values));
+    SearchIndex::afterColumnChange(connection, indexed);
 }
 
 void deleteFieldFromTables(Connection& connection, const QString& name) {
     Transaction transaction(connection);
     // The field editor changes columns through its own connection while others stay open.
     connection.refreshSchema();
+    const bool indexed = SearchIndex::beforeColumnChange(connection);
     // A field row whose column is missing (a damaged or hand-made file) is still deleted.
     if (readRecordColumns(connection).contains(name, Qt::CaseInsensitive))
         connection.Execute(Sql::dropFieldColumn(name));
     connection.Execute(Sql::deleteFieldRow(name));
+    SearchIndex::afterColumnChange(connection, indexed);
     transaction.commit();
 }
 

@@ -7,13 +7,13 @@
 #include "app/paths.h"
 #include "app/pointer.h"
 #include "app/recordwindowlink.h"
+#include "app/runtimeerror.h"
 #include "app/shell.h"
 #include "app/twips.h"
 #include "search/searchresults.h"
 #include "store/access1.h"
 #include "store/connection.h"
-#include "store/recordset.h"
-#include "store/schema.h"
+#include "store/searchindex.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -156,24 +156,18 @@ void Form3::PushButton3_Click() {
     });
     // Only the record ids are kept; the list reads the values of the rows it shows.
     std::vector<qint64> ids;
-    Recordset records;
     bool completed = true;
     trap([&] {
         // A page without fields holds nothing to match; a file that could not be opened was
         // reported already.
         if (captions.isEmpty() || connection.State() == adStateClosed)
             return;
+        prepareSearchIndex(connection, text);
         // A search through a large file takes a while; Cancel leaves the list as it was.
+        RecordSearch search(connection.dataSource(), captions, text);
         completed = runLongWork(
-            this, QStringLiteral("Searching..."),
-            [&] {
-                records.Open(Sql::searchCustomTable(captions, text), connection, adOpenStatic,
-                             adLockReadOnly);
-                ids.reserve(size_t(records.RecordCount()));
-                for (; !records.IsEOF(); records.MoveNext())
-                    ids.push_back(records.currentKey());
-            },
-            [&] { connection.interrupt(); });
+            this, QStringLiteral("Searching..."), [&] { ids = search.run(); },
+            [&] { search.interrupt(); });
     });
     if (!completed)
         return;
@@ -182,13 +176,23 @@ void Form3::PushButton3_Click() {
     for (int column = 1; column < m_results->columnCount(); ++column)
         ListView1->setColumnWidth(column, Twips::toPixelsX(1440, this));
     trap([&] {
-        if (records.State() != adStateClosed)
-            records.Close();
-    });
-    trap([&] {
         if (connection.State() != adStateClosed)
             connection.Close();
     });
+}
+
+// The first search the index could narrow builds it. Until it is built (Cancel, or a file
+// this program may not change) the scan answers, with the same results, so a failure here is
+// no failure of the search.
+void Form3::prepareSearchIndex(Connection& connection, const QString& text) {
+    try {
+        if (SearchIndex::candidatesQuery(text).isEmpty() || SearchIndex::isReady(connection))
+            return;
+        runLongWork(
+            this, QStringLiteral("Preparing the search index..."),
+            [&] { SearchIndex::build(connection); }, [&] { connection.interrupt(); });
+    } catch (const RuntimeError&) {
+    }
 }
 
 int Form3::chosenRow() const {

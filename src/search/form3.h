@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class Connection;
 class MessageService;
 class PointerFeedback;
 class QGroupBox;
@@ -36,6 +37,7 @@ class Form3 : public QDialog {
   private:
     void createControls();
     void connectSignals();
+    void prepareSearchIndex(Connection& connection, const QString& text);
     // The chosen row, or the first when none is selected.
     int chosenRow() const;
 

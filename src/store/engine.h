@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <atomic>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,8 @@ class Engine {
     virtual void beginWrite() = 0;
     // Stops the statement running (from any thread); it fails as interrupted.
     virtual void interrupt() = 0;
+    // Statements fail as interrupted soon after the flag turns true.
+    virtual void stopWhen(const std::atomic<bool>* flag) = 0;
     // The most columns a table may have.
     virtual int maxColumns() const = 0;
 };

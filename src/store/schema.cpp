@@ -1,5 +1,7 @@
 #include "store/schema.h"
 
+#include "store/textmatch.h"
+
 QString Sql::quoteName(const QString& name) {
     if (!name.contains(QLatin1Char(']')))
         return QLatin1Char('[') + name + QLatin1Char(']');
@@ -61,18 +63,88 @@ QString Sql::deleteFieldRow(const QString& name) {
     return QStringLiteral("delete from FieldControl where fieldname=") + quoteText(name);
 }
 
-QString Sql::searchCustomTable(const QStringList& columns, const QString& text) {
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    escaped.replace(QLatin1Char('%'), QStringLiteral("\\%"));
-    escaped.replace(QLatin1Char('_'), QStringLiteral("\\_"));
-    const QString pattern = quoteText(QLatin1Char('%') + escaped + QLatin1Char('%'));
-    QString sql = QStringLiteral("select * from CustomTable where ");
+namespace {
+QString anyColumnContains(const QStringList& columns, const QString& text) {
+    const QString pattern = Sql::quoteText(containsPattern(text));
+    const QString escape = Sql::quoteText(QString(ContainsEscape));
+    QStringList tests;
     for (const QString& column : columns)
-        sql += quoteName(column) + QStringLiteral(" like ") + pattern +
-               QStringLiteral(" escape '\\' or ");
-    sql.chop(3);
-    return sql;
+        tests << Sql::quoteName(column) + QStringLiteral(" like ") + pattern +
+                     QStringLiteral(" escape ") + escape;
+    return QLatin1Char('(') + tests.join(QStringLiteral(" or ")) + QLatin1Char(')');
+}
+
+// A record's document: every value behind two unit separators, NULLs left out, so that each
+// three-character piece of it comes from one value only. Deleting a document with a field
+// less (after the field's column was dropped) then leaves only that field's pieces behind,
+// which can only add candidates; a new field, NULL in every record, changes no document.
+QString searchDocument(const QString& row, const QStringList& columns) {
+    QString document;
+    for (const QString& column : columns)
+        document += QStringLiteral("coalesce(char(31, 31) || ") + row + Sql::quoteName(column) +
+                    QStringLiteral(", '') || ");
+    return document + QStringLiteral("char(31, 31)");
+}
+
+QString indexDocument(const QString& row, const QStringList& columns) {
+    return QStringLiteral("INSERT INTO SearchIndex (rowid, doc) VALUES (") + row +
+           QStringLiteral("ID, ") + searchDocument(row, columns) + QStringLiteral(");");
+}
+
+QString unindexDocument(const QString& row, const QStringList& columns) {
+    return QStringLiteral("INSERT INTO SearchIndex (SearchIndex, rowid, doc) VALUES ('delete', ") +
+           row + QStringLiteral("ID, ") + searchDocument(row, columns) + QStringLiteral(");");
+}
+
+const QStringList SearchIndexTriggers = {QStringLiteral("SearchIndexInsert"),
+                                         QStringLiteral("SearchIndexDelete"),
+                                         QStringLiteral("SearchIndexUpdate")};
+} // namespace
+
+QString Sql::searchCustomTable(const QStringList& columns, const QString& text) {
+    return QStringLiteral("SELECT ID FROM CustomTable WHERE ID BETWEEN ?1 AND ?2 AND ") +
+           anyColumnContains(columns, text) + QStringLiteral(" ORDER BY ID");
+}
+
+QString Sql::searchIndexCandidates(const QStringList& columns, const QString& text) {
+    return QStringLiteral("SELECT ID FROM CustomTable WHERE ID IN (SELECT rowid FROM "
+                          "SearchIndex WHERE SearchIndex MATCH ?1) AND ") +
+           anyColumnContains(columns, text) + QStringLiteral(" ORDER BY ID");
+}
+
+// Trigrams of the values as stored (no folding: the query lists the case variants), without
+// positions and without a copy of the text: a few bytes per distinct trigram of a record.
+QString Sql::createSearchIndex() {
+    return QStringLiteral("CREATE VIRTUAL TABLE SearchIndex USING fts5(doc, tokenize = 'trigram "
+                          "case_sensitive 1', detail = none, content = '', columnsize = 0)");
+}
+
+QString Sql::fillSearchIndex(const QStringList& columns) {
+    return QStringLiteral("INSERT INTO SearchIndex (rowid, doc) SELECT ID, ") +
+           searchDocument(QString(), columns) + QStringLiteral(" FROM CustomTable");
+}
+
+QStringList Sql::createSearchIndexTriggers(const QStringList& columns) {
+    const QString after = QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON CustomTable BEGIN %3 END");
+    return {after.arg(SearchIndexTriggers[0], QStringLiteral("INSERT"),
+                      indexDocument(QStringLiteral("new."), columns)),
+            after.arg(SearchIndexTriggers[1], QStringLiteral("DELETE"),
+                      unindexDocument(QStringLiteral("old."), columns)),
+            after.arg(SearchIndexTriggers[2], QStringLiteral("UPDATE"),
+                      unindexDocument(QStringLiteral("old."), columns) +
+                          indexDocument(QStringLiteral("new."), columns))};
+}
+
+QStringList Sql::dropSearchIndexTriggers() {
+    QStringList drops;
+    for (const QString& trigger : SearchIndexTriggers)
+        drops << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger;
+    return drops;
+}
+
+QStringList Sql::dropSearchIndex() {
+    return dropSearchIndexTriggers() << QStringLiteral("DROP TABLE IF EXISTS SearchIndexState")
+                                     << QStringLiteral("DROP TABLE IF EXISTS SearchIndex");
 }
 
 QString encodeValues(const QStringList& items, int selected) {

@@ -296,6 +296,14 @@ void SqliteEngine::interrupt() {
     sqlite3_interrupt(m_db);
 }
 
+void SqliteEngine::stopWhen(const std::atomic<bool>* flag) {
+    // Looked at every thousand steps of the engine's machine: often enough, and cheap.
+    sqlite3_progress_handler(
+        m_db, 1000,
+        [](void* stop) { return static_cast<const std::atomic<bool>*>(stop)->load() ? 1 : 0; },
+        const_cast<std::atomic<bool>*>(flag));
+}
+
 int SqliteEngine::maxColumns() const {
     return sqlite3_limit(m_db, SQLITE_LIMIT_COLUMN, -1);
 }

@@ -21,6 +21,7 @@ class SqliteEngine : public Engine {
     void refreshSchema() override;
     void beginWrite() override;
     void interrupt() override;
+    void stopWhen(const std::atomic<bool>* flag) override;
     int maxColumns() const override;
 
     // For what only a local file has (its backup copies).

@@ -1,8 +1,12 @@
 #include "store/textmatch.h"
 
 #include <QList>
+#include <algorithm>
+#include <cstring>
+#include <optional>
 #include <sqlite3.h>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -88,32 +92,52 @@ bool matchFrom(const std::vector<char32_t>& p, size_t pi, const std::vector<char
     return pi == p.size();
 }
 
-bool asciiContainsFolded(const unsigned char* text, int size, const QByteArray& needle) {
-    const int n = int(needle.size());
-    if (n == 0)
-        return true;
-    const auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
-    for (int i = 0; i + n <= size; ++i) {
-        int j = 0;
-        while (j < n && lower(text[i + j]) == static_cast<unsigned char>(needle[j]))
-            ++j;
-        if (j == n)
-            return true;
-    }
-    return false;
+constexpr unsigned char asciiLower(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
 }
 
-bool isAscii(const unsigned char* text, int size) {
+enum class AsciiMatch { Found, NotFound, NotAscii };
+
+// The folded ASCII needle in the UTF-8 bytes, compared byte by byte: an ASCII byte is always a
+// character of its own, so a hit here is a hit of the folded texts too. A miss says nothing
+// about a value with other characters (some of them fold to ASCII letters).
+AsciiMatch asciiContainsFolded(const unsigned char* text, int size, const QByteArray& needle) {
+    const int n = int(needle.size());
+    if (n == 0)
+        return AsciiMatch::Found;
+    const auto* pattern = reinterpret_cast<const unsigned char*>(needle.constData());
+    const unsigned char first = pattern[0];
+    // Both cases of the first character, found by the C library's fast span search (the value
+    // ends at a NUL; one inside it only stops the span early).
+    const char firsts[3] = {char(first), char(first >= 'a' && first <= 'z' ? first - 32 : 0), 0};
+    const auto* start = reinterpret_cast<const char*>(text);
+    for (int i = 0; i + n <= size; ++i) {
+        if (first != 0)
+            i += int(std::strcspn(start + i, firsts));
+        if (i + n > size)
+            break;
+        if (asciiLower(text[i]) != first)
+            continue;
+        int j = 1;
+        while (j < n && asciiLower(text[i + j]) == pattern[j])
+            ++j;
+        if (j == n)
+            return AsciiMatch::Found;
+    }
+    unsigned char seen = 0;
     for (int i = 0; i < size; ++i)
-        if (text[i] >= 0x80)
-            return false;
-    return true;
+        seen |= text[i];
+    return seen < 0x80 ? AsciiMatch::NotFound : AsciiMatch::NotAscii;
 }
 
 bool matches(const FoldedPattern& p, const unsigned char* text, int size) {
     if (p.simpleContains) {
-        if (!p.asciiLiteral.isNull() && isAscii(text, size))
-            return asciiContainsFolded(text, size, p.asciiLiteral);
+        // Only a value with other characters (some fold to ASCII letters) needs folding.
+        if (!p.asciiLiteral.isNull()) {
+            const AsciiMatch ascii = asciiContainsFolded(text, size, p.asciiLiteral);
+            if (ascii != AsciiMatch::NotAscii)
+                return ascii == AsciiMatch::Found;
+        }
         const QString value =
             QString::fromUtf8(reinterpret_cast<const char*>(text), size).toCaseFolded();
         return value.contains(p.literal);
@@ -122,43 +146,53 @@ bool matches(const FoldedPattern& p, const unsigned char* text, int size) {
                      foldedChars(QString::fromUtf8(reinterpret_cast<const char*>(text), size)), 0);
 }
 
+// The pattern of the last call on this thread, by its text: the statements of the searches
+// hand one pattern to a like per column, and this look-up is cheaper than the engine's
+// per-call-site cache.
+struct LastPattern {
+    bool prepared = false;
+    std::string text;
+    std::optional<std::string> escape;
+    FoldedPattern pattern;
+};
+
+const FoldedPattern* patternFor(sqlite3_context* context, std::string_view text,
+                                std::optional<std::string_view> escape) {
+    thread_local LastPattern last;
+    if (last.prepared && text == last.text && escape == last.escape)
+        return &last.pattern;
+    const QString escapeText =
+        escape ? QString::fromUtf8(escape->data(), qsizetype(escape->size())) : QString();
+    if (escape && escapeText.size() != 1) {
+        sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
+        return nullptr;
+    }
+    last.pattern = preparePattern(QString::fromUtf8(text.data(), qsizetype(text.size())),
+                                  escape ? escapeText.at(0) : QChar());
+    last.text = text;
+    last.escape = escape ? std::optional<std::string>(*escape) : std::nullopt;
+    last.prepared = true;
+    return &last.pattern;
+}
+
+std::string_view textOf(sqlite3_value* value, const unsigned char* text) {
+    return {reinterpret_cast<const char*>(text), size_t(sqlite3_value_bytes(value))};
+}
+
 void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
-    // like(pattern, value [, escape])
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL ||
-        (argc == 3 && sqlite3_value_type(argv[2]) == SQLITE_NULL)) {
+    // like(pattern, value [, escape]); the text of NULL is a null pointer
+    const unsigned char* pattern = sqlite3_value_text(argv[0]);
+    const unsigned char* value = sqlite3_value_text(argv[1]);
+    const unsigned char* escape = argc == 3 ? sqlite3_value_text(argv[2]) : nullptr;
+    if (!pattern || !value || (argc == 3 && !escape)) {
         sqlite3_result_null(context);
         return;
     }
-    auto* pattern = static_cast<FoldedPattern*>(sqlite3_get_auxdata(context, 0));
-    if (!pattern) {
-        QChar escape;
-        if (argc == 3) {
-            const QString e =
-                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[2])),
-                                  sqlite3_value_bytes(argv[2]));
-            if (e.size() != 1) {
-                sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
-                return;
-            }
-            escape = e.at(0);
-        }
-        const QString text =
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
-                              sqlite3_value_bytes(argv[0]));
-        pattern = new FoldedPattern(preparePattern(text, escape));
-        sqlite3_set_auxdata(context, 0, pattern,
-                            [](void* p) { delete static_cast<FoldedPattern*>(p); });
-        // The engine may drop the aux data at once; read it back rather than keep the pointer.
-        pattern = static_cast<FoldedPattern*>(sqlite3_get_auxdata(context, 0));
-        if (!pattern) {
-            const FoldedPattern once = preparePattern(text, escape);
-            const unsigned char* value = sqlite3_value_text(argv[1]);
-            sqlite3_result_int(context, matches(once, value, sqlite3_value_bytes(argv[1])));
-            return;
-        }
-    }
-    const unsigned char* value = sqlite3_value_text(argv[1]);
-    sqlite3_result_int(context, matches(*pattern, value, sqlite3_value_bytes(argv[1])));
+    const FoldedPattern* prepared =
+        patternFor(context, textOf(argv[0], pattern),
+                   escape ? std::optional(textOf(argv[2], escape)) : std::nullopt);
+    if (prepared)
+        sqlite3_result_int(context, matches(*prepared, value, sqlite3_value_bytes(argv[1])));
 }
 
 } // namespace
@@ -167,6 +201,14 @@ bool likeMatch(const QString& pattern, const QString& value, QChar escape) {
     const FoldedPattern p = preparePattern(pattern, escape);
     const QByteArray text = value.toUtf8();
     return matches(p, reinterpret_cast<const unsigned char*>(text.constData()), int(text.size()));
+}
+
+QString containsPattern(const QString& text) {
+    QString escaped = text;
+    escaped.replace(ContainsEscape, QString(2, ContainsEscape));
+    escaped.replace(QLatin1Char('%'), QString(ContainsEscape) + QLatin1Char('%'));
+    escaped.replace(QLatin1Char('_'), QString(ContainsEscape) + QLatin1Char('_'));
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
 
 void installLike(sqlite3* db) {

@@ -9,5 +9,11 @@ struct sqlite3;
 // makes the next character literal.
 bool likeMatch(const QString& pattern, const QString& value, QChar escape = QChar());
 
+// The escape character of containsPattern.
+inline constexpr QChar ContainsEscape = u'\\';
+// The like pattern for "holds the text anywhere, as typed": its '%', '_' and escape characters
+// taken literally.
+QString containsPattern(const QString& text);
+
 // Replaces the engine's like on this connection.
 void installLike(sqlite3* db);

@@ -2,7 +2,7 @@
 // operation for ever, printing "done N" once the N-th one has returned, so that a test which
 // kills this program knows which operations had finished.
 //
-//   crashdriver save|create|delete|page|addfield|delfield <first generation>
+//   crashdriver save|create|delete|page|addfield|delfield|index <first generation>
 
 #include "app/messages.h"
 #include "app/paths.h"
@@ -13,6 +13,7 @@
 #include "store/connection.h"
 #include "store/fielddefinition.h"
 #include "store/recordset.h"
+#include "store/searchindex.h"
 
 #include <QtWidgets>
 #include <cstdio>
@@ -77,7 +78,10 @@ int main(int argc, char** argv) {
             : nullptr;
     for (long n = 1;; ++n, ++generation) {
         const QString value = QStringLiteral("G%1").arg(generation);
-        if (kind == QLatin1String("save") || kind == QLatin1String("page")) {
+        if (kind == QLatin1String("save") || kind == QLatin1String("page") ||
+            kind == QLatin1String("index")) {
+            if (kind == QLatin1String("index")) // the search index made anew, then a save
+                SearchIndex::build(*OpenConnection());
             press(window, "PushButton1");
             typeEverywhere(window, value);
             if (kind == QLatin1String("page")) {
