@@ -105,7 +105,8 @@ void AppTest::cancelStopsARunningStatement() {
 void AppTest::shortWorkShowsNothingAndFailuresReachTheCaller() {
     QWidget window;
     int calls = 0;
-    QVERIFY(runLongWork(&window, "Quick", [&] { ++calls; }, [] { QFAIL("nothing to cancel"); }));
+    QVERIFY(runLongWork(
+        &window, "Quick", [&] { ++calls; }, [] { QFAIL("nothing to cancel"); }));
     QCOMPARE(calls, 1);
     QVERIFY(!window.findChild<QProgressDialog*>());
     const auto fail = [] { throw RuntimeError(ErrorNumber::Database, "disk I/O error"); };

@@ -65,11 +65,15 @@ void TestBadInput::takenExactlyOrRefused_data() {
     }
     *row("value", "100,000 characters") << huge.left(99999) << "";
     *row("name and item", "10,000 characters") << QString(10000, QChar(0xc9)) << "";
-    *row("name and item", "the engine's own table") << "sqlite_master" << "";
-    *row("name and item", "NUL") << QString("x") + QChar(0) + "y" << "hold.";
+    *row("name and item", "the engine's own table") << "sqlite_master"
+                                                    << "";
+    *row("name and item", "NUL") << QString("x") + QChar(0) + "y"
+                                 << "hold.";
     *row("name and item", "lone surrogate") << QChar(0xd800) + QString("z") << "hold.";
-    *row("size box", "too large") << "1e400" << "or less.";
-    *row("size box", "more digits than a number holds") << "99999999999" << "or less.";
+    *row("size box", "too large") << "1e400"
+                                  << "or less.";
+    *row("size box", "more digits than a number holds") << "99999999999"
+                                                        << "or less.";
     *row("size box", "emoji") << Emoji << "Must be a numeric entry.";
     for (const char* size : {"-0", "1e-400"})
         *row("size box", size) << size << "";

@@ -175,7 +175,8 @@ void TestHostile::reportedOnceAndFileKept() {
     } else {
         const bool diskFull = cause == "disk full on save";
         const QString typed = diskFull ? QString(100000, QChar(0x00e9)) : QString("typed");
-        useTheWindow(*window, typed, diskFull ? std::optional<rlim_t>(before.size()) : std::nullopt);
+        useTheWindow(*window, typed,
+                     diskFull ? std::optional<rlim_t>(before.size()) : std::nullopt);
         if (diskFull) { // with room again, the same Save stores it
             QVERIFY2(messages.saidOnce({named, said}), qPrintable(messages.texts().join('\n')));
             messages.clear();

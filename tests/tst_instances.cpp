@@ -23,17 +23,19 @@ void TestInstances::saveMeetsTheOtherProgram_data() {
     QTest::addColumn<QString>("theirs"); // what the other program does while this one edits
     QTest::addColumn<QString>("said");   // what Save says; empty when it stores
     QTest::addColumn<QVariantList>("stored");
-    QTest::newRow("holds the lock") << "" << "in use by another program" << QVariantList{"a", "b"};
-    QTest::newRow("lets the lock go soon") << "" << "" << QVariantList{"mine", "b"};
+    QTest::newRow("holds the lock") << ""
+                                    << "in use by another program" << QVariantList{"a", "b"};
+    QTest::newRow("lets the lock go soon") << ""
+                                           << "" << QVariantList{"mine", "b"};
     QTest::newRow("changed the same field")
-        << "UPDATE CustomTable SET F1 = 'theirs'" << "changed by another program"
-        << QVariantList{"theirs", "b"};
+        << "UPDATE CustomTable SET F1 = 'theirs'"
+        << "changed by another program" << QVariantList{"theirs", "b"};
     // The window writes back every input of the page, so theirs is not overwritten either.
     QTest::newRow("changed another field")
-        << "UPDATE CustomTable SET F2 = 'theirs'" << "changed by another program"
-        << QVariantList{"a", "theirs"};
-    QTest::newRow("deleted the record")
-        << "DELETE FROM CustomTable" << "deleted by another program" << QVariantList();
+        << "UPDATE CustomTable SET F2 = 'theirs'"
+        << "changed by another program" << QVariantList{"a", "theirs"};
+    QTest::newRow("deleted the record") << "DELETE FROM CustomTable"
+                                        << "deleted by another program" << QVariantList();
 }
 
 void TestInstances::saveMeetsTheOtherProgram() {
