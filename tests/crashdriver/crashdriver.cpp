@@ -45,10 +45,8 @@ void typeEverywhere(Form1& window, const QString& value) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 3)
-        return 2;
-    const QString kind = QString::fromLocal8Bit(argv[1]);
-    long generation = QByteArray(argv[2]).toLong();
+    const QString kind = QString::fromLocal8Bit(argc > 2 ? argv[1] : "");
+    long generation = QByteArray(argc > 2 ? argv[2] : "").toLong();
     FailOnMessage messages;
     Form1 window(messages, AppPaths::standard());
     if (!window.Form_Load())
@@ -58,42 +56,34 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     std::printf("ready\n");
     std::fflush(stdout);
-
-    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("SSTab1"));
     const auto connection = OpenConnection();
     // The field list window as the user has it: deletes the selected (first) field.
     Form4 fieldList(messages, AppPaths::standard(), window, &window);
     for (long n = 1;; ++n, ++generation) {
         const QString value = QStringLiteral("G%1").arg(generation);
-        if (kind == QLatin1String("save") || kind == QLatin1String("page")) {
+        if (kind == "save" || kind == "page") {
             press(window, "PushButton1");
             typeEverywhere(window, value);
-            if (kind == QLatin1String("page")) {
-                tabs->setCurrentIndex(1);
+            if (kind == "page") {
+                window.findChild<QTabWidget*>("SSTab1")->setCurrentIndex(1);
                 typeEverywhere(window, value);
-                tabs->setCurrentIndex(0);
+                window.findChild<QTabWidget*>("SSTab1")->setCurrentIndex(0);
             }
             press(window, "PushButton6");
-            press(window, window.mIndex() >= window.mRSRecords().RecordCount() ? "PushButton10"
-                                                                               : "PushButton11");
-        } else if (kind == QLatin1String("create")) {
+            const bool atEnd = window.mIndex() >= window.mRSRecords().RecordCount();
+            press(window, atEnd ? "PushButton10" : "PushButton11");
+        } else if (kind == "create") {
             press(window, "PushButton3");
             typeEverywhere(window, value);
             press(window, "PushButton6");
-        } else if (kind == QLatin1String("delete")) {
-            if (window.mRSRecords().RecordCount() == 0)
-                return 0;
+        } else if (kind == "delete" && window.mRSRecords().RecordCount() > 0) {
             press(window, "PushButton2");
-        } else if (kind == QLatin1String("addfield")) {
-            addFieldToTables(*connection, FieldDefinition{QStringLiteral("A%1").arg(generation),
-                                                          QStringLiteral("Textfield"),
-                                                          QStringLiteral("8"), QString()});
-        } else if (kind == QLatin1String("delfield")) {
-            if (fieldList.ListView1->topLevelItemCount() == 0)
-                return 0;
+        } else if (kind == "addfield") {
+            addFieldToTables(*connection, FieldDefinition{"A" + value, "Textfield", "8", ""});
+        } else if (kind == "delfield" && fieldList.ListView1->topLevelItemCount() > 0) {
             fieldList.PushButton3_Click();
         } else {
-            return 2;
+            return kind == "delete" || kind == "delfield" ? 0 : 2; // nothing left, or no such kind
         }
         if (window.mEditing())
             return 5;
