@@ -230,17 +230,6 @@ long Recordset::AbsolutePosition() const {
     return m_position + 1;
 }
 
-void Recordset::setAbsolutePosition(long position) {
-    requireOpen();
-    leaveRow();
-    settleDeletedRow();
-    if (position < 1 || position > rowCount())
-        throw RuntimeError(ErrorNumber::General,
-                           QStringLiteral("Arguments are of the wrong type, are out of acceptable "
-                                          "range, or are in conflict with one another."));
-    m_position = position - 1;
-}
-
 long Recordset::RecordCount() const {
     requireOpen();
     return rowCount() - (m_currentDeleted ? 1 : 0);
@@ -296,19 +285,6 @@ void Recordset::MovePrevious() {
     leaveRow();
     settleDeletedRow();
     --m_position;
-}
-
-void Recordset::Move(long rows) {
-    requireOpen();
-    if (rows == 0)
-        return;
-    if ((rows > 0 && IsEOF()) || (rows < 0 && IsBOF()))
-        noCurrentRecord();
-    leaveRow();
-    const bool wasDeleted = m_currentDeleted;
-    settleDeletedRow();
-    long target = m_position + rows - (wasDeleted && rows > 0 ? 1 : 0);
-    m_position = std::clamp(target, -1L, rowCount());
 }
 
 // ---- reading

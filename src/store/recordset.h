@@ -45,7 +45,6 @@ class Recordset {
     Recordset(const Recordset&) = delete;
     Recordset& operator=(const Recordset&) = delete;
 
-    int CursorLocation() const { return m_cursorLocation; }
     void setCursorLocation(int location) { m_cursorLocation = location; }
 
     void Open(const QString& source, Connection& connection, int cursorType = adOpenForwardOnly,
@@ -59,7 +58,6 @@ class Recordset {
     void MoveLast();
     void MoveNext();
     void MovePrevious();
-    void Move(long rows);
 
     int fieldCount() const { return int(m_columns.size()); }
     Field Fields(int index) { return Field(*this, index); }
@@ -74,8 +72,6 @@ class Recordset {
     void Find(const QString& criteria);
 
     long AbsolutePosition() const;
-    // Moves to the row at this 1-based position (unwritten changes are written first).
-    void setAbsolutePosition(long position);
     long RecordCount() const;
 
     // The key of the current row (0 for a new row not yet written).
