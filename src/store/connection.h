@@ -23,7 +23,6 @@ class Connection {
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    int Mode() const { return m_mode; }
     void setMode(int mode);
     void Open(const QString& connectionString);
     int State() const { return m_engine ? adStateOpen : adStateClosed; }

@@ -17,15 +17,12 @@
 
 #include <QtWidgets>
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 // Any box but the delete question means something failed: say so and stop.
-class FailOnMessage : public MessageService {
-  public:
-    bool expectQuestion = false;
+struct FailOnMessage : MessageService {
     Answer show(const Message& message) override {
-        if (expectQuestion && message.buttons == Message::Buttons::YesNo)
+        if (message.buttons == Message::Buttons::YesNo)
             return Answer::Yes;
         std::fprintf(stderr, "message: %s\n", qPrintable(message.text));
         std::exit(3);
@@ -36,12 +33,7 @@ class FailOnMessage : public MessageService {
 };
 
 void press(QWidget& window, const char* name) {
-    auto* button = window.findChild<QPushButton*>(QLatin1String(name));
-    if (!button) {
-        std::fprintf(stderr, "no button %s\n", name);
-        std::exit(4);
-    }
-    button->click();
+    window.findChild<QPushButton*>(QLatin1String(name))->click();
 }
 
 // Every text box of the page shown gets the same value, so a torn write would show.
@@ -54,12 +46,9 @@ void typeEverywhere(Form1& window, const QString& value) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 3)
-        return 2;
-    const QString kind = QString::fromLocal8Bit(argv[1]);
-    long generation = std::atol(argv[2]);
+    const QString kind = QString::fromLocal8Bit(argc > 2 ? argv[1] : "");
+    long generation = QByteArray(argc > 2 ? argv[2] : "").toLong();
     FailOnMessage messages;
-    messages.expectQuestion = kind == QLatin1String("delete");
     Form1 window(messages, AppPaths::standard());
     if (!window.Form_Load())
         return 7;
@@ -68,51 +57,36 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     std::printf("ready\n");
     std::fflush(stdout);
-
-    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("SSTab1"));
-    const auto connection = kind == QLatin1String("addfield") ? OpenConnection() : nullptr;
+    const auto connection = OpenConnection();
     // The field list window as the user has it: deletes the selected (first) field.
-    const auto fieldList =
-        kind == QLatin1String("delfield")
-            ? std::make_unique<Form4>(messages, AppPaths::standard(), window, &window)
-            : nullptr;
+    Form4 fieldList(messages, AppPaths::standard(), window, &window);
     for (long n = 1;; ++n, ++generation) {
         const QString value = QStringLiteral("G%1").arg(generation);
-        if (kind == QLatin1String("save") || kind == QLatin1String("page") ||
-            kind == QLatin1String("index")) {
-            if (kind == QLatin1String("index")) // the search index made anew, then a save
-                SearchIndex::build(*OpenConnection());
+        if (kind == "save" || kind == "page" || kind == "index") {
+            if (kind == "index") // the search index made anew, then a save
+                SearchIndex::build(*connection);
             press(window, "PushButton1");
             typeEverywhere(window, value);
-            if (kind == QLatin1String("page")) {
-                tabs->setCurrentIndex(1);
+            if (kind == "page") {
+                window.findChild<QTabWidget*>("SSTab1")->setCurrentIndex(1);
                 typeEverywhere(window, value);
-                tabs->setCurrentIndex(0);
+                window.findChild<QTabWidget*>("SSTab1")->setCurrentIndex(0);
             }
             press(window, "PushButton6");
-            press(window, window.mIndex() >= window.mRSRecords().RecordCount() ? "PushButton10"
-                                                                               : "PushButton11");
-        } else if (kind == QLatin1String("create")) {
+            const bool atEnd = window.mIndex() >= window.mRSRecords().RecordCount();
+            press(window, atEnd ? "PushButton10" : "PushButton11");
+        } else if (kind == "create") {
             press(window, "PushButton3");
             typeEverywhere(window, value);
             press(window, "PushButton6");
-        } else if (kind == QLatin1String("delete")) {
-            if (window.mRSRecords().RecordCount() == 0)
-                return 0;
+        } else if (kind == "delete" && window.mRSRecords().RecordCount() > 0) {
             press(window, "PushButton2");
-        } else if (connection) {
-            addFieldToTables(*connection, FieldDefinition{QStringLiteral("A%1").arg(generation),
-                                                          QStringLiteral("Textfield"),
-                                                          QStringLiteral("8"), QString()});
-        } else if (fieldList) {
-            const int before = fieldList->ListView1->topLevelItemCount();
-            if (before == 0)
-                return 0;
-            fieldList->PushButton3_Click();
-            if (fieldList->ListView1->topLevelItemCount() != before - 1)
-                return 6;
+        } else if (kind == "addfield") {
+            addFieldToTables(*connection, FieldDefinition{"A" + value, "Textfield", "8", ""});
+        } else if (kind == "delfield" && fieldList.ListView1->topLevelItemCount() > 0) {
+            fieldList.PushButton3_Click();
         } else {
-            return 2;
+            return kind == "delete" || kind == "delfield" ? 0 : 2; // nothing left, or no such kind
         }
         if (window.mEditing())
             return 5;

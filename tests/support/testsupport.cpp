@@ -6,8 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTest>
 #include <sqlite3.h>
 #include <stdexcept>
@@ -47,6 +48,15 @@ QStringList ScriptedMessages::texts() const {
     return result;
 }
 
+bool ScriptedMessages::saidOnce(const QStringList& parts) const {
+    if (shown.size() != 1)
+        return false;
+    for (const QString& part : parts)
+        if (!shown[0].text.contains(part))
+            return false;
+    return true;
+}
+
 TestEnvironment::TestEnvironment() {
     m_oldData = qgetenv("XDG_DATA_HOME");
     m_oldConfig = qgetenv("XDG_CONFIG_HOME");
@@ -84,41 +94,64 @@ void TestEnvironment::createDataFile() const {
 }
 
 namespace {
-struct Db {
-    explicit Db(const QString& path) {
-        if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
-            SQLITE_OK)
-            throw std::runtime_error("cannot open test data file");
+// A raw connection to a database file, apart from the program's own.
+class Db {
+  public:
+    Db(const QString& path, int flags) {
+        if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, flags, nullptr) != SQLITE_OK)
+            throw std::runtime_error("cannot open " + path.toStdString());
     }
-    ~Db() { sqlite3_close(db); }
-    void exec(const QString& sql, const QVariantList& params = {}) {
+    ~Db() { sqlite3_close(m_db); }
+    // One statement's rows, texts bound to its parameters; raises when the engine refuses.
+    QList<QVariantList> rows(const QString& sql, const QVariantList& params = {}) {
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
-            throw std::runtime_error(sqlite3_errmsg(db));
-        for (int i = 0; i < params.size(); ++i) {
-            if (params[i].isNull())
-                sqlite3_bind_null(st, i + 1);
-            else
+        if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
+            throw std::runtime_error(sqlite3_errmsg(m_db));
+        for (int i = 0; i < params.size(); ++i)
+            if (!params[i].isNull())
                 sqlite3_bind_text(st, i + 1, params[i].toString().toUtf8().constData(), -1,
                                   SQLITE_TRANSIENT);
+        QList<QVariantList> result;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            QVariantList row;
+            for (int i = 0; i < sqlite3_column_count(st); ++i)
+                row << (sqlite3_column_type(st, i) == SQLITE_NULL
+                            ? QVariant()
+                            : QVariant(QString::fromUtf8(
+                                  reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                  sqlite3_column_bytes(st, i))));
+            result << row;
         }
-        const int rc = sqlite3_step(st);
         sqlite3_finalize(st);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-            throw std::runtime_error(sqlite3_errmsg(db));
+        if (rc != SQLITE_DONE)
+            throw std::runtime_error(sqlite3_errmsg(m_db));
+        return result;
     }
-    sqlite3* db = nullptr;
+    sqlite3* m_db = nullptr;
 };
+
+QString quoted(QString name) {
+    return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
 } // namespace
+
+QList<QVariantList> queryFile(const QString& file, const QString& sql) {
+    try {
+        return Db(file, SQLITE_OPEN_READONLY).rows(sql);
+    } catch (const std::exception& e) {
+        qWarning("query failed: %s", e.what());
+        return {};
+    }
+}
 
 void TestEnvironment::addField(const QString& name, const QString& type, const QString& length,
                                const QString& values) const {
     createDataFile();
-    Db db(dataFile());
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    db.exec(QStringLiteral("ALTER TABLE CustomTable ADD COLUMN \"%1\" TEXT").arg(quoted));
-    db.exec(QStringLiteral("INSERT INTO FieldControl VALUES (?,?,?,?)"),
+    Db db(dataFile(), SQLITE_OPEN_READWRITE);
+    db.rows(QStringLiteral("ALTER TABLE CustomTable ADD COLUMN %1 TEXT").arg(quoted(name)));
+    db.rows(QStringLiteral("INSERT INTO FieldControl VALUES (?,?,?,?)"),
             {name, type, length, values});
 }
 
@@ -128,51 +161,25 @@ void TestEnvironment::addFields(int count, const QString& type) const {
 }
 
 void TestEnvironment::addRecords(const QList<QVariantList>& rows) const {
-    Db db(dataFile());
     const QStringList columns = columnsOf(QStringLiteral("CustomTable")).mid(1);
-    db.exec(QStringLiteral("BEGIN"));
+    Db db(dataFile(), SQLITE_OPEN_READWRITE);
+    db.rows(QStringLiteral("BEGIN"));
     for (const QVariantList& row : rows) {
         QStringList names, marks;
         for (int i = 0; i < row.size(); ++i) {
-            names << QLatin1Char('"') + columns[i] + QLatin1Char('"');
+            names << quoted(columns[i]);
             marks << QStringLiteral("?");
         }
-        db.exec(names.isEmpty() ? QStringLiteral("INSERT INTO CustomTable DEFAULT VALUES")
+        db.rows(names.isEmpty() ? QStringLiteral("INSERT INTO CustomTable DEFAULT VALUES")
                                 : QStringLiteral("INSERT INTO CustomTable (%1) VALUES (%2)")
                                       .arg(names.join(','), marks.join(',')),
                 row);
     }
-    db.exec(QStringLiteral("COMMIT"));
+    db.rows(QStringLiteral("COMMIT"));
 }
 
 QList<QVariantList> TestEnvironment::query(const QString& sql) const {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(dataFile().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* st = nullptr;
-    QList<QVariantList> rows;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            QVariantList row;
-            for (int i = 0; i < sqlite3_column_count(st); ++i) {
-                if (sqlite3_column_type(st, i) == SQLITE_NULL)
-                    row << QVariant();
-                else
-                    row << QString::fromUtf8(
-                        reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                        sqlite3_column_bytes(st, i));
-            }
-            rows << row;
-        }
-    } else {
-        qWarning("query failed: %s", sqlite3_errmsg(db));
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return rows;
-}
-
-void TestEnvironment::execute(const QString& sql) const {
-    Db(dataFile()).exec(sql);
+    return queryFile(dataFile(), sql);
 }
 
 QStringList TestEnvironment::columnsOf(const QString& table) const {
@@ -181,6 +188,25 @@ QStringList TestEnvironment::columnsOf(const QString& table) const {
          query(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table)))
         names << row[0].toString();
     return names;
+}
+
+void TestEnvironment::execute(const QString& sql) const {
+    Db db(dataFile(), SQLITE_OPEN_READWRITE);
+    if (sqlite3_exec(db.m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw std::runtime_error(sqlite3_errmsg(db.m_db));
+}
+
+QByteArray bytesOf(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString writeFile(const QString& file, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        qFatal("the test cannot write %s", qPrintable(file));
+    return file;
 }
 
 std::unique_ptr<Form1> startRecordWindow(ScriptedMessages& messages, const TestEnvironment& env) {
@@ -197,4 +223,14 @@ void settle(Form1& window) {
     QCoreApplication::processEvents();
     QTRY_VERIFY_WITH_TIMEOUT(!window.mGenerating(), 10000);
     QCoreApplication::processEvents();
+}
+
+void press(QWidget& window, const char* name) {
+    auto* button = window.findChild<QPushButton*>(QLatin1String(name));
+    QVERIFY2(button, name);
+    button->click();
+}
+
+QLineEdit* textBox(Form1& window, int entry) {
+    return qobject_cast<QLineEdit*>(window.mInputControls().value(entry));
 }

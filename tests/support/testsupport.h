@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "app/paths.h"
+#include "app/recordwindowlink.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -12,6 +13,7 @@
 #include <optional>
 
 class Form1;
+class QLineEdit;
 class QWidget;
 
 // Message boxes answered from a script; every box shown is recorded.
@@ -32,6 +34,8 @@ class ScriptedMessages : public MessageService {
     QList<Message> shown;
     QStringList prompts;
     QStringList texts() const;
+    // Exactly one box was shown, and its text holds every part.
+    bool saidOnce(const QStringList& parts) const;
     void clear() {
         shown.clear();
         prompts.clear();
@@ -64,7 +68,7 @@ class TestEnvironment {
     // Every row of a query on the data file, read with the engine's own interface.
     QList<QVariantList> query(const QString& sql) const;
     QStringList columnsOf(const QString& table) const;
-    // Changes the file behind the program's back, as another program or a damaged file would.
+    // Statements run straight on the data file, as another program would.
     void execute(const QString& sql) const;
 
   private:
@@ -73,7 +77,26 @@ class TestEnvironment {
     QByteArray m_oldData, m_oldConfig, m_oldHome;
 };
 
+// Every row of a query on any database file (values as text, Null as an invalid QVariant).
+QList<QVariantList> queryFile(const QString& file, const QString& sql);
+QByteArray bytesOf(const QString& file);
+// Writes the bytes into the file (its folder made first); returns the file.
+QString writeFile(const QString& file, const QByteArray& bytes);
+
 // A started record window: loaded, shown and built.
 std::unique_ptr<Form1> startRecordWindow(ScriptedMessages& messages, const TestEnvironment& env);
 // Waits until the record window is no longer building its page.
 void settle(Form1& window);
+// Clicks the button of that name, as the user would.
+void press(QWidget& window, const char* name);
+// The text box of that entry on the page shown; null when the entry is no text box.
+QLineEdit* textBox(Form1& window, int entry);
+
+// A record window for windows opened without one; it notes what they ask of it.
+struct StubRecordWindow : RecordWindowLink {
+    QStringList shownCaptions() const override { return {}; }
+    int shownPage() const override { return 0; }
+    bool showRecordWithId(qint64) override { return false; }
+    void clearFieldsAndRepaint() override { ++clears; }
+    int clears = 0;
+};
