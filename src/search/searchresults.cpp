@@ -3,17 +3,17 @@
 #include "app/runtimeerror.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/fielddefinition.h"
+#include "store/rowreader.h"
 #include "store/schema.h"
-#include "store/statement.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <map>
 
 namespace {
 constexpr int ChunkRows = 256;
 // A screenful or two while scrolling back and forth; a few hundred kilobytes at most.
 constexpr size_t KeptChunks = 8;
-constexpr int FieldsPerPage = 26;
 } // namespace
 
 void SearchResults::reset(const QStringList& captions, int page, const QString& dataFile,
@@ -76,31 +76,24 @@ const SearchResults::Chunk& SearchResults::chunkFor(int row) const {
 // the list is painted from here, where no message box may interrupt.
 std::vector<QStringList> SearchResults::readRows(int first, int count) const {
     std::vector<QStringList> rows(static_cast<size_t>(count));
-    QStringList keys;
-    std::unordered_map<qint64, int> rowOfKey;
-    for (int i = 0; i < count; ++i) {
-        const qint64 id = m_ids[size_t(first + i)];
-        keys << QString::number(id);
-        rowOfKey[id] = i;
-    }
     try {
         Connection connection;
         connection.setMode(adModeRead);
         connection.Open(ConnectionString(m_dataFile));
-        Statement read(connection,
-                       QStringLiteral("SELECT * FROM %1 WHERE %2 IN (%3)")
-                           .arg(Sql::CustomTableName, Sql::quoteName(QStringLiteral("ID")),
-                                keys.join(QLatin1Char(','))));
+        RowReader reader(connection, Sql::CustomTableName, QStringLiteral("ID"));
         const int firstColumn = m_page * FieldsPerPage + 1;
-        while (read.step()) {
-            const auto target = rowOfKey.find(read.columnInt64(0));
-            if (target == rowOfKey.end())
-                continue;
-            QStringList& values = rows[size_t(target->second)];
-            for (int j = 0; j < m_captions.size(); ++j) {
-                const int column = firstColumn + j;
-                values << (column < read.columnCount() ? read.column(column).toString()
-                                                       : QString());
+        for (int from = 0; from < count; from += RowReader::ChunkKeys) {
+            const auto begin = m_ids.begin() + first + from;
+            const std::vector<qint64> keys(begin,
+                                           begin + std::min(RowReader::ChunkKeys, count - from));
+            const std::map<qint64, QVariantList> read = reader.read(keys);
+            for (size_t k = 0; k < keys.size(); ++k) {
+                const auto found = read.find(keys[k]);
+                if (found == read.end())
+                    continue;
+                QStringList& values = rows[size_t(from) + k];
+                for (int j = 0; j < m_captions.size(); ++j)
+                    values << found->second.value(firstColumn + j).toString();
             }
         }
     } catch (const RuntimeError&) {

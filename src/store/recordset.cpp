@@ -3,6 +3,7 @@
 #include "app/runtimeerror.h"
 #include "store/connection.h"
 #include "store/engine.h"
+#include "store/rowreader.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr long ChunkSize = 64;
+constexpr long ChunkSize = RowReader::ChunkKeys;
 
 [[noreturn]] void noCurrentRecord() {
     throw RuntimeError(ErrorNumber::NoCurrentRecord,
@@ -297,40 +298,17 @@ void Recordset::loadChunkAround(long position) {
         first = std::max(0L, position - ChunkSize + 1);
     const long last = std::min(rowCount() - 1, first + ChunkSize - 1);
     m_chunk.clear();
-    Statement& read = chunkStatement();
-    struct ResetAfterUse {
-        Statement& statement;
-        ~ResetAfterUse() { statement.reset(); }
-    } resetAfterUse{read};
-    int bound = 0;
+    std::vector<qint64> keys;
     for (long i = first; i <= last; ++i)
         if (m_keys[size_t(i)] != 0)
-            read.bind(++bound, m_keys[size_t(i)]);
-    if (bound == 0)
+            keys.push_back(m_keys[size_t(i)]);
+    if (keys.empty())
         return;
-    bool more = read.step();
-    adoptColumnsOf(read);
-    const int keyIndex = int(m_columns.indexOf(m_keyColumn));
-    for (; more; more = read.step()) {
-        QVariantList row;
-        row.reserve(read.columnCount());
-        for (int i = 0; i < read.columnCount(); ++i)
-            row << read.column(i);
-        m_chunk[read.columnInt64(keyIndex)] = std::move(row);
-    }
-}
-
-// Preparing a statement that reads every column costs more than running it, so the one that
-// reads chunks is kept; parameters left unbound are Null and match no row.
-Statement& Recordset::chunkStatement() {
-    if (!m_chunkRead || &m_chunkRead->connection() != m_connection) {
-        const QStringList marks(ChunkSize, QStringLiteral("?"));
-        m_chunkRead = std::make_unique<Statement>(
-            *m_connection,
-            QStringLiteral("SELECT * FROM %1 WHERE %2 IN (%3)")
-                .arg(tableSql(), Sql::quoteName(m_keyColumn), marks.join(QLatin1Char(','))));
-    }
-    return *m_chunkRead;
+    if (!m_chunkRead || &m_chunkRead->connection() != m_connection)
+        m_chunkRead = std::make_unique<RowReader>(*m_connection, m_table, m_keyColumn);
+    std::map<qint64, QVariantList> rows = m_chunkRead->read(keys);
+    adoptColumns(m_chunkRead->columns());
+    m_chunk = std::move(rows);
 }
 
 // Another window may have added or dropped a column since the rows were read: rows read in the
@@ -341,6 +319,10 @@ void Recordset::adoptColumnsOf(const Statement& read) {
     QStringList columns;
     for (int i = 0; i < read.columnCount(); ++i)
         columns << read.columnName(i);
+    adoptColumns(columns);
+}
+
+void Recordset::adoptColumns(const QStringList& columns) {
     if (columns == m_columns)
         return;
     m_columns = columns;

@@ -9,6 +9,7 @@
 
 class Connection;
 class Recordset;
+class RowReader;
 class Statement;
 
 enum CursorTypeEnum {
@@ -91,9 +92,9 @@ class Recordset {
     void setValueAt(int index, const QVariant& value);
     const QVariantList& currentRow();
     void loadChunkAround(long position);
-    Statement& chunkStatement();
     QVariantList readRowByKey(qint64 key);
     void adoptColumnsOf(const Statement& read);
+    void adoptColumns(const QStringList& columns);
     void writePendingRow();
     void checkLatestRowUnchanged(qint64 key);
     QString tableSql() const;
@@ -110,7 +111,7 @@ class Recordset {
     long m_position = -1;             // 0-based; -1 before the first row, rowCount() after the last
 
     std::map<qint64, QVariantList> m_chunk; // rows read around the current one, by key
-    std::unique_ptr<Statement> m_chunkRead; // reads a chunk; prepared once, reset after each use
+    std::unique_ptr<RowReader> m_chunkRead; // reads the rows around the current one
     std::map<int, QVariant> m_pending;      // values set and not yet written
     std::map<int, QVariant> m_original;     // their values when they were read
     bool m_newRow = false;                  // the current row was added and is not yet written
