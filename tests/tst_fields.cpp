@@ -1,4 +1,3 @@
-#include "app/flags.h"
 #include "app/recordwindowlink.h"
 #include "fields/form2.h"
 #include "fields/form4.h"
@@ -89,7 +88,6 @@ QStringList fieldRows(const TestEnvironment& env) {
 class FieldSetupTest : public QObject {
     Q_OBJECT
   private slots:
-    void init() { gFieldsChanged = false; }
     void fieldsAddedAndDeletedKeepTablesPaired();
     void refusedCaptionsKeepEditorOpenAndChangeNothing_data();
     void refusedCaptionsKeepEditorOpenAndChangeNothing();
@@ -131,7 +129,7 @@ void FieldSetupTest::fieldsAddedAndDeletedKeepTablesPaired() {
     QCOMPARE(fieldRows(env).last(), QString("Price [EUR]|Multiline Textfield|8|"));
     QCOMPARE(messages.texts(), QStringList());
     list.PushButton1->click();
-    QVERIFY(gFieldsChanged && !list.connectionOpen());
+    QVERIFY(list.fieldsChanged() && !list.connectionOpen());
     QCOMPARE(record.clears, 1);
 }
 
@@ -169,7 +167,7 @@ void FieldSetupTest::refusedCaptionsKeepEditorOpenAndChangeNothing() {
         QCOMPARE(*selected, caption);
     QCOMPARE(fieldRows(env), QStringList{"Price|Textfield|8|"});
     QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "Price"}));
-    QVERIFY(!gFieldsChanged);
+    QVERIFY(!list.fieldsChanged());
 }
 
 void FieldSetupTest::editorValueListAndNumericCaption() {
@@ -257,7 +255,7 @@ void FieldSetupTest::updateChangesDefinitionOnly() {
     QTest::mouseDClick(list.ListView1->viewport(), Qt::LeftButton, {}, centre);
     QCOMPARE(fieldRows(env), QStringList({"Name|Textfield|8|", "Colour|Textfield|3|"}));
     QCOMPARE(env.query("select * from CustomTable"), QList<QVariantList>({{"1", "Ann", "Red"}}));
-    QVERIFY(gFieldsChanged);
+    QVERIFY(list.fieldsChanged());
 }
 
 // Also: the pointer is the arrow while the failure is told.
@@ -286,7 +284,7 @@ void FieldSetupTest::failedStatementLeavesTablesAsTheyWere() {
     QCOMPARE(fieldRows(env), QStringList{"A|Textfield|8|"});
     QCOMPARE(listed(*list.ListView1), QStringList{"A"});
     list.PushButton1->click();
-    QVERIFY(!gFieldsChanged);
+    QVERIFY(!list.fieldsChanged());
     QCOMPARE(record.clears, 0);
 }
 

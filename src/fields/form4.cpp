@@ -1,7 +1,6 @@
 #include "fields/form4.h"
 
 #include "app/errortrap.h"
-#include "app/flags.h"
 #include "app/longwork.h"
 #include "app/messages.h"
 #include "app/pointer.h"
@@ -145,7 +144,7 @@ void Form4::listFields() {
 
 // The list is read again from the data file, with the field the editor stored selected.
 void Form4::showStoredField(ErrorTrap& trap, const QString& name) {
-    gFieldsChanged = true;
+    m_fieldsChanged = true;
     trap([&] { listFields(); });
     const QList<QTreeWidgetItem*> found =
         ListView1->findItems(name, Qt::MatchFixedString | Qt::MatchCaseSensitive, CaptionColumn);
@@ -212,7 +211,7 @@ void Form4::PushButton3_Click() {
     // On failure or Cancel nothing was changed, so the field stays listed.
     if (!deleted || !completed)
         return;
-    gFieldsChanged = true;
+    m_fieldsChanged = true;
     trap([&] { listFields(); });
 }
 
@@ -262,7 +261,7 @@ void Form4::importFrom(const QString& file) {
     });
     if (imported < 0)
         return;
-    gFieldsChanged = true;
+    m_fieldsChanged = true;
     trap([&] { listFields(); });
 }
 
@@ -317,7 +316,7 @@ void Form4::Form_QueryUnload() {
     m_unloaded = true;
     ErrorTrap trap(m_messages, QStringLiteral("Form4"), QStringLiteral("Form_QueryUnload"));
     trap([&] {
-        if (gFieldsChanged) {
+        if (m_fieldsChanged) {
             m_recordWindow.clearFieldsAndRepaint();
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }

@@ -22,6 +22,8 @@ class Form4 : public QDialog {
     ~Form4() override;
 
     void listFields();
+    // A field was added, changed or deleted while the window was open.
+    bool fieldsChanged() const { return m_fieldsChanged; }
 
     void PushButton1_Click(); // Close
     void PushButton2_Click(); // Create New Field
@@ -64,5 +66,6 @@ class Form4 : public QDialog {
     RecordWindowLink& m_recordWindow;
     std::unique_ptr<Connection> m_connection;
     PointerFeedback* m_pointer = nullptr;
+    bool m_fieldsChanged = false;
     bool m_unloaded = false;
 };

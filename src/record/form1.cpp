@@ -2,7 +2,6 @@
 
 #include "app/datafilesetup.h"
 #include "app/errortrap.h"
-#include "app/flags.h"
 #include "app/pointer.h"
 #include "app/settings.h"
 #include "app/shell.h"
@@ -302,12 +301,11 @@ void Form1::showEvent(QShowEvent* event) {
 void Form1::Form_Activate() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("Form_Activate"));
     trap([&] {
-        if (!gRecordPicked && !m_generating) {
+        if (!m_generating) {
             m_tabClicked = false;
             generateControls(SSTab1->currentIndex());
         }
     });
-    gRecordPicked = false;
 }
 
 // The program's own windows are modal; when one closes the record window is active again.

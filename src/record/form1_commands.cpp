@@ -1,7 +1,6 @@
 #include "record/form1.h"
 
 #include "app/errortrap.h"
-#include "app/flags.h"
 #include "app/numbers.h"
 #include "app/settings.h"
 #include "app/twips.h"
@@ -118,7 +117,6 @@ void Form1::PushButton13_Click() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("PushButton13_Click"));
     if (refuseWhileEditing())
         return;
-    gFieldsChanged = false;
     trap([&] {
         Form4 fieldList(m_messages, m_paths, *this, this);
         fieldList.exec();
@@ -131,11 +129,15 @@ void Form1::PushButton7_Click() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("PushButton7_Click"));
     if (refuseWhileEditing())
         return;
+    bool picked = false;
     trap([&] {
         Form3 search(m_messages, m_paths, *this, this);
         search.exec();
+        picked = search.recordPicked();
     });
-    afterOwnWindowClosed();
+    // A record chosen there stays shown; otherwise the page is built afresh.
+    if (!picked)
+        afterOwnWindowClosed();
 }
 
 void Form1::PushButton5_Click() {

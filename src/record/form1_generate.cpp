@@ -1,7 +1,6 @@
 #include "record/form1.h"
 
 #include "app/errortrap.h"
-#include "app/flags.h"
 #include "app/numbers.h"
 #include "app/pointer.h"
 #include "app/twips.h"
@@ -127,7 +126,9 @@ void Form1::generateControls(int pTab) {
     enableFields(false);
     // Without a connection the failure was reported once at start-up; nothing more to show.
     const bool connected = m_connection && m_connection->State() != adStateClosed;
-    if (connected && m_tabClicked && !gFieldsChanged) {
+    // A page switch keeps the record shown; any other rebuild (fields may have changed)
+    // opens the records afresh.
+    if (connected && m_tabClicked) {
         setFieldsData();
     } else if (connected) {
         trap([&] { m_browser->close(); });
@@ -140,7 +141,6 @@ void Form1::generateControls(int pTab) {
     m_generating = false;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     m_tabClicked = false;
-    gFieldsChanged = false;
 }
 
 void Form1::setControls(int page) {

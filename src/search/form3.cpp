@@ -1,7 +1,6 @@
 #include "search/form3.h"
 
 #include "app/errortrap.h"
-#include "app/flags.h"
 #include "app/longwork.h"
 #include "app/messages.h"
 #include "app/paths.h"
@@ -207,9 +206,9 @@ void Form3::PushButton1_Click() {
     bool moved = false;
     trap([&] { moved = m_recordWindow.showRecordWithId(m_results->idAt(chosenRow())); });
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    // A record that could not be shown (deleted meanwhile) leaves the flag clear, so the
+    // A record that could not be shown (deleted meanwhile) counts as none picked, so the
     // record window rebuilds and shows a record again instead of stale inputs.
-    gRecordPicked = moved;
+    m_recordPicked = moved;
     accept();
 }
 

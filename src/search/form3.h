@@ -29,6 +29,8 @@ class Form3 : public QDialog {
     void ListView1_DblClick();
 
     const SearchResults& results() const { return *m_results; }
+    // OK moved the record window to the chosen record, which is then to stay shown.
+    bool recordPicked() const { return m_recordPicked; }
     PointerFeedback& pointerFeedback() { return *m_pointer; }
 
   protected:
@@ -46,6 +48,7 @@ class Form3 : public QDialog {
     RecordWindowLink& m_recordWindow;
     SearchResults* m_results = nullptr;
     PointerFeedback* m_pointer = nullptr;
+    bool m_recordPicked = false;
 
     QGroupBox* Frame1 = nullptr;
     QLineEdit* Text1 = nullptr;

@@ -1,4 +1,0 @@
-#include "app/flags.h"
-
-bool gFieldsChanged = false;
-bool gRecordPicked = false;
