@@ -2,12 +2,14 @@
 // operation for ever, printing "done N" once the N-th one has returned, so that a test which
 // kills this program knows which operations had finished.
 //
-//   crashdriver save|create|delete|page|addfield|delfield|index <first generation>
+//   crashdriver save|create|delete|page|addfield|delfield|index|import <first generation>
 
 #include "app/messages.h"
 #include "app/paths.h"
 #include "fields/fieldschema.h"
 #include "fields/form4.h"
+#include "import/csvsource.h"
+#include "import/importer.h"
 #include "record/form1.h"
 #include "store/access1.h"
 #include "store/connection.h"
@@ -83,6 +85,15 @@ int main(int argc, char** argv) {
             press(window, "PushButton2");
         } else if (kind == "addfield") {
             addFieldToTables(*connection, FieldDefinition{"A" + value, "Textfield", "8", ""});
+        } else if (kind == "import") { // a CSV file of 2 columns and 50 rows
+            QFile csv(AppPaths::standard().dataFolder() + QStringLiteral("/in.csv"));
+            if (!csv.open(QIODevice::WriteOnly))
+                return 6;
+            csv.write(QStringLiteral("I%1a,I%1b\n").arg(generation).toUtf8() +
+                      QByteArray("x,y\n").repeated(50));
+            csv.close();
+            CsvSource source(csv.fileName());
+            importTable(*connection, source, planImport(*connection, source), false);
         } else if (kind == "delfield" && fieldList.ListView1->topLevelItemCount() > 0) {
             fieldList.PushButton3_Click();
         } else {
