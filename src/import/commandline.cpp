@@ -1,5 +1,6 @@
 #include "import/commandline.h"
 
+#include "app/datafilesetup.h"
 #include "app/messages.h"
 #include "app/paths.h"
 #include "app/runtimeerror.h"
@@ -72,7 +73,12 @@ int runCommandLine(const QStringList& arguments) {
     ConsoleMessages messages(parser.isSet(rename));
     Connection connection;
     try {
-        connection.Open(ConnectionString(AppPaths::standard().dataFile()));
+        const AppPaths paths = AppPaths::standard();
+        // A first run on this account makes the data file as the window's start-up would.
+        DataFileSetup::makeCompanyFolder(paths);
+        DataFileSetup::makeDataFolder(paths);
+        DataFileSetup::copyTemplateIfMissing(paths);
+        connection.Open(ConnectionString(paths.dataFile()));
         if (parser.isSet(import))
             return importFile(messages, connection, parser.value(import), parser.value(table),
                               runDirectly) >= 0
