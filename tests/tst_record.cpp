@@ -53,7 +53,10 @@ void switchPage(Form1& w, int page) {
 class RecordWindowTest : public QObject {
     Q_OBJECT
   private slots:
-    void init() { m_messages = ScriptedMessages(); }
+    void init() {
+        m_env.emplace();
+        m_messages = ScriptedMessages();
+    }
     void showsAndStoresEveryFieldKind();
     void navigationStopsAtBothEnds();
     void editingHoldsBackOtherCommands();
@@ -66,24 +69,24 @@ class RecordWindowTest : public QObject {
     void sizesAndCaptionsKeepTheirDesignedPlace();
 
   private:
+    std::optional<TestEnvironment> m_env; // each test's own sandbox
     ScriptedMessages m_messages;
 };
 
 // Also: an unknown type word gives a caption without an input.
 void RecordWindowTest::showsAndStoresEveryFieldKind() {
-    TestEnvironment env;
-    env.addField("Name", "Textfield");
-    env.addField("Colour", "DROPDOWN", "3", "red,green,,blue");
-    env.addField("Paid", "checkbox", "1", "YES");
-    env.addField("Notes", "Multiline Textfield");
-    env.addField("Mystery", "Slider");
-    env.addField("Empty", "Dropdown", "1", "x");
-    env.execute(
+    m_env->addField("Name", "Textfield");
+    m_env->addField("Colour", "DROPDOWN", "3", "red,green,,blue");
+    m_env->addField("Paid", "checkbox", "1", "YES");
+    m_env->addField("Notes", "Multiline Textfield");
+    m_env->addField("Mystery", "Slider");
+    m_env->addField("Empty", "Dropdown", "1", "x");
+    m_env->execute(
         "UPDATE FieldControl SET FieldValues = NULL, FieldLength = NULL WHERE fieldname = 'Empty'");
-    env.addRecords({{" Ann ", "red", "1", "line one"},
-                    {"Bob", QVariant(), "-1", QVariant()},
-                    {"Cy", "purple"}});
-    auto w = startRecordWindow(m_messages, env);
+    m_env->addRecords({{" Ann ", "red", "1", "line one"},
+                       {"Bob", QVariant(), "-1", QVariant()},
+                       {"Cy", "purple"}});
+    auto w = startRecordWindow(m_messages, *m_env);
     QCOMPARE(w->shownCaptions(),
              (QStringList{"Name", "Colour", "Paid", "Notes", "Mystery", "Empty"}));
     QCOMPARE(shown(*w), (QStringList{"Ann", "red", "true", "line one", ""}));
@@ -100,7 +103,7 @@ void RecordWindowTest::showsAndStoresEveryFieldKind() {
     QCOMPARE(combo(*w, 1)->currentText(), QString("purple"));
     w->PushButton9_Click();
     QCOMPARE(combo(*w, 1)->count(), 4);
-    QCOMPARE(cell(env, "SELECT Colour FROM CustomTable WHERE ID = 3"), QString("purple"));
+    QCOMPARE(cell(*m_env, "SELECT Colour FROM CustomTable WHERE ID = 3"), QString("purple"));
 
     w->PushButton10_Click();
     w->PushButton3_Click();
@@ -114,28 +117,27 @@ void RecordWindowTest::showsAndStoresEveryFieldKind() {
     w->PushButton6_Click();
     QCOMPARE(record(*w), QString("Record 4 of 4"));
     const QString stored = "SELECT Name, Colour, Paid, Notes FROM CustomTable WHERE ID = 4";
-    QCOMPARE(env.query(stored)[0], (QVariantList{"  007 ", "green", "0", "a\nb"}));
+    QCOMPARE(m_env->query(stored)[0], (QVariantList{"  007 ", "green", "0", "a\nb"}));
     w->PushButton1_Click();
     qobject_cast<QCheckBox*>(w->mInputControls()[2])->setChecked(true);
     w->PushButton6_Click();
-    QCOMPARE(env.query(stored)[0][2].toString(), QString("1")); // a tick is stored as 1
+    QCOMPARE(m_env->query(stored)[0][2].toString(), QString("1")); // a tick is stored as 1
     QCOMPARE(m_messages.texts(), QStringList());
 }
 
 // Also: deleting asks first, with No preselected, then shows the first record.
 void RecordWindowTest::navigationStopsAtBothEnds() {
-    TestEnvironment env;
-    env.addField("Name", "Textfield");
-    env.addField("Colour", "Dropdown", "1", "red,blue");
+    m_env->addField("Name", "Textfield");
+    m_env->addField("Colour", "Dropdown", "1", "red,blue");
     {
-        auto empty = startRecordWindow(m_messages, env);
+        auto empty = startRecordWindow(m_messages, *m_env);
         empty->PushButton11_Click();
         empty->PushButton12_Click();
         QCOMPARE(record(*empty), QString("Record 0 of 0"));
         QCOMPARE(combo(*empty, 1)->currentIndex(), -1); // no record, no choice shown
     }
-    env.addRecords({{"one"}, {"two"}, {"three"}});
-    auto w = startRecordWindow(m_messages, env);
+    m_env->addRecords({{"one"}, {"two"}, {"three"}});
+    auto w = startRecordWindow(m_messages, *m_env);
     w->PushButton9_Click();
     QCOMPARE(w->mIndex(), 1);
     w->PushButton12_Click();
@@ -154,17 +156,16 @@ void RecordWindowTest::navigationStopsAtBothEnds() {
     QVERIFY(m_messages.shown[0].secondButtonDefault && m_messages.shown[0].title == "Question");
     m_messages.answer(Answer::Yes);
     w->PushButton2_Click();
-    QCOMPARE(env.query("SELECT Name FROM CustomTable"), (QList<QVariantList>{{"one"}, {"two"}}));
+    QCOMPARE(m_env->query("SELECT Name FROM CustomTable"), (QList<QVariantList>{{"one"}, {"two"}}));
     QCOMPARE(record(*w) + textBox(*w, 0)->text(), QString("Record 1 of 2one"));
 }
 
 // The keys reach the commands as the buttons do; while a record is edited only Save and Cancel
 // act, the others are refused with a word or do nothing.
 void RecordWindowTest::editingHoldsBackOtherCommands() {
-    TestEnvironment env;
-    env.addField("Name", "Textfield");
-    env.addRecords({{"one"}, {"two"}});
-    auto w = startRecordWindow(m_messages, env);
+    m_env->addField("Name", "Textfield");
+    m_env->addRecords({{"one"}, {"two"}});
+    auto w = startRecordWindow(m_messages, *m_env);
     QApplication::setActiveWindow(w.get());
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     QTest::keyClick(w.get(), Qt::Key_PageDown);
@@ -189,7 +190,7 @@ void RecordWindowTest::editingHoldsBackOtherCommands() {
     QTest::keyClicks(QApplication::focusWidget(), " more");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
     QVERIFY(!w->mEditing());
-    QCOMPARE(cell(env, "SELECT Name FROM CustomTable WHERE ID = 1"), QString("one more"));
+    QCOMPARE(cell(*m_env, "SELECT Name FROM CustomTable WHERE ID = 1"), QString("one more"));
     QTest::keyClick(w.get(), Qt::Key_F2);
     QTest::keyClicks(QApplication::focusWidget(), "xyz");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
@@ -199,11 +200,10 @@ void RecordWindowTest::editingHoldsBackOtherCommands() {
 
 // Also: Cancel restores the stored values, and removes a new record stored when a page was left.
 void RecordWindowTest::pageSwitchesKeepRecordAndStoreThePageLeft() {
-    TestEnvironment env;
-    env.addFields(27);
-    env.addRecords({{"r1f1"}, {"r2f1"}, {"r3f1"}});
-    env.execute("UPDATE CustomTable SET F26 = 'f26 of ' || ID, F27 = 'f27 of ' || ID");
-    auto w = startRecordWindow(m_messages, env);
+    m_env->addFields(27);
+    m_env->addRecords({{"r1f1"}, {"r2f1"}, {"r3f1"}});
+    m_env->execute("UPDATE CustomTable SET F26 = 'f26 of ' || ID, F27 = 'f27 of ' || ID");
+    auto w = startRecordWindow(m_messages, *m_env);
     w->PushButton11_Click();
     switchPage(*w, 1);
     QCOMPARE(textBox(*w, 0)->text(), QString("f27 of 2"));
@@ -218,15 +218,15 @@ void RecordWindowTest::pageSwitchesKeepRecordAndStoreThePageLeft() {
     w->PushButton1_Click();
     textBox(*w, 0)->setText("typed on page 1");
     switchPage(*w, 1);
-    QCOMPARE(cell(env, "SELECT F1 FROM CustomTable WHERE ID = 1"), QString("typed on page 1"));
+    QCOMPARE(cell(*m_env, "SELECT F1 FROM CustomTable WHERE ID = 1"), QString("typed on page 1"));
     QVERIFY(textBox(*w, 0)->isEnabled());
     textBox(*w, 0)->setText("page 2");
     w->PushButton6_Click();
-    QCOMPARE(cell(env, "SELECT F27 FROM CustomTable WHERE ID = 1"), QString("page 2"));
+    QCOMPARE(cell(*m_env, "SELECT F27 FROM CustomTable WHERE ID = 1"), QString("page 2"));
 
     // A value the engine refuses keeps the user on the page, editing, with the text typed.
-    env.execute("CREATE TRIGGER refuse BEFORE UPDATE ON CustomTable "
-                "WHEN NEW.F27 = 'bad' BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    m_env->execute("CREATE TRIGGER refuse BEFORE UPDATE ON CustomTable "
+                   "WHEN NEW.F27 = 'bad' BEGIN SELECT RAISE(ABORT, 'refused'); END");
     w->PushButton1_Click();
     textBox(*w, 0)->setText("bad");
     switchPage(*w, 0);
@@ -240,12 +240,12 @@ void RecordWindowTest::pageSwitchesKeepRecordAndStoreThePageLeft() {
     w->PushButton3_Click();
     textBox(*w, 0)->setText("draft");
     switchPage(*w, 0);
-    QCOMPARE(cell(env, "SELECT count(*) FROM CustomTable"), QString("4"));
+    QCOMPARE(cell(*m_env, "SELECT count(*) FROM CustomTable"), QString("4"));
     QVERIFY(w->mEditing() && textBox(*w, 0)->isEnabled());
     w->PushButton8_Click();
-    QCOMPARE(cell(env, "SELECT count(*) FROM CustomTable"), QString("3"));
+    QCOMPARE(cell(*m_env, "SELECT count(*) FROM CustomTable"), QString("3"));
     QVERIFY(!w->mEditing() && w->mIndex() == 1);
-    QCOMPARE(cell(env, "SELECT F27 FROM CustomTable WHERE ID = 1"), QString("page 2"));
+    QCOMPARE(cell(*m_env, "SELECT F27 FROM CustomTable WHERE ID = 1"), QString("page 2"));
     w->generateControls(5); // a page beyond the last shows the last
     QCOMPARE(tabs(*w)->currentIndex(), 1);
 }
@@ -260,13 +260,12 @@ void RecordWindowTest::inputWhileAPageIsBuiltWaits_data() {
 // while pages are being built: none may run inside a build.
 void RecordWindowTest::inputWhileAPageIsBuiltWaits() {
     QFETCH(bool, editing);
-    TestEnvironment env;
-    env.addFields(104);
+    m_env->addFields(104);
     QVariantList stored;
     for (int f = 1; f <= 104; ++f)
         stored << QString("r1-%1").arg(f);
-    env.addRecords({stored});
-    auto w = startRecordWindow(m_messages, env);
+    m_env->addRecords({stored});
+    auto w = startRecordWindow(m_messages, *m_env);
     if (editing)
         w->PushButton1_Click();
     QTabBar* bar = tabs(*w)->tabBar();
@@ -290,7 +289,7 @@ void RecordWindowTest::inputWhileAPageIsBuiltWaits() {
         QCOMPARE(textBox(*w, i)->text(), QString("r1-%1").arg(page * 26 + i + 1));
     if (editing)
         w->PushButton6_Click();
-    QCOMPARE(QVariant(env.query("SELECT * FROM CustomTable")[0].mid(1)).toStringList(),
+    QCOMPARE(QVariant(m_env->query("SELECT * FROM CustomTable")[0].mid(1)).toStringList(),
              QVariant(stored).toStringList());
     QCOMPARE(m_messages.texts(), QStringList());
 }
@@ -298,16 +297,15 @@ void RecordWindowTest::inputWhileAPageIsBuiltWaits() {
 // A field without an input (an unknown or Null type word) or without a column shifts no other
 // field: each input shows and saves its own field's column.
 void RecordWindowTest::inputsBindToTheirOwnFieldsColumn() {
-    TestEnvironment env;
-    env.addField("A", "Textfield");
-    env.addField("B", "Memo");
-    env.addField("N", "Textfield");
-    env.execute("UPDATE FieldControl SET FieldType = NULL WHERE fieldname = 'N'");
-    env.execute("INSERT INTO FieldControl VALUES ('M', 'Textfield', '8', '')"); // no column
-    env.addField("C", "Textfield");
-    env.addField("D", "Dropdown", "2", "x,y");
-    env.addRecords({{"a", "b", "n", "c", "y"}});
-    auto w = startRecordWindow(m_messages, env);
+    m_env->addField("A", "Textfield");
+    m_env->addField("B", "Memo");
+    m_env->addField("N", "Textfield");
+    m_env->execute("UPDATE FieldControl SET FieldType = NULL WHERE fieldname = 'N'");
+    m_env->execute("INSERT INTO FieldControl VALUES ('M', 'Textfield', '8', '')"); // no column
+    m_env->addField("C", "Textfield");
+    m_env->addField("D", "Dropdown", "2", "x,y");
+    m_env->addRecords({{"a", "b", "n", "c", "y"}});
+    auto w = startRecordWindow(m_messages, *m_env);
     QStringList shown;
     for (int i = 0; i < w->mInputControls().size(); ++i)
         shown << w->mInputControls()[i]->accessibleName() + '=' +
@@ -316,14 +314,14 @@ void RecordWindowTest::inputsBindToTheirOwnFieldsColumn() {
     w->PushButton1_Click();
     textBox(*w, 1)->setText("c2");
     w->PushButton6_Click();
-    QCOMPARE(env.query("SELECT * FROM CustomTable")[0],
+    QCOMPARE(m_env->query("SELECT * FROM CustomTable")[0],
              (QVariantList{"1", "a", "b", "n", "c2", "y"}));
 
-    Form4 fieldList(m_messages, env.paths(), *w);
+    Form4 fieldList(m_messages, m_env->paths(), *w);
     fieldList.ListView1->setCurrentItem(fieldList.ListView1->topLevelItem(3));
     fieldList.PushButton3->click();
-    QCOMPARE(cell(env, "SELECT count(*) FROM FieldControl WHERE fieldname = 'M'"), QString("0"));
-    QCOMPARE(env.columnsOf("CustomTable"), (QStringList{"ID", "A", "B", "N", "C", "D"}));
+    QCOMPARE(cell(*m_env, "SELECT count(*) FROM FieldControl WHERE fieldname = 'M'"), QString("0"));
+    QCOMPARE(m_env->columnsOf("CustomTable"), (QStringList{"ID", "A", "B", "N", "C", "D"}));
     QCOMPARE(m_messages.texts(), QStringList());
 }
 
@@ -345,19 +343,18 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly() {
     QFETCH(QString, type);
     QFETCH(QString, stored);
     QFETCH(bool, switchPage);
-    TestEnvironment env;
-    env.addField("X", type, "8", "red,blue");
-    env.addField("Code", "Textfield");
-    env.addFields(25);
-    env.addRecords({{stored, "old"}});
-    auto w = startRecordWindow(m_messages, env);
+    m_env->addField("X", type, "8", "red,blue");
+    m_env->addField("Code", "Textfield");
+    m_env->addFields(25);
+    m_env->addRecords({{stored, "old"}});
+    auto w = startRecordWindow(m_messages, *m_env);
     w->PushButton1_Click();
     if (switchPage)
         ::switchPage(*w, 1);
     const QString typed = switchPage ? "typed on page 2" : "new";
     textBox(*w, switchPage ? 0 : 1)->setText(typed);
     w->PushButton6_Click();
-    const QVariantList row = env.query("SELECT X, Code, F25 FROM CustomTable")[0];
+    const QVariantList row = m_env->query("SELECT X, Code, F25 FROM CustomTable")[0];
     QCOMPARE(row[0].toString(), stored);
     QCOMPARE(row[switchPage ? 2 : 1].toString(), typed);
     QCOMPARE(m_messages.texts(), QStringList());
@@ -366,15 +363,14 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly() {
 // Inputs grow with their field's length factor; the size boxes size text boxes, not drop-downs,
 // and back at 0 give the designed sizes again; one wide caption moves no other.
 void RecordWindowTest::sizesAndCaptionsKeepTheirDesignedPlace() {
-    TestEnvironment env;
-    env.addField("Short", "Textfield", "1");
-    env.addField("Notes", "Multiline Textfield", "1");
-    env.addField("Name", "Textfield", "3");
-    env.addField("Half", "Textfield", "2.5");
-    env.addField("Colour", "Dropdown", "2", "x");
+    m_env->addField("Short", "Textfield", "1");
+    m_env->addField("Notes", "Multiline Textfield", "1");
+    m_env->addField("Name", "Textfield", "3");
+    m_env->addField("Half", "Textfield", "2.5");
+    m_env->addField("Colour", "Dropdown", "2", "x");
     for (const char* length : {"0", "", "abc"})
-        env.addField(QString("Odd") + length, "Textfield", length);
-    auto w = startRecordWindow(m_messages, env);
+        m_env->addField(QString("Odd") + length, "Textfield", length);
+    auto w = startRecordWindow(m_messages, *m_env);
     QList<double> factors;
     for (QWidget* input : w->mInputControls())
         factors << double(Twips::geometry(input).width()) / Twips::geometry(textBox(*w, 0)).width();
@@ -388,8 +384,8 @@ void RecordWindowTest::sizesAndCaptionsKeepTheirDesignedPlace() {
     };
     const QList<QRect> designed = places();
     const QString wide = "A caption far wider than the room it was given";
-    env.execute("UPDATE FieldControl SET fieldname = '" + wide + "' WHERE fieldname = 'Short'");
-    env.execute("ALTER TABLE CustomTable RENAME COLUMN Short TO [" + wide + "]");
+    m_env->execute("UPDATE FieldControl SET fieldname = '" + wide + "' WHERE fieldname = 'Short'");
+    m_env->execute("ALTER TABLE CustomTable RENAME COLUMN Short TO [" + wide + "]");
     w->PushButton4_Click();
     QCOMPARE(places(), designed);
     const int colourWidth = combo(*w, 4)->width();
