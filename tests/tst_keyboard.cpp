@@ -86,9 +86,8 @@ void KeyboardTest::dialogsTakeEnterAndEscape() {
     QFETCH(QString, focused);
     QFETCH(int, key);
     QFETCH(bool, added);
-    ScriptedMessages messages;
-    messages.answerInput(std::nullopt);
-    Form2 editor(messages, m_env.paths());
+    m_messages.answerInput(std::nullopt);
+    Form2 editor(m_messages, m_env.paths());
     editor.setFieldTypeText("Dropdown");
     editor.show();
     QApplication::setActiveWindow(&editor);

@@ -30,11 +30,10 @@ QString describe(QWidget* widget) {
 // No two of the widgets overlap, but for the one pair allowed to.
 void checkApart(const QList<QWidget*>& widgets, const QSet<QWidget*>& allowed = {}) {
     for (int i = 0; i < widgets.size(); ++i)
-        for (int j = 0; j < i; ++j) {
-            const bool apart = !widgets[i]->geometry().intersects(widgets[j]->geometry());
-            QVERIFY2(apart || (allowed == QSet<QWidget*>{widgets[i], widgets[j]}),
+        for (int j = 0; j < i; ++j)
+            QVERIFY2(!widgets[i]->geometry().intersects(widgets[j]->geometry()) ||
+                         allowed == QSet<QWidget*>{widgets[i], widgets[j]},
                      qPrintable(describe(widgets[i]) + " overlaps " + describe(widgets[j])));
-        }
 }
 
 // The text shows whole in the widget, with the margin to spare.
@@ -128,7 +127,6 @@ void LayoutDpiTest::inputsAndCaptionsStayApartOnEveryPage() {
         m_window->findChild<QTabWidget*>("SSTab1")->setCurrentIndex(page);
         settle(*m_window);
         const QList<QWidget*>& inputs = m_window->mInputControls();
-        QCOMPARE(inputs.size(), page == 0 ? 26 : Names.size() - 26);
         QList<QWidget*> shown;
         for (auto* label : frame1->findChildren<QLabel*>())
             if (label->isVisible() && inputs.contains(label->buddy())) {

@@ -107,7 +107,6 @@ void RecordWindowTest::showsAndStoresEveryFieldKind() {
 
     w->PushButton10_Click();
     w->PushButton3_Click();
-    QVERIFY(w->mEditing() && w->mNewRecord());
     // Check boxes keep what the previous record showed.
     QCOMPARE(shown(*w), (QStringList{"", "", "true", "", ""}));
     textBox(*w, 0)->setText("  007 ");
@@ -173,7 +172,6 @@ void RecordWindowTest::editingHoldsBackOtherCommands() {
     QTest::keyClick(w.get(), Qt::Key_Left, Qt::AltModifier);
     QTest::keyClick(w.get(), Qt::Key_F2);
     QVERIFY(w->mEditing());
-    QCOMPARE(QApplication::focusWidget(), w->mInputControls()[0]);
     QTest::keyClick(w.get(), Qt::Key_F5);
     QFocusEvent leaveSizeBox(QEvent::FocusOut, Qt::TabFocusReason);
     w->findChild<QLineEdit*>("Text3")->setText("100");
