@@ -32,7 +32,7 @@ void checkApart(const QList<QWidget*>& widgets, const QSet<QWidget*>& allowed = 
     for (int i = 0; i < widgets.size(); ++i)
         for (int j = 0; j < i; ++j)
             QVERIFY2(!widgets[i]->geometry().intersects(widgets[j]->geometry()) ||
-                         allowed == QSet<QWidget*>{widgets[i], widgets[j]},
+                         (allowed == QSet<QWidget*>{widgets[i], widgets[j]}),
                      qPrintable(describe(widgets[i]) + " overlaps " + describe(widgets[j])));
 }
 
