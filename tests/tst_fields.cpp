@@ -37,10 +37,12 @@ template <class Window> void whenShown(std::function<void(Window&)> action, int 
 }
 
 // The user picks a type with the keyboard, which is how the type reaction gets its "click".
+// No type at all can only be set.
 void chooseType(Form2& editor, const QString& type) {
+    if (type.isEmpty())
+        return editor.setFieldTypeText(type);
     QTest::keyClick(editor.cboFieldType, Qt::Key_Home);
-    const int target = editor.cboFieldType->findText(type);
-    for (int i = 0; i < target; ++i)
+    for (int i = editor.cboFieldType->findText(type); i > 0; --i)
         QTest::keyClick(editor.cboFieldType, Qt::Key_Down);
 }
 
@@ -51,10 +53,7 @@ std::optional<QString> createField(FieldList& f, const QString& caption, const Q
     std::optional<QString> refused;
     whenShown<Form2>([&](Form2& editor) {
         editor.Text1->setText(caption);
-        if (type.isEmpty())
-            editor.setFieldTypeText(type);
-        else
-            chooseType(editor, type);
+        chooseType(editor, type);
         for (const QString& value : values) {
             f.messages.answerInput(value);
             editor.PushButton1->click();
