@@ -22,8 +22,7 @@ const QStringList Types{"Textfield", "Dropdown", "Multiline Textfield", "Checkbo
 
 QString describe(QWidget* widget) {
     QString text;
-    QDebug(&text).noquote() << widget->metaObject()->className() << widget->objectName()
-                            << widget->property("text").toString() << "at" << widget->geometry();
+    QDebug(&text) << widget << widget->property("text").toString() << widget->geometry();
     return text;
 }
 
