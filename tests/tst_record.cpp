@@ -92,6 +92,7 @@ void RecordWindowTest::showsAndStoresEveryFieldKind() {
     QCOMPARE(shown(*w), (QStringList{"Ann", "red", "true", "line one", ""}));
     QCOMPARE(combo(*w, 1)->count(), 4);
     QCOMPARE(combo(*w, 4)->count(), 0); // Null values and length read as empty
+    QVERIFY(!textBox(*w, 0)->isEnabled());
     w->PushButton11_Click();
     QCOMPARE(record(*w), QString("Record 2 of 3"));
     QCOMPARE(shown(*w), (QStringList{"Bob", "", "false", "", ""})); // -1 is not ticked
