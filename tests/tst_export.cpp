@@ -26,11 +26,11 @@ QString member(const QString& file, const QString& name) {
 // A written worksheet: its cells by reference ("B2") as "type|text", its column widths by
 // 1-based column.
 struct Sheet {
-    QString xml;
     std::map<QString, QString> cells;
     std::map<int, double> widths;
 
-    explicit Sheet(const QString& file) : xml(member(file, "xl/worksheets/sheet1.xml")) {
+    explicit Sheet(const QString& file) {
+        const QString xml = member(file, "xl/worksheets/sheet1.xml");
         static const QRegularExpression cell(
             R"x(<c r="([A-Z]+\d+)"[^>]*?(?: t="(\w+)")?>(.*?)</c>)x");
         static const QRegularExpression text(R"x(<t[^>]*>(.*?)</t>|<v>(.*?)</v>)x");
@@ -47,24 +47,19 @@ struct Sheet {
     }
 };
 
-// Exports into a folder of the test's own, recording what it was asked to open.
+// Exports the page shown into a folder of the test's own, recording what it was asked to open.
 struct Exporter {
     QTemporaryDir folder;
     QStringList opened;
     bool openSucceeds = true;
-    ExportOptions options() {
-        ExportOptions o;
-        o.folder = folder.path();
-        o.open = [this](const QString& file) {
-            opened << file;
-            return openSucceeds;
-        };
-        return o;
-    }
+    ExportOptions options{folder.path(), [this](const QString& file) {
+                              opened << file;
+                              return openSucceeds;
+                          }};
     QStringList files() const { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden); }
-    QString run(ScriptedMessages& messages, Form1& window, std::optional<ExportOptions> o = {}) {
+    QString run(ScriptedMessages& messages, Form1& window) {
         return exportToWorkbook(messages, *window.mConnection(), window.shownCaptions(),
-                                window.shownPage(), &window, o ? *o : options());
+                                window.shownPage(), &window, options);
     }
 };
 
@@ -73,30 +68,33 @@ struct Exporter {
 class ExportTest : public QObject {
     Q_OBJECT
   private slots:
+    void init() { m_messages = ScriptedMessages(); }
     void writesTextAndFitsColumnsToRecords();
     void exportsSecondPageWhenItIsShown();
     void refusalsFailuresAndCancelLeaveNoFileAndReplaceNone();
     void tellsWhichValuesWereCutToACell();
     void writesToTheDocumentsFolderAndOpensOnlyWithAProgram_data();
     void writesToTheDocumentsFolderAndOpensOnlyWithAProgram();
+
+  private:
+    ScriptedMessages m_messages;
 };
 
 void ExportTest::writesTextAndFitsColumnsToRecords() {
     TestEnvironment env;
     for (const char* name : {"No", "A rather long heading", "Note", "Essay", "Lines", "One"})
         env.addField(name, "Textfield");
-    ScriptedMessages messages;
-    auto window = startRecordWindow(messages, env);
+    auto window = startRecordWindow(m_messages, env);
     Exporter exporter;
-    QVERIFY2(Sheet(exporter.run(messages, *window)).widths.empty(),
+    QVERIFY2(Sheet(exporter.run(m_messages, *window)).widths.empty(),
              "no records: every column keeps its standard width");
     env.addRecords({{"007", "=1+1", "a somewhat longer note", QString(1000, 'w'), "ab\nabcdefghij",
                      "abcdefghij"},
                     {QVariant(), "1/2", "2026-12-06", "w", QVariant(), "Zoë"}});
     window->PushButton4_Click(); // Refresh Fields reopens the records
     settle(*window);
-    const QString file = exporter.run(messages, *window);
-    QCOMPARE(messages.texts(), QStringList());
+    const QString file = exporter.run(m_messages, *window);
+    QCOMPARE(m_messages.texts(), QStringList());
     QCOMPARE(exporter.opened.last(), file);
     QVERIFY(member(file, "xl/workbook.xml").contains(R"x(<sheet name="Reports")x"));
     const Sheet sheet(file);
@@ -119,11 +117,10 @@ void ExportTest::exportsSecondPageWhenItIsShown() {
     env.addFields(28);
     env.addRecords({{"v1"}});
     env.execute("UPDATE CustomTable SET F27 = 'v27', F28 = 'v28'");
-    ScriptedMessages messages;
-    auto window = startRecordWindow(messages, env);
+    auto window = startRecordWindow(m_messages, env);
     window->findChild<QTabWidget*>("SSTab1")->setCurrentIndex(1);
     settle(*window);
-    const Sheet sheet(Exporter().run(messages, *window));
+    const Sheet sheet(Exporter().run(m_messages, *window));
     QCOMPARE(sheet.cells.size(), size_t(4));
     QCOMPARE(sheet.text("A1") + sheet.text("B1") + sheet.text("A2") + sheet.text("B2"),
              QString("F27F28v27v28"));
@@ -133,22 +130,16 @@ void ExportTest::exportsSecondPageWhenItIsShown() {
 void ExportTest::refusalsFailuresAndCancelLeaveNoFileAndReplaceNone() {
     TestEnvironment env;
     env.addField("Name", "Textfield");
-    QList<QVariantList> records;
-    for (int i = 0; i < 50; ++i)
-        records << QVariantList{QString("n%1").arg(i)};
-    env.addRecords(records);
-    ScriptedMessages messages;
-    auto window = startRecordWindow(messages, env);
+    env.execute("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 49) "
+                "INSERT INTO CustomTable (Name) SELECT 'n' || i FROM n");
+    auto window = startRecordWindow(m_messages, env);
     window->PushButton11_Click();
     Exporter exporter;
-    ExportOptions options = exporter.options();
-    options.maxRecords = 49;
-    QVERIFY(exporter.run(messages, *window, options).isEmpty());
-    QVERIFY(messages.texts().value(0).contains("50 records"));
+    exporter.options.maxRecords = 49;
+    QVERIFY(exporter.run(m_messages, *window).isEmpty());
+    QVERIFY(m_messages.texts().value(0).contains("50 records"));
 
-    options.maxRecords = 50;
-    options.progressDelayMs = 0;
-    options.batchRecords = 1;
+    exporter.options = {exporter.options.folder, exporter.options.open, 50, 0, 1};
     QTimer press;
     connect(&press, &QTimer::timeout, this, [&] {
         auto* progress = window->findChild<QProgressDialog*>();
@@ -156,26 +147,25 @@ void ExportTest::refusalsFailuresAndCancelLeaveNoFileAndReplaceNone() {
             progress->findChild<QPushButton*>()->click();
     });
     press.start(0);
-    QVERIFY(exporter.run(messages, *window, options).isEmpty());
-    QCOMPARE(messages.shown.size(), 1);
-
+    QVERIFY(exporter.run(m_messages, *window).isEmpty());
+    QCOMPARE(m_messages.shown.size(), 1);
     QVERIFY(exporter.files().isEmpty() && exporter.opened.isEmpty());
 
     // Take the names of the coming seconds, so that the export meets a taken name.
-    const QString stamp = "'Reports 'yyyy-MM-dd HH-mm-ss'.xlsx'";
-    for (int s = 0; s < 5; ++s) {
-        QFile f(exporter.folder.filePath(QDateTime::currentDateTime().addSecs(s).toString(stamp)));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("someone else's") > 0);
-    }
+    press.stop();
+    for (int s = 0; s < 5; ++s)
+        writeFile(exporter.folder.filePath(QDateTime::currentDateTime().addSecs(s).toString(
+                      "'Reports 'yyyy-MM-dd HH-mm-ss'.xlsx'")),
+                  "someone else's");
     exporter.openSucceeds = false;
-    const QString file = exporter.run(messages, *window);
+    const QString file = exporter.run(m_messages, *window);
     QVERIFY(file.endsWith(" (2).xlsx"));
     for (const QString& name : exporter.files())
         if (!file.endsWith(name))
             QCOMPARE(QFileInfo(exporter.folder.filePath(name)).size(), qint64(14));
     QCOMPARE(Sheet(file).text("A2"), QString("n0"));
-    QCOMPARE(messages.shown.size(), 2); // written, but it would not open: says where it is
-    QVERIFY(messages.shown[1].text.contains(QDir::toNativeSeparators(file)));
+    QCOMPARE(m_messages.shown.size(), 2); // written, but it would not open: says where it is
+    QVERIFY(m_messages.shown[1].text.contains(QDir::toNativeSeparators(file)));
     QCOMPARE(window->findChild<QLabel*>("lblRecord")->text(), QString("Record 2 of 50"));
 }
 
@@ -186,14 +176,13 @@ void ExportTest::tellsWhichValuesWereCutToACell() {
     env.addRecords({{"short", QString(40000, 'n')},
                     {QString(32767, 'y'), QString(32768, 'n')},
                     {QString(33000, 'y'), "short"}});
-    ScriptedMessages messages;
-    auto window = startRecordWindow(messages, env);
+    auto window = startRecordWindow(m_messages, env);
     Exporter exporter;
-    const QString file = exporter.run(messages, *window);
-    QCOMPARE(messages.texts().size(), 1);
-    QVERIFY2(messages.texts()[0].contains("1 value of Name, 2 values of Note") &&
-                 messages.texts()[0].contains(QDir::toNativeSeparators(file)),
-             qPrintable(messages.texts()[0]));
+    const QString file = exporter.run(m_messages, *window);
+    QCOMPARE(m_messages.texts().size(), 1);
+    QVERIFY2(m_messages.texts()[0].contains("1 value of Name, 2 values of Note") &&
+                 m_messages.texts()[0].contains(QDir::toNativeSeparators(file)),
+             qPrintable(m_messages.texts()[0]));
     QCOMPARE(Sheet(file).text("B2").size(), 32767);
 }
 
@@ -209,29 +198,24 @@ void ExportTest::writesToTheDocumentsFolderAndOpensOnlyWithAProgram() {
     QFETCH(QString, handler);
     QFETCH(bool, opens);
     TestEnvironment env;
-    QTemporaryDir home, bin;
-    QFile tool(bin.filePath("xdg-mime"));
-    QVERIFY(tool.open(QIODevice::WriteOnly));
-    tool.write("#!/bin/sh\necho '" + handler.toUtf8() + "'\n");
-    tool.close();
-    tool.setPermissions(tool.permissions() | QFileDevice::ExeOwner);
-    const QByteArray oldHome = qgetenv("HOME"), oldPath = qgetenv("PATH");
-    qputenv("HOME", home.path().toUtf8());
+    QTemporaryDir bin;
+    const QString tool =
+        writeFile(bin.filePath("xdg-mime"), "#!/bin/sh\necho '" + handler.toUtf8() + "'\n");
+    QFile::setPermissions(tool, QFile::permissions(tool) | QFileDevice::ExeOwner);
+    const QByteArray oldPath = qgetenv("PATH");
     qputenv("PATH", bin.path().toUtf8() + ':' + oldPath);
     const bool answered =
         desktopOpens("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
     env.addField("Name", "Textfield");
-    ScriptedMessages messages;
-    auto window = startRecordWindow(messages, env);
-    ExportOptions options;
-    options.open = [](const QString&) { return false; };
-    const QString file = exportToWorkbook(messages, *window->mConnection(), window->shownCaptions(),
-                                          0, window.get(), options);
-    qputenv("HOME", oldHome);
+    auto window = startRecordWindow(m_messages, env);
+    Exporter exporter;
+    exporter.openSucceeds = false;
+    exporter.options.folder.clear();
+    const QString file = exporter.run(m_messages, *window);
     qputenv("PATH", oldPath);
     QCOMPARE(answered, opens);
-    QCOMPARE(QFileInfo(file).absolutePath(), QDir(home.path()).filePath("Documents"));
-    QVERIFY(messages.texts().value(0).contains(QDir::toNativeSeparators(file)));
+    QCOMPARE(QFileInfo(file).absolutePath(), QDir::home().filePath("Documents"));
+    QVERIFY(m_messages.texts().value(0).contains(QDir::toNativeSeparators(file)));
 }
 
 QTEST_MAIN(ExportTest)

@@ -22,19 +22,17 @@ const QStringList Types{"Textfield", "Dropdown", "Multiline Textfield", "Checkbo
 
 QString describe(QWidget* widget) {
     QString text;
-    QDebug(&text).noquote() << widget->metaObject()->className() << widget->objectName()
-                            << widget->property("text").toString() << "at" << widget->geometry();
+    QDebug(&text) << widget << widget->property("text").toString() << widget->geometry();
     return text;
 }
 
 // No two of the widgets overlap, but for the one pair allowed to.
 void checkApart(const QList<QWidget*>& widgets, const QSet<QWidget*>& allowed = {}) {
     for (int i = 0; i < widgets.size(); ++i)
-        for (int j = 0; j < i; ++j) {
-            const bool apart = !widgets[i]->geometry().intersects(widgets[j]->geometry());
-            QVERIFY2(apart || (allowed == QSet<QWidget*>{widgets[i], widgets[j]}),
+        for (int j = 0; j < i; ++j)
+            QVERIFY2(!widgets[i]->geometry().intersects(widgets[j]->geometry()) ||
+                         (allowed == QSet<QWidget*>{widgets[i], widgets[j]}),
                      qPrintable(describe(widgets[i]) + " overlaps " + describe(widgets[j])));
-        }
 }
 
 // The text shows whole in the widget, with the margin to spare.
@@ -50,9 +48,7 @@ class LayoutDpiTest : public QObject {
     Q_OBJECT
   private slots:
     void initTestCase();
-    void runsAtTheRequestedDpi();
     void designedControlsStayApartAndTheirCaptionsFit();
-    void inputsAndCaptionsStayApartOnEveryPage_data();
     void inputsAndCaptionsStayApartOnEveryPage();
 
   private:
@@ -61,6 +57,7 @@ class LayoutDpiTest : public QObject {
     std::unique_ptr<Form1> m_window;
 };
 
+// Also: the window runs at the DPI and pixel ratio CTest asked for.
 void LayoutDpiTest::initTestCase() {
     QVariantList values;
     for (int i = 0; i < Names.size(); ++i) {
@@ -72,11 +69,7 @@ void LayoutDpiTest::initTestCase() {
     }
     m_env.addRecords({values});
     m_window = startRecordWindow(m_messages, m_env);
-    QVERIFY(m_window);
-    QVERIFY2(m_messages.shown.isEmpty(), qPrintable(m_messages.texts().join('\n')));
-}
-
-void LayoutDpiTest::runsAtTheRequestedDpi() {
+    QVERIFY2(m_window && m_messages.shown.isEmpty(), qPrintable(m_messages.texts().join('\n')));
     const int fontDpi = qEnvironmentVariableIntValue("QT_FONT_DPI");
     const bool ratio = fontDpi > 0 && qgetenv("QT_ENABLE_HIGHDPI_SCALING") != "0";
     QCOMPARE(m_window->logicalDpiY(), fontDpi > 0 && !ratio ? fontDpi : 96);
@@ -88,7 +81,9 @@ void LayoutDpiTest::runsAtTheRequestedDpi() {
 void LayoutDpiTest::designedControlsStayApartAndTheirCaptionsFit() {
     auto* tabs = m_window->findChild<QTabWidget*>("SSTab1");
     auto* frame1 = m_window->findChild<QFrame*>("Frame1");
-    auto* counter = m_window->findChild<QLabel*>("lblRecord");
+    const auto inWindow = [&](QWidget* w) {
+        return QRect(w->mapTo(m_window.get(), QPoint()), w->size());
+    };
     QList<QWidget*> controls;
     for (QWidget* w : m_window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (w->isVisible() && !w->isWindow()) {
@@ -98,25 +93,22 @@ void LayoutDpiTest::designedControlsStayApartAndTheirCaptionsFit() {
     QVERIFY(controls.contains(tabs) && controls.contains(frame1));
     checkApart(controls, {tabs, frame1});
     QVERIFY2(tabs->geometry().contains(frame1->geometry()), qPrintable(describe(frame1)));
-    const QPoint tabRow = tabs->tabBar()->mapTo(m_window.get(), QPoint(0, 0));
-    const QRect counterRect(counter->mapTo(m_window.get(), QPoint(0, 0)), counter->size());
-    QVERIFY(!frame1->geometry().intersects(QRect(tabRow, tabs->tabBar()->size())));
-    QVERIFY(!frame1->geometry().intersects(counterRect));
+    const QRect tabRow = inWindow(tabs->tabBar());
+    const QRect counter = inWindow(m_window->findChild<QLabel*>("lblRecord"));
+    QVERIFY(!frame1->geometry().intersects(tabRow) && !frame1->geometry().intersects(counter));
     for (int i = 0; i < tabs->count(); ++i)
-        QVERIFY(!tabs->tabBar()->tabRect(i).translated(tabRow).intersects(counterRect));
+        QVERIFY(!tabs->tabBar()->tabRect(i).translated(tabRow.topLeft()).intersects(counter));
 
     const int margin = int(std::ceil(8 * m_window->logicalDpiX() / 96.0));
-    const auto buttons = m_window->findChildren<QPushButton*>();
-    QCOMPARE(buttons.size(), 13);
-    for (auto* button : buttons)
+    for (auto* button : m_window->findChildren<QPushButton*>())
         checkFits(button, button->text().trimmed(), margin);
     auto* frame2 = m_window->findChild<QGroupBox*>("Frame2");
     checkFits(frame2, frame2->title(), margin);
     for (const char* name : {"Label2", "Label3", "lblRecord"})
         checkFits(m_window->findChild<QLabel*>(name), m_window->findChild<QLabel*>(name)->text());
     // The size boxes show their number in full.
-    for (const char* name : {"Text3", "Text4"}) {
-        auto* box = m_window->findChild<QLineEdit*>(name);
+    for (auto* box :
+         {m_window->findChild<QLineEdit*>("Text3"), m_window->findChild<QLineEdit*>("Text4")}) {
         QStyleOptionFrame option;
         option.initFrom(box);
         const QRect contents =
@@ -125,40 +117,34 @@ void LayoutDpiTest::designedControlsStayApartAndTheirCaptionsFit() {
     }
 }
 
-void LayoutDpiTest::inputsAndCaptionsStayApartOnEveryPage_data() {
-    QTest::addColumn<int>("page");
-    QTest::newRow("first page") << 0;
-    QTest::newRow("second page") << 1;
-    QTest::newRow("first page again") << 0;
-}
-
-// Each input stays in Frame1 with its caption left of it on its row, read whole; no input or
-// caption overlaps another, and text inputs are tall enough for a line of their font.
+// On each page, and on the first again: each input stays in Frame1 with its caption left of it
+// on its row, read whole; no input or caption overlaps another, and text inputs are tall enough
+// for a line of their font.
 void LayoutDpiTest::inputsAndCaptionsStayApartOnEveryPage() {
-    QFETCH(int, page);
-    m_window->findChild<QTabWidget*>("SSTab1")->setCurrentIndex(page);
-    settle(*m_window);
     auto* frame1 = m_window->findChild<QFrame*>("Frame1");
-    const QList<QWidget*>& inputs = m_window->mInputControls();
-    QCOMPARE(inputs.size(), page == 0 ? 26 : Names.size() - 26);
-    QList<QWidget*> shown;
-    for (auto* label : frame1->findChildren<QLabel*>())
-        if (label->isVisible() && inputs.contains(label->buddy())) {
-            QWidget* input = label->buddy();
-            QVERIFY2(input->isVisible() && frame1->rect().contains(input->geometry()),
-                     qPrintable(describe(input)));
-            QCOMPARE(label->text(), Names[page * 26 + inputs.indexOf(input)]);
-            checkFits(label, label->text());
-            QVERIFY2(label->geometry().right() < input->x() && label->y() >= input->y() &&
-                         label->y() < input->geometry().bottom(),
-                     qPrintable(describe(label) + " is not left of " + describe(input)));
-            if (!qobject_cast<QCheckBox*>(input))
-                QVERIFY2(input->fontMetrics().height() <= input->height(),
+    for (const int page : {0, 1, 0}) {
+        m_window->findChild<QTabWidget*>("SSTab1")->setCurrentIndex(page);
+        settle(*m_window);
+        const QList<QWidget*>& inputs = m_window->mInputControls();
+        QList<QWidget*> shown;
+        for (auto* label : frame1->findChildren<QLabel*>())
+            if (label->isVisible() && inputs.contains(label->buddy())) {
+                QWidget* input = label->buddy();
+                QVERIFY2(input->isVisible() && frame1->rect().contains(input->geometry()),
                          qPrintable(describe(input)));
-            shown << label << input;
-        }
-    QCOMPARE(shown.size(), 2 * inputs.size());
-    checkApart(shown);
+                QCOMPARE(label->text(), Names[page * 26 + inputs.indexOf(input)]);
+                checkFits(label, label->text());
+                QVERIFY2(label->geometry().right() < input->x() && label->y() >= input->y() &&
+                             label->y() < input->geometry().bottom(),
+                         qPrintable(describe(label) + " is not left of " + describe(input)));
+                if (!qobject_cast<QCheckBox*>(input))
+                    QVERIFY2(input->fontMetrics().height() <= input->height(),
+                             qPrintable(describe(input)));
+                shown << label << input;
+            }
+        QCOMPARE(shown.size(), 2 * inputs.size());
+        checkApart(shown);
+    }
 }
 
 QTEST_MAIN(LayoutDpiTest)

@@ -19,14 +19,8 @@
 #include <qpa/qwindowsysteminterface.h>
 
 namespace {
-QLineEdit* line(Form1& w, int entry) {
-    return qobject_cast<QLineEdit*>(w.mInputControls()[entry]);
-}
 QComboBox* combo(Form1& w, int entry) {
     return qobject_cast<QComboBox*>(w.mInputControls()[entry]);
-}
-QCheckBox* check(Form1& w, int entry) {
-    return qobject_cast<QCheckBox*>(w.mInputControls()[entry]);
 }
 QString record(Form1& w) {
     return w.findChild<QLabel*>("lblRecord")->text();
@@ -34,13 +28,9 @@ QString record(Form1& w) {
 QTabWidget* tabs(Form1& w) {
     return w.findChild<QTabWidget*>("SSTab1");
 }
-QLineEdit* sizeBox(Form1& w, const char* name) {
-    return w.findChild<QLineEdit*>(name);
-}
 QString cell(const TestEnvironment& env, const QString& sql) {
     return env.query(sql)[0][0].toString();
 }
-const QString SaveOrCancel = "Please save or cancel current record first.";
 
 // What each input shows: its tick, choice or text.
 QStringList shown(Form1& w) {
@@ -63,6 +53,10 @@ void switchPage(Form1& w, int page) {
 class RecordWindowTest : public QObject {
     Q_OBJECT
   private slots:
+    void init() {
+        m_env.emplace();
+        m_messages = ScriptedMessages();
+    }
     void showsAndStoresEveryFieldKind();
     void navigationStopsAtBothEnds();
     void editingHoldsBackOtherCommands();
@@ -73,30 +67,32 @@ class RecordWindowTest : public QObject {
     void untouchedValuesAreStoredBackExactly_data();
     void untouchedValuesAreStoredBackExactly();
     void sizesAndCaptionsKeepTheirDesignedPlace();
+
+  private:
+    std::optional<TestEnvironment> m_env; // each test's own sandbox
+    ScriptedMessages m_messages;
 };
 
 // Also: an unknown type word gives a caption without an input.
 void RecordWindowTest::showsAndStoresEveryFieldKind() {
-    TestEnvironment env;
-    env.addField("Name", "Textfield");
-    env.addField("Colour", "DROPDOWN", "3", "red,green,,blue");
-    env.addField("Paid", "checkbox", "1", "YES");
-    env.addField("Notes", "Multiline Textfield");
-    env.addField("Mystery", "Slider");
-    env.addField("Empty", "Dropdown", "1", "x");
-    env.execute(
+    m_env->addField("Name", "Textfield");
+    m_env->addField("Colour", "DROPDOWN", "3", "red,green,,blue");
+    m_env->addField("Paid", "checkbox", "1", "YES");
+    m_env->addField("Notes", "Multiline Textfield");
+    m_env->addField("Mystery", "Slider");
+    m_env->addField("Empty", "Dropdown", "1", "x");
+    m_env->execute(
         "UPDATE FieldControl SET FieldValues = NULL, FieldLength = NULL WHERE fieldname = 'Empty'");
-    env.addRecords({{" Ann ", "red", "1", "line one"},
-                    {"Bob", QVariant(), "-1", QVariant()},
-                    {"Cy", "purple"}});
-    ScriptedMessages messages;
-    auto w = startRecordWindow(messages, env);
+    m_env->addRecords({{" Ann ", "red", "1", "line one"},
+                       {"Bob", QVariant(), "-1", QVariant()},
+                       {"Cy", "purple"}});
+    auto w = startRecordWindow(m_messages, *m_env);
     QCOMPARE(w->shownCaptions(),
              (QStringList{"Name", "Colour", "Paid", "Notes", "Mystery", "Empty"}));
     QCOMPARE(shown(*w), (QStringList{"Ann", "red", "true", "line one", ""}));
     QCOMPARE(combo(*w, 1)->count(), 4);
     QCOMPARE(combo(*w, 4)->count(), 0); // Null values and length read as empty
-    QVERIFY(!line(*w, 0)->isEnabled());
+    QVERIFY(!textBox(*w, 0)->isEnabled());
     w->PushButton11_Click();
     QCOMPARE(record(*w), QString("Record 2 of 3"));
     QCOMPARE(shown(*w), (QStringList{"Bob", "", "false", "", ""})); // -1 is not ticked
@@ -108,73 +104,68 @@ void RecordWindowTest::showsAndStoresEveryFieldKind() {
     QCOMPARE(combo(*w, 1)->currentText(), QString("purple"));
     w->PushButton9_Click();
     QCOMPARE(combo(*w, 1)->count(), 4);
-    QCOMPARE(cell(env, "SELECT Colour FROM CustomTable WHERE ID = 3"), QString("purple"));
+    QCOMPARE(cell(*m_env, "SELECT Colour FROM CustomTable WHERE ID = 3"), QString("purple"));
 
     w->PushButton10_Click();
     w->PushButton3_Click();
-    QVERIFY(w->mEditing() && w->mNewRecord());
     // Check boxes keep what the previous record showed.
     QCOMPARE(shown(*w), (QStringList{"", "", "true", "", ""}));
-    line(*w, 0)->setText("  007 ");
+    textBox(*w, 0)->setText("  007 ");
     combo(*w, 1)->setCurrentText("green");
-    check(*w, 2)->setChecked(false);
+    qobject_cast<QCheckBox*>(w->mInputControls()[2])->setChecked(false);
     qobject_cast<QPlainTextEdit*>(w->mInputControls()[3])->setPlainText("a\nb");
     w->PushButton6_Click();
     QCOMPARE(record(*w), QString("Record 4 of 4"));
     const QString stored = "SELECT Name, Colour, Paid, Notes FROM CustomTable WHERE ID = 4";
-    QCOMPARE(env.query(stored)[0], (QVariantList{"  007 ", "green", "0", "a\nb"}));
+    QCOMPARE(m_env->query(stored)[0], (QVariantList{"  007 ", "green", "0", "a\nb"}));
     w->PushButton1_Click();
-    check(*w, 2)->setChecked(true);
+    qobject_cast<QCheckBox*>(w->mInputControls()[2])->setChecked(true);
     w->PushButton6_Click();
-    QCOMPARE(env.query(stored)[0][2].toString(), QString("1")); // a tick is stored as 1
-    QCOMPARE(messages.texts(), QStringList());
+    QCOMPARE(m_env->query(stored)[0][2].toString(), QString("1")); // a tick is stored as 1
+    QCOMPARE(m_messages.texts(), QStringList());
 }
 
 // Also: deleting asks first, with No preselected, then shows the first record.
 void RecordWindowTest::navigationStopsAtBothEnds() {
-    TestEnvironment env;
-    env.addField("Name", "Textfield");
-    env.addField("Colour", "Dropdown", "1", "red,blue");
-    ScriptedMessages messages;
+    m_env->addField("Name", "Textfield");
+    m_env->addField("Colour", "Dropdown", "1", "red,blue");
     {
-        auto empty = startRecordWindow(messages, env);
+        auto empty = startRecordWindow(m_messages, *m_env);
         empty->PushButton11_Click();
         empty->PushButton12_Click();
         QCOMPARE(record(*empty), QString("Record 0 of 0"));
         QCOMPARE(combo(*empty, 1)->currentIndex(), -1); // no record, no choice shown
     }
-    env.addRecords({{"one"}, {"two"}, {"three"}});
-    auto w = startRecordWindow(messages, env);
+    m_env->addRecords({{"one"}, {"two"}, {"three"}});
+    auto w = startRecordWindow(m_messages, *m_env);
     w->PushButton9_Click();
     QCOMPARE(w->mIndex(), 1);
     w->PushButton12_Click();
     w->PushButton11_Click();
-    QCOMPARE(line(*w, 0)->text(), QString("three"));
+    QCOMPARE(textBox(*w, 0)->text(), QString("three"));
     w->PushButton9_Click();
     QCOMPARE(record(*w), QString("Record 2 of 3"));
     w->PushButton10_Click();
-    QCOMPARE(line(*w, 0)->text(), QString("one"));
+    QCOMPARE(textBox(*w, 0)->text(), QString("one"));
 
     w->PushButton12_Click();
-    messages.answer(Answer::No);
+    m_messages.answer(Answer::No);
     w->PushButton2_Click();
-    QCOMPARE(messages.texts(),
+    QCOMPARE(m_messages.texts(),
              QStringList{"Do you really want to delete this record number three?"});
-    QVERIFY(messages.shown[0].secondButtonDefault && messages.shown[0].title == "Question");
-    messages.answer(Answer::Yes);
+    QVERIFY(m_messages.shown[0].secondButtonDefault && m_messages.shown[0].title == "Question");
+    m_messages.answer(Answer::Yes);
     w->PushButton2_Click();
-    QCOMPARE(env.query("SELECT Name FROM CustomTable"), (QList<QVariantList>{{"one"}, {"two"}}));
-    QCOMPARE(record(*w) + line(*w, 0)->text(), QString("Record 1 of 2one"));
+    QCOMPARE(m_env->query("SELECT Name FROM CustomTable"), (QList<QVariantList>{{"one"}, {"two"}}));
+    QCOMPARE(record(*w) + textBox(*w, 0)->text(), QString("Record 1 of 2one"));
 }
 
 // The keys reach the commands as the buttons do; while a record is edited only Save and Cancel
 // act, the others are refused with a word or do nothing.
 void RecordWindowTest::editingHoldsBackOtherCommands() {
-    TestEnvironment env;
-    env.addField("Name", "Textfield");
-    env.addRecords({{"one"}, {"two"}});
-    ScriptedMessages messages;
-    auto w = startRecordWindow(messages, env);
+    m_env->addField("Name", "Textfield");
+    m_env->addRecords({{"one"}, {"two"}});
+    auto w = startRecordWindow(m_messages, *m_env);
     QApplication::setActiveWindow(w.get());
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     QTest::keyClick(w.get(), Qt::Key_PageDown);
@@ -182,81 +173,78 @@ void RecordWindowTest::editingHoldsBackOtherCommands() {
     QTest::keyClick(w.get(), Qt::Key_Left, Qt::AltModifier);
     QTest::keyClick(w.get(), Qt::Key_F2);
     QVERIFY(w->mEditing());
-    QCOMPARE(QApplication::focusWidget(), w->mInputControls()[0]);
     QTest::keyClick(w.get(), Qt::Key_F5);
     QFocusEvent leaveSizeBox(QEvent::FocusOut, Qt::TabFocusReason);
-    sizeBox(*w, "Text3")->setText("100");
-    sizeBox(*w, "Text4")->setText("30");
-    QCoreApplication::sendEvent(sizeBox(*w, "Text4"), &leaveSizeBox);
+    w->findChild<QLineEdit*>("Text3")->setText("100");
+    w->findChild<QLineEdit*>("Text4")->setText("30");
+    QCoreApplication::sendEvent(w->findChild<QLineEdit*>("Text4"), &leaveSizeBox);
     settle(*w);
     for (auto command :
          {&Form1::PushButton4_Click, &Form1::PushButton13_Click, &Form1::PushButton7_Click,
           &Form1::PushButton5_Click, &Form1::PushButton11_Click, &Form1::PushButton2_Click,
           &Form1::PushButton3_Click})
         (w.get()->*command)();
-    QCOMPARE(messages.texts(), QStringList(6, SaveOrCancel));
+    QCOMPARE(m_messages.texts(), QStringList(6, "Please save or cancel current record first."));
     QVERIFY(w->mIndex() == 1 && w->mEditing() && !w->mNewRecord());
     QTest::keyClicks(QApplication::focusWidget(), " more");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
     QVERIFY(!w->mEditing());
-    QCOMPARE(cell(env, "SELECT Name FROM CustomTable WHERE ID = 1"), QString("one more"));
+    QCOMPARE(cell(*m_env, "SELECT Name FROM CustomTable WHERE ID = 1"), QString("one more"));
     QTest::keyClick(w.get(), Qt::Key_F2);
     QTest::keyClicks(QApplication::focusWidget(), "xyz");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QVERIFY(!w->mEditing());
-    QCOMPARE(line(*w, 0)->text(), QString("one more"));
+    QCOMPARE(textBox(*w, 0)->text(), QString("one more"));
 }
 
 // Also: Cancel restores the stored values, and removes a new record stored when a page was left.
 void RecordWindowTest::pageSwitchesKeepRecordAndStoreThePageLeft() {
-    TestEnvironment env;
-    env.addFields(27);
-    env.addRecords({{"r1f1"}, {"r2f1"}, {"r3f1"}});
-    env.execute("UPDATE CustomTable SET F26 = 'f26 of ' || ID, F27 = 'f27 of ' || ID");
-    ScriptedMessages messages;
-    auto w = startRecordWindow(messages, env);
+    m_env->addFields(27);
+    m_env->addRecords({{"r1f1"}, {"r2f1"}, {"r3f1"}});
+    m_env->execute("UPDATE CustomTable SET F26 = 'f26 of ' || ID, F27 = 'f27 of ' || ID");
+    auto w = startRecordWindow(m_messages, *m_env);
     w->PushButton11_Click();
     switchPage(*w, 1);
-    QCOMPARE(line(*w, 0)->text(), QString("f27 of 2"));
+    QCOMPARE(textBox(*w, 0)->text(), QString("f27 of 2"));
     QVERIFY(!w->findChild<QLabel*>("lblRecord")->isVisible());
     switchPage(*w, 0);
-    QCOMPARE(line(*w, 25)->text(), QString("f26 of 2"));
+    QCOMPARE(textBox(*w, 25)->text(), QString("f26 of 2"));
     QVERIFY(w->findChild<QLabel*>("lblRecord")->isVisible());
     // A rebuild that is not a page switch goes back to the first record.
     w->PushButton4_Click();
-    QCOMPARE(line(*w, 0)->text(), QString("r1f1"));
+    QCOMPARE(textBox(*w, 0)->text(), QString("r1f1"));
 
     w->PushButton1_Click();
-    line(*w, 0)->setText("typed on page 1");
+    textBox(*w, 0)->setText("typed on page 1");
     switchPage(*w, 1);
-    QCOMPARE(cell(env, "SELECT F1 FROM CustomTable WHERE ID = 1"), QString("typed on page 1"));
-    QVERIFY(line(*w, 0)->isEnabled());
-    line(*w, 0)->setText("page 2");
+    QCOMPARE(cell(*m_env, "SELECT F1 FROM CustomTable WHERE ID = 1"), QString("typed on page 1"));
+    QVERIFY(textBox(*w, 0)->isEnabled());
+    textBox(*w, 0)->setText("page 2");
     w->PushButton6_Click();
-    QCOMPARE(cell(env, "SELECT F27 FROM CustomTable WHERE ID = 1"), QString("page 2"));
+    QCOMPARE(cell(*m_env, "SELECT F27 FROM CustomTable WHERE ID = 1"), QString("page 2"));
 
     // A value the engine refuses keeps the user on the page, editing, with the text typed.
-    env.execute("CREATE TRIGGER refuse BEFORE UPDATE ON CustomTable "
-                "WHEN NEW.F27 = 'bad' BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    m_env->execute("CREATE TRIGGER refuse BEFORE UPDATE ON CustomTable "
+                   "WHEN NEW.F27 = 'bad' BEGIN SELECT RAISE(ABORT, 'refused'); END");
     w->PushButton1_Click();
-    line(*w, 0)->setText("bad");
+    textBox(*w, 0)->setText("bad");
     switchPage(*w, 0);
     QCOMPARE(tabs(*w)->currentIndex(), 1);
-    QVERIFY(messages.shown.size() == 1 && messages.shown[0].text.startsWith("refused"));
-    QVERIFY(w->mEditing() && line(*w, 0)->isEnabled() && line(*w, 0)->text() == "bad");
+    QVERIFY(m_messages.shown.size() == 1 && m_messages.shown[0].text.startsWith("refused"));
+    QVERIFY(w->mEditing() && textBox(*w, 0)->isEnabled() && textBox(*w, 0)->text() == "bad");
     w->PushButton8_Click();
-    QCOMPARE(line(*w, 0)->text(), QString("page 2"));
-    QVERIFY(!w->mEditing() && !line(*w, 0)->isEnabled());
+    QCOMPARE(textBox(*w, 0)->text(), QString("page 2"));
+    QVERIFY(!w->mEditing() && !textBox(*w, 0)->isEnabled());
 
     w->PushButton3_Click();
-    line(*w, 0)->setText("draft");
+    textBox(*w, 0)->setText("draft");
     switchPage(*w, 0);
-    QCOMPARE(cell(env, "SELECT count(*) FROM CustomTable"), QString("4"));
-    QVERIFY(w->mEditing() && line(*w, 0)->isEnabled());
+    QCOMPARE(cell(*m_env, "SELECT count(*) FROM CustomTable"), QString("4"));
+    QVERIFY(w->mEditing() && textBox(*w, 0)->isEnabled());
     w->PushButton8_Click();
-    QCOMPARE(cell(env, "SELECT count(*) FROM CustomTable"), QString("3"));
+    QCOMPARE(cell(*m_env, "SELECT count(*) FROM CustomTable"), QString("3"));
     QVERIFY(!w->mEditing() && w->mIndex() == 1);
-    QCOMPARE(cell(env, "SELECT F27 FROM CustomTable WHERE ID = 1"), QString("page 2"));
+    QCOMPARE(cell(*m_env, "SELECT F27 FROM CustomTable WHERE ID = 1"), QString("page 2"));
     w->generateControls(5); // a page beyond the last shows the last
     QCOMPARE(tabs(*w)->currentIndex(), 1);
 }
@@ -271,21 +259,18 @@ void RecordWindowTest::inputWhileAPageIsBuiltWaits_data() {
 // while pages are being built: none may run inside a build.
 void RecordWindowTest::inputWhileAPageIsBuiltWaits() {
     QFETCH(bool, editing);
-    TestEnvironment env;
-    env.addFields(104);
+    m_env->addFields(104);
     QVariantList stored;
     for (int f = 1; f <= 104; ++f)
         stored << QString("r1-%1").arg(f);
-    env.addRecords({stored});
-    ScriptedMessages messages;
-    auto w = startRecordWindow(messages, env);
+    m_env->addRecords({stored});
+    auto w = startRecordWindow(m_messages, *m_env);
     if (editing)
         w->PushButton1_Click();
     QTabBar* bar = tabs(*w)->tabBar();
     const QPoint at = bar->mapTo(w.get(), bar->rect().center());
     int notch = 0;
     QTimer storm;
-    storm.setInterval(5);
     QObject::connect(&storm, &QTimer::timeout, [&] {
         const int delta = (notch / 6) % 2 == 0 ? -120 : 120; // 6 down, 6 up
         QWindowSystemInterface::handleWheelEvent(w->windowHandle(), at, w->mapToGlobal(at),
@@ -293,68 +278,63 @@ void RecordWindowTest::inputWhileAPageIsBuiltWaits() {
         if (++notch == 96)
             storm.stop();
     });
-    storm.start();
+    storm.start(5);
     QTRY_VERIFY_WITH_TIMEOUT(!storm.isActive(), 60000);
     QTest::qWait(50);
     settle(*w);
     const int page = tabs(*w)->currentIndex();
     QCOMPARE(w->mInputControls().size(), 26);
     for (int i = 0; i < 26; ++i)
-        QCOMPARE(line(*w, i)->text(), QString("r1-%1").arg(page * 26 + i + 1));
+        QCOMPARE(textBox(*w, i)->text(), QString("r1-%1").arg(page * 26 + i + 1));
     if (editing)
         w->PushButton6_Click();
-    QCOMPARE(QVariant(env.query("SELECT * FROM CustomTable")[0].mid(1)).toStringList(),
+    QCOMPARE(QVariant(m_env->query("SELECT * FROM CustomTable")[0].mid(1)).toStringList(),
              QVariant(stored).toStringList());
-    QCOMPARE(messages.texts(), QStringList());
+    QCOMPARE(m_messages.texts(), QStringList());
 }
 
 // A field without an input (an unknown or Null type word) or without a column shifts no other
 // field: each input shows and saves its own field's column.
 void RecordWindowTest::inputsBindToTheirOwnFieldsColumn() {
-    TestEnvironment env;
-    env.addField("A", "Textfield");
-    env.addField("B", "Memo");
-    env.addField("N", "Textfield");
-    env.execute("UPDATE FieldControl SET FieldType = NULL WHERE fieldname = 'N'");
-    env.execute("INSERT INTO FieldControl VALUES ('M', 'Textfield', '8', '')"); // no column
-    env.addField("C", "Textfield");
-    env.addField("D", "Dropdown", "2", "x,y");
-    env.addRecords({{"a", "b", "n", "c", "y"}});
-    ScriptedMessages messages;
-    auto w = startRecordWindow(messages, env);
+    m_env->addField("A", "Textfield");
+    m_env->addField("B", "Memo");
+    m_env->addField("N", "Textfield");
+    m_env->execute("UPDATE FieldControl SET FieldType = NULL WHERE fieldname = 'N'");
+    m_env->execute("INSERT INTO FieldControl VALUES ('M', 'Textfield', '8', '')"); // no column
+    m_env->addField("C", "Textfield");
+    m_env->addField("D", "Dropdown", "2", "x,y");
+    m_env->addRecords({{"a", "b", "n", "c", "y"}});
+    auto w = startRecordWindow(m_messages, *m_env);
     QStringList shown;
     for (int i = 0; i < w->mInputControls().size(); ++i)
         shown << w->mInputControls()[i]->accessibleName() + '=' +
-                     (line(*w, i) ? line(*w, i)->text() : combo(*w, i)->currentText());
+                     (textBox(*w, i) ? textBox(*w, i)->text() : combo(*w, i)->currentText());
     QVERIFY2(shown == (QStringList{"A=a", "C=c", "D=y"}), qPrintable(shown.join('|')));
     w->PushButton1_Click();
-    line(*w, 1)->setText("c2");
+    textBox(*w, 1)->setText("c2");
     w->PushButton6_Click();
-    QCOMPARE(env.query("SELECT * FROM CustomTable")[0],
+    QCOMPARE(m_env->query("SELECT * FROM CustomTable")[0],
              (QVariantList{"1", "a", "b", "n", "c2", "y"}));
 
-    Form4 fieldList(messages, env.paths(), *w);
-    auto* list = fieldList.findChild<QTreeWidget*>("ListView1");
-    list->setCurrentItem(list->topLevelItem(3));
-    fieldList.findChild<QPushButton*>("PushButton3")->click();
-    QCOMPARE(cell(env, "SELECT count(*) FROM FieldControl WHERE fieldname = 'M'"), QString("0"));
-    QCOMPARE(env.columnsOf("CustomTable"), (QStringList{"ID", "A", "B", "N", "C", "D"}));
-    QCOMPARE(messages.texts(), QStringList());
+    Form4 fieldList(m_messages, m_env->paths(), *w);
+    fieldList.ListView1->setCurrentItem(fieldList.ListView1->topLevelItem(3));
+    fieldList.PushButton3->click();
+    QCOMPARE(cell(*m_env, "SELECT count(*) FROM FieldControl WHERE fieldname = 'M'"), QString("0"));
+    QCOMPARE(m_env->columnsOf("CustomTable"), (QStringList{"ID", "A", "B", "N", "C", "D"}));
+    QCOMPARE(m_messages.texts(), QStringList());
 }
 
 void RecordWindowTest::untouchedValuesAreStoredBackExactly_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<bool>("switchPage");
-    const auto row = [](const char* name, const char* type, const char* stored, bool page) {
-        QTest::newRow(name) << QString(type) << QString(stored) << page;
-    };
-    row("text box", "Textfield", "  padded\t", false);
-    row("multi-line", "Multiline Textfield", "line one\r\nline two\n", false);
-    row("drop-down", "Dropdown", " red ", false);
-    row("check box", "Checkbox", " 1", false);
-    row("text box, page left", "Textfield", "  padded\t", true);
-    row("check box, page left", "Checkbox", " 1", true);
+    QTest::newRow("text box") << QString("Textfield") << "  padded\t" << false;
+    QTest::newRow("multi-line") << QString("Multiline Textfield") << "line one\r\nline two\n"
+                                << false;
+    QTest::newRow("drop-down") << QString("Dropdown") << " red " << false;
+    QTest::newRow("check box") << QString("Checkbox") << " 1" << false;
+    QTest::newRow("text box, page left") << QString("Textfield") << "  padded\t" << true;
+    QTest::newRow("check box, page left") << QString("Checkbox") << " 1" << true;
 }
 
 // Shown trimmed, but written back exactly as stored while the user leaves them alone.
@@ -362,68 +342,63 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly() {
     QFETCH(QString, type);
     QFETCH(QString, stored);
     QFETCH(bool, switchPage);
-    TestEnvironment env;
-    env.addField("X", type, "8", "red,blue");
-    env.addField("Code", "Textfield");
-    for (int f = 3; f <= 27; ++f)
-        env.addField(QString("P%1").arg(f), "Textfield");
-    env.addRecords({{stored, "old"}});
-    ScriptedMessages messages;
-    auto w = startRecordWindow(messages, env);
+    m_env->addField("X", type, "8", "red,blue");
+    m_env->addField("Code", "Textfield");
+    m_env->addFields(25);
+    m_env->addRecords({{stored, "old"}});
+    auto w = startRecordWindow(m_messages, *m_env);
     w->PushButton1_Click();
     if (switchPage)
         ::switchPage(*w, 1);
     const QString typed = switchPage ? "typed on page 2" : "new";
-    line(*w, switchPage ? 0 : 1)->setText(typed);
+    textBox(*w, switchPage ? 0 : 1)->setText(typed);
     w->PushButton6_Click();
-    const QVariantList row = env.query("SELECT X, Code, P27 FROM CustomTable")[0];
+    const QVariantList row = m_env->query("SELECT X, Code, F25 FROM CustomTable")[0];
     QCOMPARE(row[0].toString(), stored);
     QCOMPARE(row[switchPage ? 2 : 1].toString(), typed);
-    QCOMPARE(messages.texts(), QStringList());
+    QCOMPARE(m_messages.texts(), QStringList());
 }
 
 // Inputs grow with their field's length factor; the size boxes size text boxes, not drop-downs,
 // and back at 0 give the designed sizes again; one wide caption moves no other.
 void RecordWindowTest::sizesAndCaptionsKeepTheirDesignedPlace() {
-    TestEnvironment env;
-    env.addField("Short", "Textfield", "1");
-    env.addField("Notes", "Multiline Textfield", "1");
-    env.addField("Name", "Textfield", "3");
-    env.addField("Half", "Textfield", "2.5");
-    env.addField("Colour", "Dropdown", "2", "x");
+    m_env->addField("Short", "Textfield", "1");
+    m_env->addField("Notes", "Multiline Textfield", "1");
+    m_env->addField("Name", "Textfield", "3");
+    m_env->addField("Half", "Textfield", "2.5");
+    m_env->addField("Colour", "Dropdown", "2", "x");
     for (const char* length : {"0", "", "abc"})
-        env.addField(QString("Odd") + length, "Textfield", length);
-    ScriptedMessages messages;
-    auto w = startRecordWindow(messages, env);
+        m_env->addField(QString("Odd") + length, "Textfield", length);
+    auto w = startRecordWindow(m_messages, *m_env);
     QList<double> factors;
     for (QWidget* input : w->mInputControls())
-        factors << double(Twips::geometry(input).width()) / Twips::geometry(line(*w, 0)).width();
+        factors << double(Twips::geometry(input).width()) / Twips::geometry(textBox(*w, 0)).width();
     QCOMPARE(factors, (QList<double>{1, 1, 3, 2.5, 2, 1, 1, 1}));
     const auto places = [&] {
         QList<QRect> rects;
         for (QLabel* label : w->findChildren<QLabel*>())
-            if (label->buddy() && label->buddy() != line(*w, 0))
+            if (label->buddy() && label->buddy() != textBox(*w, 0))
                 rects << label->geometry() << label->buddy()->geometry();
         return rects;
     };
     const QList<QRect> designed = places();
     const QString wide = "A caption far wider than the room it was given";
-    env.execute("UPDATE FieldControl SET fieldname = '" + wide + "' WHERE fieldname = 'Short'");
-    env.execute("ALTER TABLE CustomTable RENAME COLUMN Short TO [" + wide + "]");
+    m_env->execute("UPDATE FieldControl SET fieldname = '" + wide + "' WHERE fieldname = 'Short'");
+    m_env->execute("ALTER TABLE CustomTable RENAME COLUMN Short TO [" + wide + "]");
     w->PushButton4_Click();
     QCOMPARE(places(), designed);
     const int colourWidth = combo(*w, 4)->width();
-    sizeBox(*w, "Text3")->setText("100");
-    sizeBox(*w, "Text4")->setText("90");
+    w->findChild<QLineEdit*>("Text3")->setText("100");
+    w->findChild<QLineEdit*>("Text4")->setText("90");
     w->PushButton4_Click();
     QCOMPARE(w->mInputControls()[1]->size(), QSize(100, 90));
-    QCOMPARE(line(*w, 2)->size(), QSize(100, 90));
+    QCOMPARE(textBox(*w, 2)->size(), QSize(100, 90));
     QCOMPARE(combo(*w, 4)->width(), colourWidth);
-    sizeBox(*w, "Text3")->setText("0");
-    sizeBox(*w, "Text4")->setText("0");
+    w->findChild<QLineEdit*>("Text3")->setText("0");
+    w->findChild<QLineEdit*>("Text4")->setText("0");
     w->PushButton4_Click();
     QCOMPARE(places(), designed);
-    QCOMPARE(messages.texts(), QStringList());
+    QCOMPARE(m_messages.texts(), QStringList());
 }
 
 QTEST_MAIN(RecordWindowTest)
