@@ -184,6 +184,10 @@ void TransferTest::csvRoundTripInTheWindowAndWithoutDisplay() {
     QVERIFY(program.readAllStandardError().contains("cannot be found"));
     QCOMPARE(run({"--import", headless, "--rename-clashes"}), 0);
     QCOMPARE(env.query("SELECT count(*) FROM CustomTable")[0][0].toInt(), 9);
+    window.reset();
+    QVERIFY(QFile::remove(env.dataFile())); // a first run on this account makes the data file
+    QCOMPARE(run({"--import", headless}), 0);
+    QCOMPARE(env.query("SELECT count(*) FROM CustomTable")[0][0].toInt(), 3);
 }
 
 // No leaves the Access file as it is, and it is offered again at the next start; Yes keeps it
