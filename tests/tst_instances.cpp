@@ -30,10 +30,9 @@ void TestInstances::saveMeetsTheOtherProgram_data() {
     QTest::newRow("changed the same field")
         << "UPDATE CustomTable SET F1 = 'theirs'"
         << "changed by another program" << QVariantList{"theirs", "b"};
-    // The window writes back every input of the page, so theirs is not overwritten either.
-    QTest::newRow("changed another field")
-        << "UPDATE CustomTable SET F2 = 'theirs'"
-        << "changed by another program" << QVariantList{"a", "theirs"};
+    // Only what the user changed is written: both changes are kept.
+    QTest::newRow("changed another field") << "UPDATE CustomTable SET F2 = 'theirs'"
+                                           << "" << QVariantList{"mine", "theirs"};
     QTest::newRow("deleted the record") << "DELETE FROM CustomTable"
                                         << "deleted by another program" << QVariantList();
 }

@@ -232,6 +232,10 @@ void RecordPage::show(ErrorTrap& trap, Recordset& records) {
 
 bool RecordPage::write(ErrorTrap& trap, Recordset& records, bool cancelValues) {
     for (const auto& input : m_inputs) {
+        // What the user left alone is not written at all, so a value another program stored
+        // there meanwhile is kept rather than reported as a conflict.
+        if (!cancelValues && !input->changedByUser())
+            continue;
         const QVariant value = cancelValues ? input->cancelValue() : input->valueToStore();
         if (!trap([&] { records.Fields(input->column()).setValue(value); }))
             return false;

@@ -33,8 +33,8 @@ class RecordPage {
                const QStringList& columns, int page, double userWidth, double userHeight);
     // Shows the current row; stops at the first value that cannot be read.
     void show(ErrorTrap& trap, Recordset& records);
-    // Writes the inputs into the current row (an input left alone gives back what was stored),
-    // or the values of a cancelled new record. False when a value could not be written.
+    // Writes the inputs the user changed into the current row, or the values of a cancelled
+    // new record. False when a value could not be written.
     bool write(ErrorTrap& trap, Recordset& records, bool cancelValues);
     // Empties the inputs; check boxes keep their state.
     void clear();
