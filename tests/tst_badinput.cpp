@@ -13,17 +13,15 @@
 #include <QtTest>
 #include <QtWidgets>
 
-namespace {
 const QString Combining = "e\u0301t\u0308e\u0323\u0304";
 const QString RightToLeft = "\u05e9\u05dc\u05d5\u05dd \u0645\u0631\u062d\u0628\u0627";
 const QString Emoji = "\U0001F600\U0001F469\u200D\U0001F4BB\U0001D11E";
 
 // Fills the field editor as the user would, in a field list over the window; the values given
 // are added as one item.
-void editField(Form1& window, ScriptedMessages& messages, const TestEnvironment& env,
-               const FieldDefinition& field, bool update) {
+static void editField(Form1& window, ScriptedMessages& messages, const TestEnvironment& env,
+                      const FieldDefinition& field, bool update) {
     Form4 list(messages, env.paths(), window, &window);
-    list.ListView1->setCurrentItem(list.ListView1->topLevelItem(0));
     Form2 editor(messages, env.paths(), update ? std::optional(field) : std::nullopt, &list);
     editor.Text1->setText(field.name);
     editor.setFieldTypeText(field.type);
@@ -33,7 +31,6 @@ void editField(Form1& window, ScriptedMessages& messages, const TestEnvironment&
         editor.PushButton1_Click();
     editor.PushButton2_Click();
 }
-} // namespace
 
 class TestBadInput : public QObject {
     Q_OBJECT
@@ -64,9 +61,8 @@ void TestBadInput::takenExactlyOrRefused_data() {
     QTest::newRow("size box: emoji") << Emoji << "Must be a numeric entry.";
     for (const char* size : {"-0", "1e-400"})
         QTest::addRow("size box: %s", size) << size << "";
-    for (const char* size : {"1e400", "-0", "99999999999", "2.5.5", "", "nan"})
-        QTest::addRow("field size: %s", size) << size << "";
-    QTest::newRow("field size: emoji") << Emoji << "";
+    for (const QString& size : QStringList{"1e400", "-0", "99999999999", "2.5.5", "", "nan", Emoji})
+        QTest::addRow("field size: %s", qPrintable(size)) << size << "";
     QTest::newRow("search: emoji") << Emoji << "";
     QTest::newRow("search: combining marks in capitals") << Combining.toUpper() << "";
 }
@@ -76,18 +72,18 @@ void TestBadInput::takenExactlyOrRefused() {
     QFETCH(QString, said);
     const QString place = QString(QTest::currentDataTag()).section(':', 0, 0);
     TestEnvironment env;
-    if (place == "name and item") {
-        env.createDataFile();
-    } else {
+    env.createDataFile();
+    if (place != "name and item") {
         env.addField("F1", "Textfield", place == "field size" ? text : "8");
         env.addRecords({{place == "search" ? text : "old"}, {"plain"}});
     }
     ScriptedMessages messages;
     auto w = startRecordWindow(messages, env);
-    QString stored = place == "field size" ? QString("old") : text;
+    // What the first record holds in the end; a refused name leaves neither field nor record.
+    QString stored = place == "field size" ? QString("old") : said.isEmpty() ? text : QString();
     if (place == "name and item") {
         editField(*w, messages, env, {text, "Dropdown", "8", text}, false);
-        const bool taken = said.isEmpty(); // else neither the field nor a record is stored
+        const bool taken = said.isEmpty();
         QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", text}).first(taken ? 2 : 1));
         QCOMPARE(env.query("SELECT * FROM FieldControl"),
                  QList<QVariantList>({{text, "Dropdown", "8", text}}).first(taken ? 1 : 0));
@@ -95,12 +91,8 @@ void TestBadInput::takenExactlyOrRefused() {
             press(*w, "PushButton4");
             QCOMPARE(w->shownCaptions(), QStringList{text});
             press(*w, "PushButton3");
-            auto* items = qobject_cast<QComboBox*>(w->mInputControls().value(0));
-            QVERIFY(items);
-            items->setCurrentText(text);
+            w->mInputControls().value(0)->setProperty("currentText", text); // the item chosen
             press(*w, "PushButton6");
-        } else {
-            stored.clear();
         }
     } else if (place == "size box") {
         auto* sizeBox = w->findChild<QLineEdit*>("Text3");
@@ -132,8 +124,7 @@ void TestBadInput::takenExactlyOrRefused() {
             press(*w, button);
         QCOMPARE(textBox(*w, 0)->text(), stored);
     }
-    QVERIFY2(said.isEmpty() ? messages.shown.isEmpty() : messages.saidOnce({said}),
-             qPrintable(messages.texts().join('\n')));
+    QVERIFY(said.isEmpty() ? messages.shown.isEmpty() : messages.saidOnce({said}));
     QCOMPARE(env.query("SELECT * FROM CustomTable").value(0).value(1).toString(), stored);
 }
 
