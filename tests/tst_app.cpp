@@ -20,29 +20,24 @@ class AppTest : public QObject {
     void errorTrapReportsEachFailureWithItsLineAndGoesOn();
     void numbersReadFromText_data();
     void numbersReadFromText();
-    void cancelStopsARunningStatement();
-    void shortWorkShowsNothingAndFailuresReachTheCaller();
+    void longWorkShowsProgressOnlyWhenLongAndCanBeCancelled();
 };
 
 void AppTest::errorTrapReportsEachFailureWithItsLineAndGoesOn() {
     ScriptedMessages messages;
     ErrorTrap trap(messages, "Form1", "X");
-    QStringList steps;
-    QVERIFY(trap([&] { steps << "before"; }));
     const unsigned failingLine = __LINE__ + 1;
     QVERIFY(!trap([] { throw std::runtime_error("disk full"); }));
-    QVERIFY(trap([&] { steps << "after"; }));
-    QCOMPARE(steps, QStringList({"before", "after"}));
-    QVERIFY2(messages.saidOnce({"disk full", "Form1.X at line " + QString::number(failingLine)}),
-             qPrintable(messages.texts().join('\n')));
+    bool wentOn = false;
+    QVERIFY(trap([&] { wentOn = true; }) && wentOn);
+    VERIFY_SAID_ONCE(messages, "disk full", "Form1.X at line " + QString::number(failingLine));
 
     // Silence holds only for the number the trap was told.
-    messages.clear();
     trap.resumeSilentlyOn(ErrorNumber::TableNotFound);
     trap([] { throw RuntimeError(ErrorNumber::TableNotFound, "no table"); });
-    QVERIFY(messages.shown.isEmpty() && trap.failed());
+    QVERIFY(messages.shown.size() == 1 && trap.failed());
     trap([] { throw RuntimeError(ErrorNumber::Database, "locked"); });
-    QVERIFY(messages.saidOnce({"locked"}));
+    QVERIFY(messages.shown.size() == 2 && messages.shown[1].text.contains("locked"));
 }
 
 void AppTest::numbersReadFromText_data() {
@@ -70,47 +65,37 @@ void AppTest::numbersReadFromText() {
     QFETCH(bool, numeric);
     const double value = leadingNumber(text);
     QVERIFY(std::isfinite(value) && !(value == 0.0 && std::signbit(value)));
-    if (std::abs(leading) >= 1e300)
-        QVERIFY(value * leading > 0 && std::abs(value) >= 1e300);
-    else
-        QCOMPARE(value, leading);
+    // Out of range, only the side is given: the largest value the code uses is its own choice.
+    QVERIFY(std::abs(leading) >= 1e300 ? value * leading > 0 && std::abs(value) >= 1e300
+                                       : value == leading);
     QCOMPARE(isNumeric(text), numeric);
 }
 
-void AppTest::cancelStopsARunningStatement() {
-    TestEnvironment env;
-    env.createDataFile();
-    auto connection = OpenConnection();
-    QWidget window;
-    window.show();
-    bool dialogShown = false;
-    QTimer presser; // the user presses Cancel once the dialog is up
-    connect(&presser, &QTimer::timeout, [&] {
-        auto* progress = window.findChild<QProgressDialog*>();
-        if (progress && progress->isVisible()) {
-            dialogShown = true;
-            progress->cancel();
-        }
-    });
-    presser.start(50);
-    const auto countForEver = [&] {
-        connection->Execute("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) "
-                            "SELECT count(*) FROM n");
-    };
-    QVERIFY(!runLongWork(&window, "Searching...", countForEver, [&] { connection->interrupt(); }));
-    QVERIFY(dialogShown);
-    QCOMPARE(connection->Execute("CREATE TABLE t (x)"), 0); // usable again
-}
-
-void AppTest::shortWorkShowsNothingAndFailuresReachTheCaller() {
+void AppTest::longWorkShowsProgressOnlyWhenLongAndCanBeCancelled() {
     QWidget window;
     int calls = 0;
     QVERIFY(runLongWork(
         &window, "Quick", [&] { ++calls; }, [] { QFAIL("nothing to cancel"); }));
-    QCOMPARE(calls, 1);
-    QVERIFY(!window.findChild<QProgressDialog*>());
+    QVERIFY(calls == 1 && !window.findChild<QProgressDialog*>());
     const auto fail = [] { throw RuntimeError(ErrorNumber::Database, "disk I/O error"); };
     QVERIFY_THROWS_EXCEPTION(RuntimeError, runLongWork(&window, "Failing", fail, [] {}));
+
+    TestEnvironment env;
+    env.createDataFile();
+    auto connection = OpenConnection();
+    window.show();
+    QTimer presser; // the user presses Cancel once the dialog is up
+    connect(&presser, &QTimer::timeout, [&] {
+        if (auto* progress = window.findChild<QProgressDialog*>();
+            progress && progress->isVisible())
+            progress->cancel();
+    });
+    presser.start(50);
+    const QString forEver = "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) "
+                            "SELECT count(*) FROM n";
+    const auto countForEver = [&] { connection->Execute(forEver); };
+    QVERIFY(!runLongWork(&window, "Searching...", countForEver, [&] { connection->interrupt(); }));
+    QCOMPARE(connection->Execute("CREATE TABLE t (x)"), 0); // usable again
 }
 
 QTEST_MAIN(AppTest)

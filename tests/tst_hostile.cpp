@@ -17,8 +17,8 @@
 #include <unistd.h>
 
 namespace {
-// Records with long values that do not compress, over several pages of the file.
-void fillDataFile(const TestEnvironment& env) {
+// Records with long values that do not compress, over several pages of the file; its bytes.
+QByteArray fillDataFile(const TestEnvironment& env) {
     env.addFields(3);
     QList<QVariantList> rows;
     for (int r = 0; r < 300; ++r) {
@@ -27,62 +27,47 @@ void fillDataFile(const TestEnvironment& env) {
         rows << QVariantList{QStringLiteral("record %1").arg(r), noise + noise.left(72), "z"};
     }
     env.addRecords(rows);
+    return bytesOf(env.dataFile());
 }
 
-// As root every permission is granted; act as an ordinary user owning the data folder.
-class OrdinaryUser {
-  public:
-    explicit OrdinaryUser(const QString& dataFolder) {
+// As root every permission is granted; act as an ordinary user owning the data file and folder.
+struct OrdinaryUser {
+    explicit OrdinaryUser(const QString& dataFile) {
         if (geteuid() != 0)
             return;
         constexpr uid_t Nobody = 65534;
-        for (QString path = dataFolder; path.startsWith(QDir::tempPath() + QLatin1Char('/'));
+        for (QString path = dataFile; path.startsWith(QDir::tempPath() + QLatin1Char('/'));
              path = QFileInfo(path).absolutePath()) {
             chown(QFile::encodeName(path).constData(), Nobody, Nobody);
             QFile(path).setPermissions(QFile::permissions(path) | QFile::ExeOther);
         }
-        for (const QString& name : QDir(dataFolder).entryList(QDir::Files))
-            chown(QFile::encodeName(dataFolder + '/' + name).constData(), Nobody, Nobody);
-        m_active = seteuid(Nobody) == 0;
+        active = seteuid(Nobody) == 0;
     }
-    ~OrdinaryUser() {
-        if (m_active) [[maybe_unused]]
-            int restored = seteuid(0);
-    }
-
-  private:
-    bool m_active = false;
+    ~OrdinaryUser() { QVERIFY(!active || seteuid(0) == 0); }
+    bool active = false;
 };
 
 // Files may grow no further than this many bytes for the lifetime of the object.
-class FileSizeLimit {
-  public:
+struct FileSizeLimit {
     explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_old);
+        getrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
+        const rlimit limit{bytes, old.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-  private:
-    rlimit m_old{};
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
+    rlimit old{};
 };
 
-// Walks every record, so a damaged one is met, then edits and saves or else adds.
-void useTheWindow(Form1& window, const QString& typed, std::optional<rlim_t> room) {
-    for (int i = 0; i < 400 && window.mRSRecords().State() != 0 &&
-                    window.mIndex() < window.mRSRecords().RecordCount();
-         ++i)
+// Walks every record, so a damaged one is met, then edits and saves with that room, or else adds.
+void useTheWindow(Form1& window, const QString& typed, rlim_t room) {
+    Recordset& set = window.mRSRecords();
+    for (int i = 0; i < 400 && set.State() != 0 && window.mIndex() < set.RecordCount(); ++i)
         press(window, "PushButton11");
     press(window, "PushButton1");
     if (QLineEdit* first = textBox(window, 0)) {
         first->setText(typed);
-        std::optional<FileSizeLimit> full;
-        if (room)
-            full.emplace(*room);
-        press(window, "PushButton6");
+        (FileSizeLimit(room), press(window, "PushButton6")); // the limit lasts for the Save
         if (window.mEditing()) {
             QCOMPARE(first->text(), typed);
             return;
@@ -103,12 +88,7 @@ class TestHostile : public QObject {
 void TestHostile::reportedOnceAndFileKept_data() {
     QTest::addColumn<QByteArray>("content"); // the data file's bytes; null: a sound file
     QTest::addColumn<QString>("said");
-    QByteArray full;
-    {
-        TestEnvironment env;
-        fillDataFile(env);
-        full = bytesOf(env.dataFile());
-    }
+    const QByteArray full = fillDataFile(TestEnvironment());
     QTest::newRow("truncated") << full.left(full.size() / 2) << "cut off";
     QByteArray corrupted = full;
     for (qsizetype i = full.size() / 3; i < full.size() * 2 / 3; ++i)
@@ -117,9 +97,8 @@ void TestHostile::reportedOnceAndFileKept_data() {
     QTest::newRow("header only") << QByteArray("SQLite format 3\0", 16) << "cut off";
     QTest::newRow("empty") << QByteArray("") << "is empty";
     QTest::newRow("text") << QByteArray("Name;Phone\nSmith;123\n") << "not a database";
-    QTest::newRow("read-only file") << QByteArray() << "cannot be written";
-    QTest::newRow("read-only folder") << QByteArray() << "cannot be written";
-    QTest::newRow("disk full on save") << QByteArray() << "cannot be written";
+    for (const char* cause : {"read-only file", "read-only folder", "disk full on save"})
+        QTest::newRow(cause) << QByteArray() << "cannot be written";
     QTest::newRow("disk full on export") << QByteArray() << "";
     QTest::newRow("no folder for the backup") << QByteArray() << "backup";
 }
@@ -127,7 +106,7 @@ void TestHostile::reportedOnceAndFileKept_data() {
 void TestHostile::reportedOnceAndFileKept() {
     QFETCH(QByteArray, content);
     QFETCH(QString, said);
-    const QString cause = QString::fromLatin1(QTest::currentDataTag());
+    const QString cause = QTest::currentDataTag();
     TestEnvironment env;
     fillDataFile(env);
     if (!content.isNull())
@@ -135,56 +114,47 @@ void TestHostile::reportedOnceAndFileKept() {
     const QString folder = env.paths().dataFolder();
     std::optional<OrdinaryUser> user;
     if (cause.startsWith("read-only")) {
-        user.emplace(folder);
+        user.emplace(env.dataFile());
         const auto exe = cause.endsWith("folder") ? QFile::ExeOwner : QFile::Permissions();
         QVERIFY(QFile::setPermissions(cause.endsWith("folder") ? folder : env.dataFile(),
                                       QFile::ReadOwner | exe));
     }
     QByteArray before = bytesOf(env.dataFile());
     QString named = env.dataFile();
+    const bool diskFull = cause == "disk full on save";
+    const QString typed = diskFull ? QString(100000, QChar(0x00e9)) : QString("typed");
     ScriptedMessages messages;
     auto window = startRecordWindow(messages, env);
     QVERIFY(window);
     if (cause == "disk full on export") {
         // The workbook goes to the documents folder of the test's home.
         named = QDir::home().filePath("Documents");
-        {
-            FileSizeLimit full(16 * 1024);
-            press(*window, "PushButton5");
-        }
+        (FileSizeLimit(16 * 1024), press(*window, "PushButton5"));
         QCOMPARE(QDir(named).entryList(QDir::Files | QDir::Hidden), QStringList());
     } else if (cause == "no folder for the backup") {
         Form4 list(messages, env.paths(), *window, window.get());
-        const QStringList fieldsBefore = env.columnsOf("CustomTable");
+        const qsizetype fields = env.columnsOf("CustomTable").size();
         list.PushButton3->click();
         // The newest copy is the file as it was just before the delete.
         const QString copy = Backups::list(env.dataFile()).value(0);
-        QCOMPARE(queryFile(copy, "SELECT name FROM pragma_table_info('CustomTable')").size(),
-                 fieldsBefore.size());
+        QCOMPARE(queryFile(copy, "SELECT * FROM pragma_table_info('CustomTable')").size(), fields);
         named = Backups::folderFor(env.dataFile());
-        QVERIFY(QDir(named).removeRecursively());
-        writeFile(named, QByteArray());
+        QVERIFY(QDir(named).removeRecursively() && !writeFile(named, {}).isEmpty());
         before = bytesOf(env.dataFile());
         list.PushButton3->click();
         QCOMPARE(list.ListView1->topLevelItemCount(), 2);
     } else {
-        const bool diskFull = cause == "disk full on save";
-        const QString typed = diskFull ? QString(100000, QChar(0x00e9)) : QString("typed");
-        useTheWindow(*window, typed,
-                     diskFull ? std::optional<rlim_t>(before.size()) : std::nullopt);
-        if (diskFull) { // with room again, the same Save stores it
-            QVERIFY2(messages.saidOnce({named, said}), qPrintable(messages.texts().join('\n')));
-            messages.clear();
-            press(*window, "PushButton6");
-            QCOMPARE(messages.texts(), QStringList());
-            QCOMPARE(env.query("SELECT F1 FROM CustomTable ORDER BY ID DESC")[0][0].toString(),
-                     typed);
-            return;
-        }
+        useTheWindow(*window, typed, diskFull ? rlim_t(before.size()) : RLIM_INFINITY);
     }
-    QVERIFY2(messages.saidOnce({named, said}), qPrintable(messages.texts().join('\n')));
-    window.reset();
-    user.reset();
+    VERIFY_SAID_ONCE(messages, named, said);
+    if (diskFull) { // with room again, the same Save stores it
+        messages.clear();
+        press(*window, "PushButton6");
+        QCOMPARE(messages.texts(), QStringList());
+        QCOMPARE(env.query("SELECT F1 FROM CustomTable ORDER BY ID DESC")[0][0].toString(), typed);
+        return;
+    }
+    window.reset(); // the owner, still, may make the folder writable again
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(bytesOf(env.dataFile()), before);
 }

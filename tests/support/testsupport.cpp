@@ -10,35 +10,33 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <algorithm>
 #include <sqlite3.h>
 #include <stdexcept>
 
+namespace {
+template <class T> T takeFront(std::deque<T>& queue) {
+    T next = std::move(queue.front());
+    queue.pop_front();
+    return next;
+}
+} // namespace
+
 Answer ScriptedMessages::show(const Message& message) {
     shown << message;
-    if (!m_actions.empty()) {
-        auto action = std::move(m_actions.front());
-        m_actions.pop_front();
-        action();
-    }
+    if (!m_actions.empty())
+        takeFront(m_actions)();
     if (message.buttons == Message::Buttons::Ok)
         return Answer::Ok;
     if (m_answers.empty())
         return message.secondButtonDefault ? Answer::No : Answer::Yes;
-    const Answer next = m_answers.front();
-    m_answers.pop_front();
-    return next;
+    return takeFront(m_answers);
 }
 
 std::optional<QString> ScriptedMessages::input(const QString& prompt, const QString& title,
                                                const QString&) {
     prompts << prompt + QLatin1Char('|') + title;
-    if (m_inputs.empty())
-        return std::nullopt;
-    const QVariant next = m_inputs.front();
-    m_inputs.pop_front();
-    if (!next.isValid())
-        return std::nullopt;
-    return next.toString();
+    return m_inputs.empty() ? std::nullopt : takeFront(m_inputs);
 }
 
 QStringList ScriptedMessages::texts() const {
@@ -49,24 +47,23 @@ QStringList ScriptedMessages::texts() const {
 }
 
 bool ScriptedMessages::saidOnce(const QStringList& parts) const {
-    if (shown.size() != 1)
-        return false;
-    for (const QString& part : parts)
-        if (!shown[0].text.contains(part))
-            return false;
-    return true;
+    const auto said = [this](const QString& part) { return shown[0].text.contains(part); };
+    return shown.size() == 1 && std::all_of(parts.begin(), parts.end(), said);
 }
 
+namespace {
+// The variables that point the program at its folders, and this test's folder for each.
+const std::pair<const char*, QString> Variables[] = {
+    {"XDG_DATA_HOME", "data"}, {"XDG_CONFIG_HOME", "config"}, {"HOME", "."}};
+} // namespace
+
 TestEnvironment::TestEnvironment() {
-    m_oldData = qgetenv("XDG_DATA_HOME");
-    m_oldConfig = qgetenv("XDG_CONFIG_HOME");
-    m_oldHome = qgetenv("HOME");
-    QDir(m_root.path()).mkpath(QStringLiteral("data"));
     // The documents folder, where exports go, is the test's own too.
-    qputenv("HOME", QFile::encodeName(m_root.path()));
-    QDir(m_root.path()).mkpath(QStringLiteral("config"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_root.path() + QStringLiteral("/data")));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.path() + QStringLiteral("/config")));
+    for (const auto& [variable, folder] : Variables) {
+        m_old << qgetenv(variable);
+        QDir(m_root.path()).mkpath(folder);
+        qputenv(variable, QFile::encodeName(QDir::cleanPath(m_root.path() + '/' + folder)));
+    }
     // The settings store keeps the folder it first saw; point it at this test's folder.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        m_root.path() + QStringLiteral("/config"));
@@ -77,9 +74,8 @@ TestEnvironment::TestEnvironment() {
 }
 
 TestEnvironment::~TestEnvironment() {
-    qputenv("XDG_DATA_HOME", m_oldData);
-    qputenv("XDG_CONFIG_HOME", m_oldConfig);
-    qputenv("HOME", m_oldHome);
+    for (qsizetype i = 0; i < m_old.size(); ++i)
+        qputenv(Variables[i].first, m_old[i]);
 }
 
 AppPaths TestEnvironment::paths() const {
@@ -88,8 +84,7 @@ AppPaths TestEnvironment::paths() const {
 
 void TestEnvironment::createDataFile() const {
     QDir().mkpath(paths().dataFolder());
-    if (!QFile::exists(dataFile()))
-        QFile::copy(QStringLiteral(LEDGERLOOM_BLANK_TEMPLATE), dataFile());
+    QFile::copy(QStringLiteral(LEDGERLOOM_BLANK_TEMPLATE), dataFile());
     QFile(dataFile()).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 }
 
@@ -132,8 +127,7 @@ class Db {
 };
 
 QString quoted(QString name) {
-    return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-           QLatin1Char('"');
+    return u'"' + name.replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 } // namespace
 
@@ -165,14 +159,12 @@ void TestEnvironment::addRecords(const QList<QVariantList>& rows) const {
     Db db(dataFile(), SQLITE_OPEN_READWRITE);
     db.rows(QStringLiteral("BEGIN"));
     for (const QVariantList& row : rows) {
-        QStringList names, marks;
-        for (int i = 0; i < row.size(); ++i) {
-            names << quoted(columns[i]);
-            marks << QStringLiteral("?");
-        }
-        db.rows(names.isEmpty() ? QStringLiteral("INSERT INTO CustomTable DEFAULT VALUES")
-                                : QStringLiteral("INSERT INTO CustomTable (%1) VALUES (%2)")
-                                      .arg(names.join(','), marks.join(',')),
+        QStringList names;
+        for (const QString& column : columns.first(row.size()))
+            names << quoted(column);
+        db.rows(row.isEmpty() ? QStringLiteral("INSERT INTO CustomTable DEFAULT VALUES")
+                              : QStringLiteral("INSERT INTO CustomTable (%1) VALUES (%2)")
+                                    .arg(names.join(','), QStringList(row.size(), "?").join(',')),
                 row);
     }
     db.rows(QStringLiteral("COMMIT"));
@@ -214,7 +206,6 @@ std::unique_ptr<Form1> startRecordWindow(ScriptedMessages& messages, const TestE
     if (!window->Form_Load())
         return nullptr;
     window->show();
-    QCoreApplication::processEvents();
     settle(*window);
     return window;
 }

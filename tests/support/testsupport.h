@@ -2,8 +2,8 @@
 
 #include "app/messages.h"
 #include "app/paths.h"
-#include "app/recordwindowlink.h"
 
+#include <QByteArrayList>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -25,9 +25,7 @@ class ScriptedMessages : public MessageService {
 
     void answer(Answer next) { m_answers.push_back(next); }
     // An input box's answer; nullopt stands for its Cancel.
-    void answerInput(const std::optional<QString>& next) {
-        m_inputs.push_back(next ? QVariant(*next) : QVariant());
-    }
+    void answerInput(const std::optional<QString>& next) { m_inputs.push_back(next); }
     // Runs while a box is up, as the user would act on a modal window (e.g. press its buttons).
     void onNextShow(std::function<void()> action) { m_actions.push_back(std::move(action)); }
 
@@ -36,16 +34,16 @@ class ScriptedMessages : public MessageService {
     QStringList texts() const;
     // Exactly one box was shown, and its text holds every part.
     bool saidOnce(const QStringList& parts) const;
-    void clear() {
-        shown.clear();
-        prompts.clear();
-    }
+    void clear() { shown.clear(), prompts.clear(); }
 
   private:
     std::deque<Answer> m_answers;
-    std::deque<QVariant> m_inputs;
+    std::deque<std::optional<QString>> m_inputs;
     std::deque<std::function<void()>> m_actions;
 };
+// Checks that exactly one box was shown and its text holds every part; shows every text if not.
+#define VERIFY_SAID_ONCE(messages, ...)                                                            \
+    QVERIFY2((messages).saidOnce({__VA_ARGS__}), qPrintable((messages).texts().join('\n')))
 
 // A sandbox for one test: its own data, settings and program folders.
 class TestEnvironment {
@@ -74,7 +72,7 @@ class TestEnvironment {
   private:
     QTemporaryDir m_root;
     QTemporaryDir m_program;
-    QByteArray m_oldData, m_oldConfig, m_oldHome;
+    QByteArrayList m_old;
 };
 
 // Every row of a query on any database file (values as text, Null as an invalid QVariant).
@@ -91,12 +89,3 @@ void settle(Form1& window);
 void press(QWidget& window, const char* name);
 // The text box of that entry on the page shown; null when the entry is no text box.
 QLineEdit* textBox(Form1& window, int entry);
-
-// A record window for windows opened without one; it notes what they ask of it.
-struct StubRecordWindow : RecordWindowLink {
-    QStringList shownCaptions() const override { return {}; }
-    int shownPage() const override { return 0; }
-    bool showRecordWithId(qint64) override { return false; }
-    void clearFieldsAndRepaint() override { ++clears; }
-    int clears = 0;
-};
