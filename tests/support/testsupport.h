@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "app/paths.h"
+#include "app/recordwindowlink.h"
 
 #include <QByteArrayList>
 #include <QStringList>
@@ -89,3 +90,12 @@ void settle(Form1& window);
 void press(QWidget& window, const char* name);
 // The text box of that entry on the page shown; null when the entry is no text box.
 QLineEdit* textBox(Form1& window, int entry);
+
+// A record window for windows opened without one; it notes what they ask of it.
+struct StubRecordWindow : RecordWindowLink {
+    QStringList shownCaptions() const override { return {}; }
+    int shownPage() const override { return 0; }
+    bool showRecordWithId(qint64) override { return false; }
+    void clearFieldsAndRepaint() override { ++clears; }
+    int clears = 0;
+};
