@@ -4,7 +4,7 @@
 #include "store/engine.h"
 
 Statement::Statement(Connection& connection, const QString& sql)
-    : m_connection(connection), m_query(connection.engine().prepare(sql)) {}
+    : m_query(connection.engine().prepare(sql)) {}
 
 Statement::~Statement() = default;
 

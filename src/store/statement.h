@@ -36,9 +36,7 @@ class Statement {
     // Ready to run again with its parameters cleared; a statement kept for reuse is reset after
     // each use so that it holds no lock meanwhile.
     void reset();
-    const Connection& connection() const { return m_connection; }
 
   private:
-    Connection& m_connection;
     std::unique_ptr<EngineQuery> m_query;
 };
