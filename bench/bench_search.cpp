@@ -104,11 +104,11 @@ void measureSearches(const QString& file, Form3& window, bool indexed) {
             engine.push_back(Bench::timeMs([&] { engineRows = engineLike(file, text); }));
             if (indexed) {
                 ours.push_back(Bench::timeMs([&] { found = windowSearch(window, text); }));
-                RecordSearch search(file, fieldNames(), text);
+                RecordSearch search(ConnectionString(file), fieldNames(), text);
                 search.run();
                 usedIndex = search.usedIndex();
             } else {
-                RecordSearch search(file, fieldNames(), text);
+                RecordSearch search(ConnectionString(file), fieldNames(), text);
                 ours.push_back(Bench::timeMs([&] { found = long(search.scan().size()); }));
             }
         }

@@ -6,6 +6,7 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    chooseStore(argc, argv);
     if (isCommandLineRun(argc, argv)) {
         // No window on this path, so it runs without a display.
         QCoreApplication app(argc, argv);

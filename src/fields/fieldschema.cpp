@@ -17,7 +17,7 @@ void addFieldWithinTransaction(Connection& connection, const FieldDefinition& fi
     connection.refreshSchema();
     const bool indexed = SearchIndex::beforeColumnChange(connection);
     connection.Execute(Sql::addFieldColumn(field.name));
-    connection.Execute(Sql::insertFieldRow(field.name, field.type, field.length, field.values));
+    connection.Execute(Sql::InsertFieldRow, {field.name, field.type, field.length, field.values});
     SearchIndex::afterColumnChange(connection, indexed);
 }
 
@@ -29,14 +29,14 @@ void deleteFieldFromTables(Connection& connection, const QString& name) {
     // A field row whose column is missing (a damaged or hand-made file) is still deleted.
     if (readRecordColumns(connection).contains(name, Qt::CaseInsensitive))
         connection.Execute(Sql::dropFieldColumn(name));
-    connection.Execute(Sql::deleteFieldRow(name));
+    connection.Execute(Sql::DeleteFieldRow, {name});
     SearchIndex::afterColumnChange(connection, indexed);
     transaction.commit();
 }
 
 void updateFieldDefinition(Connection& connection, const FieldDefinition& field) {
-    const int changed =
-        connection.Execute(Sql::updateFieldRow(field.name, field.type, field.length, field.values));
+    const int changed = connection.Execute(Sql::UpdateFieldRow,
+                                           {field.type, field.length, field.values, field.name});
     if (changed == 0)
         throw RuntimeError(ErrorNumber::Database,
                            QStringLiteral("The field '%1' is no longer in the data file, so its "

@@ -4,10 +4,13 @@
 #include "app/messages.h"
 #include "app/paths.h"
 #include "app/runtimeerror.h"
+#include "app/settings.h"
 #include "export/csvexport.h"
 #include "import/importcommand.h"
+#include "import/storecopy.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/serverengine.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -43,13 +46,67 @@ bool runDirectly(const QString&, const std::function<void()>& work, const std::f
     work();
     return true;
 }
+const char* const CommandOptions[] = {"--import",    "--export-csv", "--copy-to",
+                                      "--copy-from", "--set-server", "--clear-server"};
+
+// The setting that names the user's server; it never holds a password.
+const QString ServerSetting = QStringLiteral("Server");
+
+// The local data file, made from the template on a first run as the window's start-up would.
+QString localDataFile() {
+    const AppPaths paths = AppPaths::standard();
+    DataFileSetup::makeCompanyFolder(paths);
+    DataFileSetup::makeDataFolder(paths);
+    DataFileSetup::copyTemplateIfMissing(paths);
+    return paths.dataFile();
+}
+
+int copyBetween(const QString& from, const QString& to, const QString& done) {
+    Connection source, target;
+    source.setMode(adModeRead);
+    source.Open(from);
+    target.Open(to);
+    const long copied = copyStore(source, target);
+    QTextStream(stdout) << done.arg(copied).arg(target.describe()) << Qt::endl;
+    return 0;
+}
+
+int rememberServer(const QString& address) {
+    if (addressHoldsPassword(address))
+        throw RuntimeError(ErrorNumber::General,
+                           QStringLiteral("The address holds a password, which Ledgerloom does not "
+                                          "keep. Put the password in the file ~/.pgpass (or use a "
+                                          "service file) and give the address without it."));
+    // Reaching it first spares the user a setting that leads nowhere.
+    Connection check;
+    check.Open(ServerConnectionString(address));
+    SaveSetting(ServerSetting, address);
+    QTextStream(stdout)
+        << QStringLiteral("Ledgerloom now keeps its records in the %1.").arg(check.describe())
+        << Qt::endl;
+    return 0;
+}
 } // namespace
 
 bool isCommandLineRun(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
-        if (!std::strcmp(argv[i], "--import") || !std::strcmp(argv[i], "--export-csv"))
-            return true;
+        for (const char* option : CommandOptions)
+            if (!std::strcmp(argv[i], option))
+                return true;
     return false;
+}
+
+void chooseStore(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (!std::strcmp(argv[i], "--server")) {
+            qputenv("LEDGERLOOM_SERVER", argv[i + 1]);
+            return;
+        }
+    if (!serverAddress().isEmpty())
+        return;
+    const QString remembered = GetSetting(ServerSetting, QString());
+    if (!remembered.isEmpty())
+        qputenv("LEDGERLOOM_SERVER", remembered.toUtf8());
 }
 
 int runCommandLine(const QStringList& arguments) {
@@ -66,19 +123,51 @@ int runCommandLine(const QStringList& arguments) {
     const QCommandLineOption exportCsvOption(QStringLiteral("export-csv"),
                                              QStringLiteral("Export every record to a CSV file."),
                                              QStringLiteral("file"));
-    parser.addOptions({import, table, rename, exportCsvOption});
+    const QCommandLineOption server(QStringLiteral("server"),
+                                    QStringLiteral("Work on this server's database (a libpq "
+                                                   "connection string or URI)."),
+                                    QStringLiteral("address"));
+    const QCommandLineOption copyTo(
+        QStringLiteral("copy-to"),
+        QStringLiteral(
+            "Copy the local data file's fields and records to an empty server database."),
+        QStringLiteral("address"));
+    const QCommandLineOption copyFrom(
+        QStringLiteral("copy-from"),
+        QStringLiteral("Copy a server database's fields and records to an empty local data file."),
+        QStringLiteral("address"));
+    const QCommandLineOption setServer(
+        QStringLiteral("set-server"),
+        QStringLiteral("Keep the records on this server from now on."), QStringLiteral("address"));
+    const QCommandLineOption clearServer(QStringLiteral("clear-server"),
+                                         QStringLiteral("Keep the records in the local data file "
+                                                        "again."));
+    parser.addOptions(
+        {import, table, rename, exportCsvOption, server, copyTo, copyFrom, setServer, clearServer});
     parser.addHelpOption();
     parser.process(arguments);
 
     ConsoleMessages messages(parser.isSet(rename));
-    Connection connection;
     try {
-        const AppPaths paths = AppPaths::standard();
-        // A first run on this account makes the data file as the window's start-up would.
-        DataFileSetup::makeCompanyFolder(paths);
-        DataFileSetup::makeDataFolder(paths);
-        DataFileSetup::copyTemplateIfMissing(paths);
-        connection.Open(ConnectionString(paths.dataFile()));
+        if (parser.isSet(setServer))
+            return rememberServer(parser.value(setServer));
+        if (parser.isSet(clearServer)) {
+            SaveSetting(ServerSetting, QString());
+            QTextStream(stdout) << "Ledgerloom keeps its records in the local data file again."
+                                << Qt::endl;
+            return 0;
+        }
+        if (parser.isSet(copyTo))
+            return copyBetween(ConnectionString(localDataFile()),
+                               ServerConnectionString(parser.value(copyTo)),
+                               QStringLiteral("%1 records were copied to the %2."));
+        if (parser.isSet(copyFrom))
+            return copyBetween(ServerConnectionString(parser.value(copyFrom)),
+                               ConnectionString(localDataFile()),
+                               QStringLiteral("%1 records were copied to the data file '%2'."));
+        Connection connection;
+        // The records are on a server when one was chosen; else in the data file.
+        connection.Open(ConnectionString(serverAddress().isEmpty() ? localDataFile() : QString()));
         if (parser.isSet(import))
             return importFile(messages, connection, parser.value(import), parser.value(table),
                               runDirectly) >= 0

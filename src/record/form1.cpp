@@ -267,11 +267,15 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 bool Form1::Form_Load() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("Form_Load"));
     trap([&] { ApplySkin(this, m_paths); });
-    trap([&] { DataFileSetup::makeCompanyFolder(m_paths); });
-    trap([&] { DataFileSetup::makeDataFolder(m_paths); });
-    trap([&] { DataFileSetup::copyTemplateIfMissing(m_paths); });
-    // An Access data file is offered for import before it is opened.
-    trap([&] { offerAccessImport(m_paths, m_messages, windowRunner(this)); });
+    // Records kept on a server need no local data file.
+    const bool local = serverAddress().isEmpty();
+    if (local) {
+        trap([&] { DataFileSetup::makeCompanyFolder(m_paths); });
+        trap([&] { DataFileSetup::makeDataFolder(m_paths); });
+        trap([&] { DataFileSetup::copyTemplateIfMissing(m_paths); });
+        // An Access data file is offered for import before it is opened.
+        trap([&] { offerAccessImport(m_paths, m_messages, windowRunner(this)); });
+    }
     trap([&] { m_pointer->setCustomCursor(loadHandCursor(m_paths.handCursor())); });
     trap([&] {
         setWindowTitle(QStringLiteral("Ledgerloom"));
@@ -281,6 +285,9 @@ bool Form1::Form_Load() {
     if (!CheckProvider(m_messages, m_providerServices))
         return false;
     trap([&] { m_connection = OpenConnection(); });
+    // Whoever shares the records sees which store the window works on.
+    if (m_connection && m_connection->isServer())
+        setWindowTitle(QStringLiteral("Ledgerloom - %1").arg(m_connection->describe()));
     m_browser = std::make_unique<RecordBrowser>();
     trap([&] {
         Text3->setText(SizeSettings::width());

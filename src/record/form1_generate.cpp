@@ -92,11 +92,15 @@ void Form1::buildPage(ErrorTrap& trap, const std::vector<FieldDefinition>& field
 bool Form1::waitForCustomTable() {
     QElapsedTimer waited;
     waited.start();
-    while (!TableExists(m_paths.dataFile(), Sql::CustomTableName)) {
+    // The empty path is the store in use: a server's database, or else the data file.
+    const QString source = serverAddress().isEmpty() ? m_paths.dataFile() : QString();
+    while (!TableExists(source, Sql::CustomTableName)) {
         if (waited.elapsed() > TableWaitMs) {
-            m_messages.tell(QStringLiteral("The records cannot be shown: the data file '%1' holds "
-                                           "no table CustomTable.")
-                                .arg(m_paths.dataFile()));
+            m_messages.tell(QStringLiteral("The records cannot be shown: the %1 holds no table "
+                                           "CustomTable.")
+                                .arg(source.isEmpty()
+                                         ? QStringLiteral("server's database")
+                                         : QStringLiteral("data file '%1'").arg(source)));
             return false;
         }
         // The window paints meanwhile; the user's input waits.

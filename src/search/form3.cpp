@@ -163,14 +163,14 @@ void Form3::PushButton3_Click() {
             return;
         prepareSearchIndex(connection, text);
         // A search through a large file takes a while; Cancel leaves the list as it was.
-        RecordSearch search(connection.dataSource(), captions, text);
+        RecordSearch search(connection.connectionString(), captions, text);
         completed = runLongWork(
             this, QStringLiteral("Searching..."), [&] { ids = search.run(); },
             [&] { search.interrupt(); });
     });
     if (!completed)
         return;
-    m_results->reset(captions, page, connection.dataSource(), std::move(ids));
+    m_results->reset(captions, page, connection.connectionString(), std::move(ids));
     ListView1->setColumnHidden(0, true);
     for (int column = 1; column < m_results->columnCount(); ++column)
         ListView1->setColumnWidth(column, Twips::toPixelsX(1440, this));

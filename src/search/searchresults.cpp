@@ -16,12 +16,12 @@ constexpr int ChunkRows = 256;
 constexpr size_t KeptChunks = 8;
 } // namespace
 
-void SearchResults::reset(const QStringList& captions, int page, const QString& dataFile,
+void SearchResults::reset(const QStringList& captions, int page, const QString& connectionString,
                           std::vector<qint64> ids) {
     beginResetModel();
     m_captions = captions;
     m_page = page;
-    m_dataFile = dataFile;
+    m_connectionString = connectionString;
     m_ids = std::move(ids);
     m_chunks.clear();
     m_searched = true;
@@ -79,7 +79,7 @@ std::vector<QStringList> SearchResults::readRows(int first, int count) const {
     try {
         Connection connection;
         connection.setMode(adModeRead);
-        connection.Open(ConnectionString(m_dataFile));
+        connection.Open(m_connectionString);
         RowReader reader(connection, Sql::CustomTableName, QStringLiteral("ID"));
         const int firstColumn = m_page * FieldsPerPage + 1;
         for (int from = 0; from < count; from += RowReader::ChunkKeys) {

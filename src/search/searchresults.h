@@ -15,7 +15,7 @@ class SearchResults : public QAbstractTableModel {
     using QAbstractTableModel::QAbstractTableModel;
 
     // Column 0 is "ID"; then one column per caption, holding the column at page × 26 + j.
-    void reset(const QStringList& captions, int page, const QString& dataFile,
+    void reset(const QStringList& captions, int page, const QString& connectionString,
                std::vector<qint64> ids);
 
     qint64 idAt(int row) const { return m_ids[size_t(row)]; }
@@ -36,7 +36,7 @@ class SearchResults : public QAbstractTableModel {
 
     QStringList m_captions;
     int m_page = 0;
-    QString m_dataFile;
+    QString m_connectionString;
     std::vector<qint64> m_ids;
     bool m_searched = false;           // no columns before the first search
     mutable std::list<Chunk> m_chunks; // most recently used first

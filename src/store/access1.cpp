@@ -4,7 +4,18 @@
 #include "store/connection.h"
 #include "store/recordset.h"
 
+QString serverAddress() {
+    return qEnvironmentVariable("LEDGERLOOM_SERVER").trimmed();
+}
+
+QString ServerConnectionString(const QString& address) {
+    return QStringLiteral("Provider=PostgreSQL;Data Source=") + address +
+           QStringLiteral(";Persist Security Info=False");
+}
+
 QString ConnectionString(const QString& path) {
+    if (path.isEmpty() && !serverAddress().isEmpty())
+        return ServerConnectionString(serverAddress());
     const QString file = path.isEmpty() ? standardDataFile() : path;
     if (file.right(5).toLower() == QLatin1String("accdb"))
         return QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=") + file +
@@ -21,7 +32,7 @@ std::unique_ptr<Connection> OpenConnection() {
 }
 
 bool TableExists(const QString& path, const QString& tableName) {
-    if (!FileExists(path))
+    if (!path.isEmpty() && !FileExists(path))
         return false;
     Connection connection;
     connection.Open(ConnectionString(path));

@@ -86,6 +86,10 @@ QStringList Backups::list(const QString& dataFile) {
 }
 
 QString Backups::write(Connection& connection, int keep) {
+    // A server's database is copied by whoever keeps the server; its column changes are
+    // transactions of their own.
+    if (connection.isServer())
+        return QString();
     const QString dataFile = connection.dataSource();
     const QString folder = folderFor(dataFile);
     if (!QDir().mkpath(folder))

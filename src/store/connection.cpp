@@ -2,12 +2,17 @@
 
 #include "app/runtimeerror.h"
 #include "store/recordset.h"
+#include "store/serverengine.h"
 #include "store/sqliteengine.h"
 #include "store/statement.h"
 
 namespace {
 const QString DataSourceKey = QStringLiteral("Data Source=");
 const QString SecurityKey = QStringLiteral(";Persist Security Info");
+
+bool namesServer(const QString& connectionString) {
+    return connectionString.startsWith(QLatin1String("Provider=PostgreSQL;"), Qt::CaseInsensitive);
+}
 
 bool namesKnownProvider(const QString& connectionString) {
     return connectionString.startsWith(QLatin1String("Provider=Microsoft.Jet.OLEDB.4.0;"),
@@ -47,11 +52,16 @@ Engine& Connection::engine() const {
 void Connection::Open(const QString& connectionString) {
     if (m_engine)
         throw Errors::objectOpen();
-    if (!namesKnownProvider(connectionString))
+    const bool server = namesServer(connectionString);
+    if (!server && !namesKnownProvider(connectionString))
         throw Errors::providerNotFound();
-    const QString path = dataSourceOf(connectionString);
-    m_engine = SqliteEngine::open(path, m_mode & adModeWrite);
-    m_dataSource = path;
+    const QString source = dataSourceOf(connectionString);
+    if (server)
+        m_engine = ServerEngine::open(source, m_mode & adModeWrite);
+    else
+        m_engine = SqliteEngine::open(source, m_mode & adModeWrite);
+    m_dataSource = source;
+    m_connectionString = connectionString;
 }
 
 int Connection::Execute(const QString& sql, const QVariantList& parameters) {
@@ -81,6 +91,16 @@ void Connection::Close() {
     if (!m_engine)
         throw Errors::objectClosed();
     m_engine.reset();
+}
+
+QString Connection::describe() const {
+    if (const auto* server = dynamic_cast<const ServerEngine*>(m_engine.get()))
+        return server->describe();
+    return m_dataSource;
+}
+
+bool Connection::isServer() const {
+    return dynamic_cast<const ServerEngine*>(m_engine.get()) != nullptr;
 }
 
 int Connection::maxColumns() const {

@@ -34,6 +34,12 @@ class Connection {
     void interrupt();
 
     QString dataSource() const { return m_dataSource; }
+    // The string it was opened with, to open another connection to the same store.
+    QString connectionString() const { return m_connectionString; }
+    // The store for people to read: the data file, or the database and its server.
+    QString describe() const;
+    // The records are on a shared server rather than in a local file.
+    bool isServer() const;
     // The most columns a table may have here.
     int maxColumns() const;
     // Makes this connection see schema changes other connections made.
@@ -45,6 +51,7 @@ class Connection {
     std::unique_ptr<Engine> m_engine;
     int m_mode = adModeReadWrite;
     QString m_dataSource;
+    QString m_connectionString;
 };
 
 // Several statements that succeed together or not at all.

@@ -56,4 +56,8 @@ class Engine {
     virtual void stopWhen(const std::atomic<bool>* flag) = 0;
     // The most columns a table may have.
     virtual int maxColumns() const = 0;
+    // The highest id the records table ever handed out (deleted records count), 0 for none.
+    virtual qint64 lastRecordIdGiven() = 0;
+    // Makes the records table hand out ids above this one from now on.
+    virtual void continueRecordIdsAfter(qint64 id) = 0;
 };

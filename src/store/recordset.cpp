@@ -424,7 +424,7 @@ void Recordset::writePendingRow() {
         QVariantList bound = values;
         for (const auto& [index, value] : m_pending) {
             sets << Sql::quoteName(m_columns[index]) + QStringLiteral(" = ?");
-            checks << Sql::quoteName(m_columns[index]) + QStringLiteral(" IS ?");
+            checks << Sql::quoteName(m_columns[index]) + QStringLiteral(" IS NOT DISTINCT FROM ?");
         }
         bound << key;
         for (const auto& [index, original] : m_original)

@@ -2,9 +2,9 @@
 
 #include "store/textmatch.h"
 
+#include <QCryptographicHash>
+
 QString Sql::quoteName(const QString& name) {
-    if (!name.contains(QLatin1Char(']')))
-        return QLatin1Char('[') + name + QLatin1Char(']');
     QString quoted = name;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
@@ -16,51 +16,37 @@ QString Sql::quoteText(const QString& value) {
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
-// Field columns hold text of any length: LONGTEXT is the long-text type's other name, and it
-// gives the column text affinity, so "007" stays "007".
+// Field columns hold text of any length, and as text, so "007" stays "007".
 QString Sql::addFieldColumn(const QString& name) {
-    return QStringLiteral("ALTER TABLE `CustomTable` ADD COLUMN ") + quoteName(name) +
-           QStringLiteral(" LONGTEXT");
-}
-
-QString Sql::insertFieldRow(const QString& name, const QString& type, const QString& length,
-                            const QString& values) {
-    return QStringLiteral("insert into FieldControl values (") + quoteText(name) +
-           QLatin1Char(',') + quoteText(type) + QLatin1Char(',') + quoteText(length) +
-           QLatin1Char(',') + quoteText(values) + QLatin1Char(')');
-}
-
-QString Sql::updateFieldRow(const QString& name, const QString& type, const QString& length,
-                            const QString& values) {
-    return QStringLiteral("update FieldControl set FieldType=") + quoteText(type) +
-           QStringLiteral(",FieldLength=") + quoteText(length) + QStringLiteral(",FieldValues=") +
-           quoteText(values) + QStringLiteral(" where fieldname=") + quoteText(name);
+    return QStringLiteral("ALTER TABLE \"CustomTable\" ADD COLUMN ") + quoteName(name) +
+           QStringLiteral(" TEXT");
 }
 
 QString Sql::insertRecord(const QStringList& columns) {
-    QStringList names, marks;
-    for (const QString& column : columns) {
+    return insertRecords(columns, 1);
+}
+
+QString Sql::insertRecords(const QStringList& columns, int records) {
+    QStringList names;
+    for (const QString& column : columns)
         names << quoteName(column);
-        marks << QStringLiteral("?");
-    }
-    return QStringLiteral("insert into CustomTable (") + names.join(QLatin1Char(',')) +
-           QStringLiteral(") values (") + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    const QString record = QLatin1Char('(') +
+                           QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) +
+                           QLatin1Char(')');
+    return QStringLiteral("insert into \"CustomTable\" (") + names.join(QLatin1Char(',')) +
+           QStringLiteral(") values ") + QStringList(records, record).join(QLatin1Char(','));
 }
 
 QString Sql::yesNoWordsAsNumbers(const QString& column) {
     const QString name = quoteName(column);
-    return QStringLiteral("update CustomTable set %1 = case when lower(trim(%1)) in ('yes','true') "
-                          "then '1' when lower(trim(%1)) in ('no','false') then '0' else %1 end "
-                          "where ID > ?")
+    return QStringLiteral("update \"CustomTable\" set %1 = case when lower(trim(%1)) in "
+                          "('yes','true') then '1' when lower(trim(%1)) in ('no','false') then '0' "
+                          "else %1 end where \"ID\" > ?")
         .arg(name);
 }
 
 QString Sql::dropFieldColumn(const QString& name) {
-    return QStringLiteral("ALTER TABLE `CustomTable` DROP COLUMN ") + quoteName(name);
-}
-
-QString Sql::deleteFieldRow(const QString& name) {
-    return QStringLiteral("delete from FieldControl where fieldname=") + quoteText(name);
+    return QStringLiteral("ALTER TABLE \"CustomTable\" DROP COLUMN ") + quoteName(name);
 }
 
 namespace {
@@ -145,6 +131,28 @@ QStringList Sql::dropSearchIndexTriggers() {
 QStringList Sql::dropSearchIndex() {
     return dropSearchIndexTriggers() << QStringLiteral("DROP TABLE IF EXISTS SearchIndexState")
                                      << QStringLiteral("DROP TABLE IF EXISTS SearchIndex");
+}
+
+QString Sql::searchServer(const QStringList& columns) {
+    QStringList tests;
+    for (const QString& column : columns)
+        tests << quoteName(column) + QStringLiteral(" ~ ?1");
+    return QStringLiteral("SELECT \"ID\" FROM \"CustomTable\" WHERE ") +
+           tests.join(QStringLiteral(" OR ")) + QStringLiteral(" ORDER BY \"ID\"");
+}
+
+// Named by a digest of the column's name: any name then gives a short, plain index name.
+QString Sql::serverSearchIndexName(const QString& column) {
+    return QStringLiteral("search_") +
+           QString::fromLatin1(
+               QCryptographicHash::hash(column.toUtf8(), QCryptographicHash::Md5).toHex());
+}
+
+QString Sql::createServerSearchIndex(const QString& column) {
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS ") +
+           quoteName(serverSearchIndexName(column)) +
+           QStringLiteral(" ON \"CustomTable\" USING gin (") + quoteName(column) +
+           QStringLiteral(" gin_trgm_ops)");
 }
 
 QString encodeValues(const QStringList& items, int selected) {

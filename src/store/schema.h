@@ -6,36 +6,47 @@
 // Every SQL text of the program that reads or changes the two tables.
 namespace Sql {
 
-// A column or table name as the engine reads it: in square brackets, or, when the name itself
-// holds "]", in double quotes with inner quotes doubled.
+// A column or table name as every engine reads it: in double quotes, inner quotes doubled.
 QString quoteName(const QString& name);
 // A text value between single quotes, inner quotes doubled.
 QString quoteText(const QString& value);
 
-inline const QString SelectFieldControl = QStringLiteral("select * from FieldControl");
-inline const QString SelectCustomTable = QStringLiteral("select * from CustomTable");
+inline const QString SelectFieldControl = QStringLiteral("select * from \"FieldControl\"");
+inline const QString SelectCustomTable = QStringLiteral("select * from \"CustomTable\"");
 inline const QString SelectLastRecordId =
-    QStringLiteral("select coalesce(max(ID), 0) from CustomTable");
+    QStringLiteral("select coalesce(max(\"ID\"), 0) from \"CustomTable\"");
 inline const QString CustomTableName = QStringLiteral("CustomTable");
-inline const QString CountRecords = QStringLiteral("SELECT count(*) FROM CustomTable");
+inline const QString CountRecords = QStringLiteral("SELECT count(*) FROM \"CustomTable\"");
 // The next records after an id, in id order: the id, then how many.
 inline const QString SelectRecordsAfterId =
-    QStringLiteral("SELECT * FROM CustomTable WHERE ID > ? ORDER BY ID LIMIT ?");
+    QStringLiteral("SELECT * FROM \"CustomTable\" WHERE \"ID\" > ? ORDER BY \"ID\" LIMIT ?");
 // No record, only the columns' names.
-inline const QString SelectNoRecords = QStringLiteral("SELECT * FROM CustomTable LIMIT 0");
+inline const QString SelectNoRecords = QStringLiteral("SELECT * FROM \"CustomTable\" LIMIT 0");
 
 QString addFieldColumn(const QString& name);
-QString insertFieldRow(const QString& name, const QString& type, const QString& length,
-                       const QString& values);
-QString updateFieldRow(const QString& name, const QString& type, const QString& length,
-                       const QString& values);
+// A field's row: its name, type, length and values bound in this order.
+inline const QString InsertFieldRow =
+    QStringLiteral("insert into \"FieldControl\" (\"fieldname\", \"FieldType\", \"FieldLength\", "
+                   "\"FieldValues\") values (?, ?, ?, ?)");
+// The type, length and values, then the name of the field whose row they replace.
+inline const QString UpdateFieldRow =
+    QStringLiteral("update \"FieldControl\" set \"FieldType\" = ?, \"FieldLength\" = ?, "
+                   "\"FieldValues\" = ? where \"fieldname\" = ?");
+// The name of the field whose row goes.
+inline const QString DeleteFieldRow =
+    QStringLiteral("delete from \"FieldControl\" where \"fieldname\" = ?");
 // Appends one record with values for these columns, bound in their order.
 QString insertRecord(const QStringList& columns);
+// The same for several records at once, their values one record after the other.
+QString insertRecords(const QStringList& columns, int records);
+// The field rows as they are stored, in the order of the field list.
+inline const QString SelectFieldRows =
+    QStringLiteral("select \"fieldname\", \"FieldType\", \"FieldLength\", \"FieldValues\" "
+                   "from \"FieldControl\"");
 // Stores the words Yes/True and No/False (capitals ignored) of a column as the check box
 // stores them, 1 and 0, in the records whose id is above the one bound.
 QString yesNoWordsAsNumbers(const QString& column);
 QString dropFieldColumn(const QString& name);
-QString deleteFieldRow(const QString& name);
 
 // The ids of the records, in id order, whose given columns contain the text, as typed,
 // ignoring case; the text's wildcard characters and quotes are matched literally. Only ids
@@ -45,10 +56,20 @@ QString searchCustomTable(const QStringList& columns, const QString& text);
 QString searchIndexCandidates(const QStringList& columns, const QString& text);
 // Each on its own, so that each is one look at the end of the table rather than a scan.
 inline const QString CustomTableIdRange =
-    QStringLiteral("SELECT (SELECT min(ID) FROM CustomTable), (SELECT max(ID) FROM CustomTable)");
-// The record columns, the id first.
-inline const QString CustomTableColumns =
-    QStringLiteral("SELECT name FROM pragma_table_info('CustomTable') ORDER BY cid");
+    QStringLiteral("SELECT (SELECT min(\"ID\") FROM \"CustomTable\"), (SELECT max(\"ID\") FROM "
+                   "\"CustomTable\")");
+
+// The server's search: the ids, in id order, of the records where one of the columns matches
+// the regular expression ?1.
+QString searchServer(const QStringList& columns);
+// The server's search index of one field column, made by pg_trgm, and its name.
+QString serverSearchIndexName(const QString& column);
+QString createServerSearchIndex(const QString& column);
+inline const QString ServerSearchIndexes =
+    QStringLiteral("SELECT indexname FROM pg_indexes WHERE schemaname = current_schema() AND "
+                   "tablename = 'CustomTable'");
+inline const QString HasServerTrigrams =
+    QStringLiteral("SELECT count(*) FROM pg_extension WHERE extname = 'pg_trgm'");
 
 // The search index: one document per record holding all its values, kept in step by triggers.
 QString createSearchIndex();

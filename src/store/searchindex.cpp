@@ -3,6 +3,7 @@
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/engine.h"
+#include "store/fielddefinition.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
@@ -78,11 +79,48 @@ QString trigramTerms(const char32_t* folded) {
 }
 
 QStringList recordColumns(Connection& connection) {
-    Statement read(connection, Sql::CustomTableColumns);
-    QStringList columns;
+    return readRecordColumns(connection).mid(1); // the id is no value of the user's
+}
+
+// A regular expression that finds the text where the scan's like finds it: each character
+// stands for every character that folds as it does, and nothing in it is a wildcard.
+QString foldingPattern(const QString& text) {
+    QString pattern;
+    for (uint c : text.toCaseFolded().toUcs4()) {
+        pattern += QLatin1Char('[');
+        for (char32_t spelling : spellings(c))
+            pattern += spelling > 0xFFFF
+                           ? QStringLiteral("\\U%1").arg(uint(spelling), 8, 16, QLatin1Char('0'))
+                           : QStringLiteral("\\u%1").arg(uint(spelling), 4, 16, QLatin1Char('0'));
+        pattern += QLatin1Char(']');
+    }
+    return pattern;
+}
+
+bool serverHasTrigrams(Connection& connection) {
+    Statement read(connection, Sql::HasServerTrigrams);
+    return read.step() && read.columnInt64(0) > 0;
+}
+
+// The field columns whose pg_trgm index the server does not have.
+QStringList serverColumnsWithoutIndex(Connection& connection) {
+    Statement read(connection, Sql::ServerSearchIndexes);
+    QStringList indexes;
     while (read.step())
-        columns << read.column(0).toString();
-    return columns.mid(1); // the id is no value of the user's
+        indexes << read.column(0).toString();
+    QStringList missing;
+    for (const QString& column : recordColumns(connection))
+        if (!indexes.contains(Sql::serverSearchIndexName(column)))
+            missing << column;
+    return missing;
+}
+
+void indexServerColumns(Connection& connection) {
+    // Without pg_trgm, which whoever keeps the server installs, the search reads every record.
+    if (!serverHasTrigrams(connection))
+        return;
+    for (const QString& column : serverColumnsWithoutIndex(connection))
+        connection.Execute(Sql::createServerSearchIndex(column));
 }
 
 QString columnsKey(const QStringList& columns) {
@@ -129,6 +167,8 @@ QString SearchIndex::candidatesQuery(const QString& text) {
 }
 
 bool SearchIndex::isReady(Connection& connection) {
+    if (connection.isServer())
+        return serverHasTrigrams(connection) && serverColumnsWithoutIndex(connection).isEmpty();
     if (!hasIndex(connection))
         return false;
     Statement read(connection, Sql::ReadSearchIndexState);
@@ -138,42 +178,78 @@ bool SearchIndex::isReady(Connection& connection) {
 
 void SearchIndex::build(Connection& connection) {
     Transaction transaction(connection);
+    buildWithinTransaction(connection);
+    transaction.commit();
+}
+
+void SearchIndex::buildWithinTransaction(Connection& connection) {
+    if (connection.isServer()) {
+        indexServerColumns(connection);
+        return;
+    }
     executeAll(connection, Sql::dropSearchIndex());
     connection.Execute(Sql::createSearchIndex());
     connection.Execute(Sql::fillSearchIndex(recordColumns(connection)));
     connection.Execute(Sql::CreateSearchIndexState);
     makeTriggers(connection);
-    transaction.commit();
 }
 
 bool SearchIndex::beforeColumnChange(Connection& connection) {
     const bool ready = isReady(connection);
+    // A server drops a column's index with the column.
+    if (connection.isServer())
+        return ready;
     executeAll(connection, Sql::dropSearchIndexTriggers());
     return ready;
 }
 
 void SearchIndex::afterColumnChange(Connection& connection, bool wasReady) {
+    if (connection.isServer()) {
+        // A new column is empty: its index is made at once.
+        if (wasReady)
+            indexServerColumns(connection);
+        return;
+    }
     if (wasReady)
         makeTriggers(connection);
     else if (hasIndex(connection))
         executeAll(connection, Sql::dropSearchIndex());
 }
 
-RecordSearch::RecordSearch(const QString& dataFile, const QStringList& columns, const QString& text)
-    : m_dataFile(dataFile), m_columns(columns), m_text(text) {}
+RecordSearch::RecordSearch(const QString& connectionString, const QStringList& columns,
+                           const QString& text)
+    : m_connectionString(connectionString), m_columns(columns), m_text(text) {}
 
 void RecordSearch::openForReading(Connection& connection) {
     connection.setMode(adModeRead);
-    connection.Open(ConnectionString(m_dataFile));
+    connection.Open(m_connectionString);
     connection.engine().stopWhen(&m_interrupted);
+}
+
+// The server answers in one statement: the planner uses the columns' indexes when the text is
+// long enough to narrow the search, and its regular expression is the scan's like.
+std::vector<qint64> RecordSearch::searchServer(Connection& connection) {
+    // No value on a server holds a NUL, and there is nothing to look in without columns.
+    if (m_columns.isEmpty() || m_text.contains(QChar(0)))
+        return {};
+    Statement read(connection, Sql::searchServer(m_columns));
+    read.bind(1, foldingPattern(m_text));
+    std::vector<qint64> ids;
+    while (read.step())
+        ids.push_back(read.columnInt64(0));
+    return ids;
 }
 
 std::vector<qint64> RecordSearch::run() {
     const QString query = SearchIndex::candidatesQuery(m_text);
-    if (query.isEmpty())
-        return scan();
     Connection connection;
     openForReading(connection);
+    if (connection.isServer()) {
+        m_usedIndex = !query.isEmpty() && SearchIndex::isReady(connection);
+        return searchServer(connection);
+    }
+    if (query.isEmpty())
+        return scan();
     if (!SearchIndex::isReady(connection))
         return scan();
     m_usedIndex = true;
@@ -201,6 +277,8 @@ std::vector<qint64> RecordSearch::scan() {
     m_usedIndex = false;
     Connection lower, upper;
     openForReading(lower);
+    if (lower.isServer())
+        return searchServer(lower);
     lower.Execute(QStringLiteral("BEGIN"));
     qint64 first = 0, last = -1;
     {

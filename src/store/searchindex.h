@@ -11,7 +11,8 @@ class Connection;
 // more characters reads the few records that may hold it instead of all of them. Triggers on
 // the records keep it in step inside each writer's own transaction, whichever program writes.
 // The index only narrows the search: every record it gives is checked by the same like as the
-// scan, so the results are the scan's.
+// scan, so the results are the scan's. On a server it is one pg_trgm index per field column,
+// which the server keeps in step itself.
 namespace SearchIndex {
 
 // The full-text query whose hits include every record holding the text in some value,
@@ -24,6 +25,8 @@ bool isReady(Connection& connection);
 // Makes the index anew from the records, all in one transaction: a kill or an interrupt
 // leaves the file as it was.
 void build(Connection& connection);
+// The same inside a transaction of the caller's.
+void buildWithinTransaction(Connection& connection);
 
 // Around a change of the record columns, inside its transaction: the triggers name every
 // column, so they go before and come back after. An index not ready is dropped instead, so
@@ -38,7 +41,8 @@ void afterColumnChange(Connection& connection, bool wasReady);
 // search; else a scan split over two connections, one per core.
 class RecordSearch {
   public:
-    RecordSearch(const QString& dataFile, const QStringList& columns, const QString& text);
+    // The store is named by its connection string.
+    RecordSearch(const QString& connectionString, const QStringList& columns, const QString& text);
     std::vector<qint64> run();
     // The scan even when the index could answer.
     std::vector<qint64> scan();
@@ -49,8 +53,9 @@ class RecordSearch {
   private:
     void openForReading(Connection& connection);
     std::vector<qint64> idsBetween(Connection& connection, qint64 first, qint64 last);
+    std::vector<qint64> searchServer(Connection& connection);
 
-    QString m_dataFile;
+    QString m_connectionString;
     QStringList m_columns;
     QString m_text;
     std::atomic<bool> m_interrupted = false;

@@ -215,6 +215,9 @@ std::unique_ptr<SqliteEngine> SqliteEngine::open(const QString& path, bool writa
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, BusyTimeoutMs);
     installLike(db);
+    // A name in double quotes is a name, never a text, as on every other engine.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     std::unique_ptr<SqliteEngine> engine(new SqliteEngine(db));
     try {
         // Reading the schema proves the file is a sound database before any window relies on it.
@@ -304,12 +307,34 @@ void SqliteEngine::stopWhen(const std::atomic<bool>* flag) {
         const_cast<std::atomic<bool>*>(flag));
 }
 
+qint64 SqliteEngine::lastRecordIdGiven() {
+    SqliteQuery read(
+        m_db, QStringLiteral("SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = "
+                             "'CustomTable'), 0), coalesce((SELECT max(\"ID\") FROM "
+                             "\"CustomTable\"), 0))"));
+    read.step();
+    return read.columnInt64(0);
+}
+
+void SqliteEngine::continueRecordIdsAfter(qint64 id) {
+    SqliteQuery raise(m_db, QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?1) WHERE "
+                                           "name = 'CustomTable'"));
+    raise.bind(1, id);
+    raise.step();
+    if (changes() > 0)
+        return;
+    SqliteQuery add(m_db, QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES "
+                                         "('CustomTable', ?1)"));
+    add.bind(1, id);
+    add.step();
+}
+
 int SqliteEngine::maxColumns() const {
     return sqlite3_limit(m_db, SQLITE_LIMIT_COLUMN, -1);
 }
 
 void checkEngine() {
-    constexpr int OldestEngine = 3035000;
+    constexpr int OldestEngine = 3039000;
     if (sqlite3_libversion_number() < OldestEngine || sqlite3_initialize() != SQLITE_OK)
         throw Errors::providerNotFound();
 }

@@ -22,6 +22,8 @@ class SqliteEngine : public Engine {
     void beginWrite() override;
     void interrupt() override;
     void stopWhen(const std::atomic<bool>* flag) override;
+    qint64 lastRecordIdGiven() override;
+    void continueRecordIdsAfter(qint64 id) override;
     int maxColumns() const override;
 
     // For what only a local file has (its backup copies).
@@ -36,5 +38,5 @@ class SqliteEngine : public Engine {
 [[noreturn]] void throwEngineError(sqlite3* db, int code);
 
 // Raises "Provider cannot be found" when the engine here is missing or too old for what the
-// program does (dropping a column needs 3.35).
+// program does (dropping a column needs 3.35, IS NOT DISTINCT FROM 3.39).
 void checkEngine();

@@ -1,0 +1,95 @@
+#include "import/storecopy.h"
+
+#include "app/runtimeerror.h"
+#include "store/connection.h"
+#include "store/engine.h"
+#include "store/fielddefinition.h"
+#include "store/schema.h"
+#include "store/searchindex.h"
+#include "store/statement.h"
+
+#include <algorithm>
+
+namespace {
+// Records read and written per statement: few round trips to a server, bounded memory.
+constexpr int ReadBatch = 5000;
+constexpr int MaxParameters = 30000;
+
+void refuseUnlessEmpty(Connection& to) {
+    Statement fields(to, Sql::SelectFieldRows);
+    Statement records(to, Sql::CountRecords);
+    const bool empty = !fields.step() && records.step() && records.columnInt64(0) == 0 &&
+                       readRecordColumns(to).size() == 1;
+    if (!empty)
+        throw RuntimeError(ErrorNumber::Database,
+                           QStringLiteral("The %1 already holds fields or records; records are "
+                                          "copied only into an empty store. Nothing was copied.")
+                               .arg(to.describe()));
+}
+
+void copyFields(Connection& from, Connection& to, const QStringList& columns) {
+    for (const QString& column : columns.mid(1))
+        to.Execute(Sql::addFieldColumn(column));
+    Statement read(from, Sql::SelectFieldRows);
+    Statement insert(to, Sql::InsertFieldRow);
+    while (read.step()) {
+        for (int i = 0; i < 4; ++i)
+            insert.bind(i + 1, read.column(i));
+        insert.run();
+    }
+}
+
+// Writes the rows read so far in statements of many records each.
+void writeRecords(Connection& to, const QStringList& columns,
+                  const std::vector<QVariantList>& rows) {
+    const int perStatement = std::max(1, MaxParameters / int(columns.size()));
+    for (size_t first = 0; first < rows.size(); first += size_t(perStatement)) {
+        const size_t count = std::min(rows.size() - first, size_t(perStatement));
+        Statement insert(to, Sql::insertRecords(columns, int(count)));
+        int parameter = 1;
+        for (size_t r = first; r < first + count; ++r)
+            for (const QVariant& value : rows[r])
+                insert.bind(parameter++, value);
+        insert.run();
+    }
+}
+
+long copyRecords(Connection& from, Connection& to, const QStringList& columns) {
+    long copied = 0;
+    qint64 lastId = 0;
+    for (;;) {
+        std::vector<QVariantList> rows;
+        {
+            Statement batch(from, Sql::SelectRecordsAfterId);
+            batch.bind(1, lastId);
+            batch.bind(2, ReadBatch);
+            while (batch.step()) {
+                QVariantList row;
+                for (int i = 0; i < columns.size(); ++i)
+                    row << (batch.isNull(i) ? QVariant() : QVariant(batch.column(i).toString()));
+                lastId = batch.columnInt64(0);
+                rows.push_back(std::move(row));
+            }
+        }
+        if (rows.empty())
+            return copied;
+        writeRecords(to, columns, rows);
+        copied += long(rows.size());
+    }
+}
+} // namespace
+
+long copyStore(Connection& from, Connection& to) {
+    const QStringList columns = readRecordColumns(from);
+    Transaction transaction(to);
+    refuseUnlessEmpty(to);
+    copyFields(from, to, columns);
+    const long copied = copyRecords(from, to, columns);
+    to.engine().continueRecordIdsAfter(from.engine().lastRecordIdGiven());
+    // A server's search indexes are made once the records are in, which is quicker than
+    // keeping them in step record by record; a data file makes its index on the first search.
+    if (to.isServer())
+        SearchIndex::buildWithinTransaction(to);
+    transaction.commit();
+    return copied;
+}

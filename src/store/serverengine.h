@@ -1,0 +1,62 @@
+#pragma once
+
+#include "store/engine.h"
+
+#include <QByteArray>
+#include <optional>
+
+struct pg_conn;
+struct pg_result;
+struct pg_cancel;
+
+// The engine of a shared store: a PostgreSQL database reached with libpq. Credentials, TLS and
+// the like come from libpq's own means (the address, the password and service files, the
+// environment); nothing of them is kept by the program.
+class ServerEngine : public Engine {
+  public:
+    // Connects, and creates the two tables in one transaction when the database has none.
+    static std::unique_ptr<ServerEngine> open(const QString& address, bool writable);
+    ~ServerEngine() override;
+
+    std::unique_ptr<EngineQuery> prepare(const QString& sql) override;
+    qint64 changes() const override { return m_changes; }
+    qint64 lastInsertId() const override;
+    std::vector<TableEntry> tables() override;
+    QString integerKeyOf(const QString& table) override;
+    void refreshSchema() override {}
+    void beginWrite() override;
+    void interrupt() override;
+    void stopWhen(const std::atomic<bool>* flag) override { m_stop = flag; }
+    qint64 lastRecordIdGiven() override;
+    void continueRecordIdsAfter(qint64 id) override;
+    int maxColumns() const override { return 1600; }
+
+    // "database ledger on db.example.org", for titles and messages.
+    QString describe() const;
+    // Runs one statement with its parameters (Null where absent) and returns its result;
+    // raises the server's failure, or the loss of the connection, as a run-time error.
+    pg_result* execute(const QByteArray& sql, const std::vector<std::optional<QByteArray>>& values);
+
+  private:
+    ServerEngine(pg_conn* connection, const QString& address);
+    void reconnectIfLost();
+    pg_result* waitForResult();
+    [[noreturn]] void raise(pg_result* result);
+    void createTablesIfMissing();
+
+    pg_conn* m_connection;
+    pg_cancel* m_cancel = nullptr;
+    QString m_address;
+    qint64 m_changes = 0;
+    const std::atomic<bool>* m_stop = nullptr;
+    bool m_lost = false;
+    bool m_inTransaction = false;
+};
+
+// A statement text with the engine-neutral "?" and "?N" parameters as the server's "$N".
+QByteArray serverParameters(const QString& sql);
+
+// The address without any password in it, for showing; empty when it cannot be read.
+QString addressWithoutPassword(const QString& address);
+// True when the address itself holds a password (which the program must not keep).
+bool addressHoldsPassword(const QString& address);
