@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+// A PostgreSQL server of this test process alone, started on first use and stopped (its folder
+// removed) when the process exits. It listens only on a Unix socket in its own folder and trusts
+// whoever reaches it there. As root it runs as the `postgres` user, which initdb requires.
+class TestServer {
+  public:
+    static TestServer& shared();
+    ~TestServer();
+
+    // Started and reachable; otherwise `why` says what is missing or what failed.
+    bool available(QString* why = nullptr);
+    // A fresh database owned by the unprivileged role `ledgerloom_user`, with pg_trgm already
+    // created in it; returns the connection string for that role. Empty if the server is missing.
+    QString newDatabase();
+    // The same database (its name, or the string newDatabase() gave) reached as the superuser,
+    // as an administrator or another program would.
+    QString superuserConnection(const QString& database) const;
+    // Fast shutdown and start again: open connections are cut, as a server restart does to the
+    // program. stop() and start() do either half; databases made before are kept.
+    bool restart();
+    bool stop();
+    bool start();
+
+  private:
+    TestServer() = default;
+    bool run(const QString& program, const QStringList& arguments);
+    bool superuserExec(const QString& database, const QString& sql);
+    QString connection(const QString& database, const QString& user) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_bin;
+    QString m_error;
+    int m_port = 0;
+    int m_databases = 0;
+    bool m_tried = false;
+    bool m_running = false;
+};
