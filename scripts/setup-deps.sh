@@ -7,6 +7,7 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-private-dev libsqlite3-dev libxlsxwriter-dev mdbtools-dev libcsv-dev
     sqlite3 mdbtools
+    libpq-dev postgresql postgresql-contrib
     fonts-dejavu-core fonts-liberation
     unzip
     dpkg-dev file
