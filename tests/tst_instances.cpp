@@ -1,6 +1,6 @@
-// Another program on the same data file while this one saves: a lock is waited for a moment,
-// then reported with the input kept; a record the other changed or deleted is never
-// overwritten blindly.
+// Another program on the same data file or server database while this one saves: a lock is
+// waited for a moment, then reported with the input kept; a record the other changed or
+// deleted is never overwritten blindly.
 
 #include "support/testsupport.h"
 
@@ -8,7 +8,6 @@
 
 #include <QtTest>
 #include <QtWidgets>
-#include <sqlite3.h>
 #include <thread>
 
 class TestInstances : public QObject {
@@ -20,27 +19,36 @@ class TestInstances : public QObject {
 };
 
 void TestInstances::saveMeetsTheOtherProgram_data() {
+    QTest::addColumn<Store>("store");
     QTest::addColumn<QString>("theirs"); // what the other program does while this one edits
     QTest::addColumn<QString>("said");   // what Save says; empty when it stores
     QTest::addColumn<QVariantList>("stored");
-    const QString lock = "BEGIN EXCLUSIVE";
-    QTest::newRow("holds a lock") << lock << "in use by another program" << QVariantList{"a", "b"};
-    QTest::newRow("lets the lock go soon") << lock << "" << QVariantList{"mine", "b"};
-    QTest::newRow("changed the same field")
-        << QString("UPDATE CustomTable SET F1 = 'theirs'") << "changed by another program"
-        << QVariantList{"theirs", "b"};
-    // Only what the user changed is written: both changes are kept.
-    QTest::newRow("changed another field")
-        << QString("UPDATE CustomTable SET F2 = 'theirs'") << "" << QVariantList{"mine", "theirs"};
-    QTest::newRow("deleted the record")
-        << QString("DELETE FROM CustomTable") << "deleted by another program" << QVariantList();
+    for (const auto& [name, store] : Stores) {
+        const auto row = [name = name, store = store](const char* what) -> QTestData& {
+            return QTest::addRow("%s: %s", name, what) << store;
+        };
+        const QString lock = store == Store::Server
+                                 ? "BEGIN; LOCK TABLE \"CustomTable\" IN EXCLUSIVE MODE"
+                                 : "BEGIN EXCLUSIVE";
+        row("holds a lock") << lock << "in use by another program" << QVariantList{"a", "b"};
+        row("lets the lock go soon") << lock << "" << QVariantList{"mine", "b"};
+        row("changed the same field")
+            << QString("UPDATE \"CustomTable\" SET \"F1\" = 'theirs'")
+            << "changed by another program" << QVariantList{"theirs", "b"};
+        // Only what the user changed is written: both changes are kept.
+        row("changed another field") << QString("UPDATE \"CustomTable\" SET \"F2\" = 'theirs'")
+                                     << "" << QVariantList{"mine", "theirs"};
+        row("deleted the record") << QString("DELETE FROM \"CustomTable\"")
+                                  << "deleted by another program" << QVariantList();
+    }
 }
 
 void TestInstances::saveMeetsTheOtherProgram() {
+    QFETCH(Store, store);
     QFETCH(QString, theirs);
     QFETCH(QString, said);
     QFETCH(QVariantList, stored);
-    TestEnvironment env;
+    TestEnvironment env(store);
     env.addFields(2);
     env.addRecords({{"a", "b"}});
     ScriptedMessages messages;
@@ -49,24 +57,21 @@ void TestInstances::saveMeetsTheOtherProgram() {
     press(*window, "PushButton1");
     textBox(*window, 0)->setText("mine");
 
-    sqlite3* other = nullptr;
-    sqlite3_open(env.dataFile().toUtf8().constData(), &other);
-    QCOMPARE(sqlite3_exec(other, theirs.toUtf8().constData(), nullptr, nullptr, nullptr),
-             SQLITE_OK);
+    auto other = std::make_unique<OtherProgram>(env);
+    other->rows(theirs);
     std::thread releaser;
-    if (said.isEmpty()) // the other lets its lock go while Save waits
-        releaser = std::thread([other] {
+    if (said.isEmpty() && theirs.startsWith("BEGIN")) // the other lets its lock go meanwhile
+        releaser = std::thread([&other] {
             std::this_thread::sleep_for(std::chrono::milliseconds(600));
-            sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+            other->rows("COMMIT");
         });
     press(*window, "PushButton6");
     if (releaser.joinable())
         releaser.join();
-    else if (theirs == "BEGIN EXCLUSIVE")
-        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    other.reset(); // a lock still held goes with the other program
 
-    QCOMPARE(env.query("SELECT F1, F2 FROM CustomTable").value(0), stored);
+    const QString values = "SELECT \"F1\", \"F2\" FROM \"CustomTable\"";
+    QCOMPARE(env.query(values).value(0), stored);
     QCOMPARE(window->mEditing(), !said.isEmpty()); // a refused Save keeps the input for another
     QCOMPARE(textBox(*window, 0)->text(), QString("mine"));
     if (said.isEmpty())
@@ -78,7 +83,7 @@ void TestInstances::saveMeetsTheOtherProgram() {
         messages.clear();
         press(*window, "PushButton6");
         QCOMPARE(messages.texts(), QStringList());
-        QCOMPARE(env.query("SELECT F1, F2 FROM CustomTable")[0], (QVariantList{"mine", "b"}));
+        QCOMPARE(env.query(values)[0], (QVariantList{"mine", "b"}));
     }
 }
 

@@ -1,4 +1,5 @@
-// The record set the windows browse and edit through, opened their way, on the real data file.
+// The record set the windows browse and edit through, opened their way, on the real data file
+// and on a real server's database alike.
 
 #include "app/runtimeerror.h"
 #include "store/access1.h"
@@ -13,13 +14,22 @@
 class StoreTest : public QObject {
     Q_OBJECT
   private slots:
+    void editsAreWrittenOnLeavingTheRowAndCancelledExactly_data() { stores(); }
     void editsAreWrittenOnLeavingTheRowAndCancelledExactly();
+    void openSetReadsAcrossChunksAndFollowsColumnsChangedElsewhere_data() { stores(); }
     void openSetReadsAcrossChunksAndFollowsColumnsChangedElsewhere();
+
+  private:
+    static void stores() {
+        QTest::addColumn<Store>("store");
+        for (const auto& [name, store] : Stores)
+            QTest::newRow(name) << store;
+    }
 };
 
 namespace {
 using Rows = QList<QVariantList>;
-const char* const Stored = "SELECT F1, F2 FROM CustomTable";
+const char* const Stored = "SELECT \"F1\", \"F2\" FROM \"CustomTable\" ORDER BY \"ID\"";
 
 QString nameOf(Recordset& records) {
     return records.Fields(1).Value().toString();
@@ -37,13 +47,14 @@ void addNumbered(const TestEnvironment& env, int count) {
     env.addFields(2);
     env.execute(
         QString("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                "INSERT INTO CustomTable SELECT i, 'a' || i, 'b' || i FROM n WHERE i % 7 <> 0")
+                "INSERT INTO \"CustomTable\" SELECT i, 'a' || i, 'b' || i FROM n WHERE i % 7 <> 0")
             .arg(count));
 }
 } // namespace
 
 void StoreTest::editsAreWrittenOnLeavingTheRowAndCancelledExactly() {
-    TestEnvironment env;
+    QFETCH(Store, store);
+    TestEnvironment env(store);
     env.addFields(2);
     env.addRecords({{"Ann", "1"}, {"Bob", "2"}, {"Cid", "3"}});
     auto connection = OpenConnection();
@@ -83,7 +94,8 @@ void StoreTest::editsAreWrittenOnLeavingTheRowAndCancelledExactly() {
 }
 
 void StoreTest::openSetReadsAcrossChunksAndFollowsColumnsChangedElsewhere() {
-    TestEnvironment env;
+    QFETCH(Store, store);
+    TestEnvironment env(store);
     addNumbered(env, 300); // several times what the set reads at a time
     auto window = OpenConnection();
     Recordset records;
@@ -95,7 +107,7 @@ void StoreTest::openSetReadsAcrossChunksAndFollowsColumnsChangedElsewhere() {
     for (records.MoveLast(); !records.IsBOF(); records.MovePrevious())
         backward.prepend(nameOf(records));
     QStringList expected;
-    for (const QVariantList& row : env.query("SELECT F1 FROM CustomTable ORDER BY ID"))
+    for (const QVariantList& row : env.query("SELECT \"F1\" FROM \"CustomTable\" ORDER BY \"ID\""))
         expected << row[0].toString();
     QCOMPARE(forward, expected);
     QCOMPARE(backward, expected);
@@ -104,7 +116,7 @@ void StoreTest::openSetReadsAcrossChunksAndFollowsColumnsChangedElsewhere() {
     // The field list works on a connection of its own while the set is open.
     auto fieldList = OpenConnection();
     fieldList->Execute(Sql::addFieldColumn("C"));
-    fieldList->Execute("update CustomTable set C = 'c' || ID");
+    fieldList->Execute("update \"CustomTable\" set \"C\" = 'c' || \"ID\"");
     Recordset fresh; // a set opened afresh on the window's connection sees it at once
     fresh.Open(Sql::SelectCustomTable, *window, adOpenKeyset, adLockOptimistic);
     QCOMPARE(fresh.Fields(3).Name(), QString("C"));
@@ -116,7 +128,8 @@ void StoreTest::openSetReadsAcrossChunksAndFollowsColumnsChangedElsewhere() {
     fieldList->Execute(Sql::dropFieldColumn("F1"));
     records.Fields("F2").setValue(QString("changed"));
     records.Update();
-    QCOMPARE(env.query("SELECT * FROM CustomTable WHERE ID = 1"), Rows({{"1", "changed", "c1"}}));
+    QCOMPARE(env.query("SELECT * FROM \"CustomTable\" WHERE \"ID\" = 1"),
+             Rows({{"1", "changed", "c1"}}));
     records.MoveNext();
     QCOMPARE(records.fieldCount(), 3);
     QCOMPARE(records.Fields("C").Value().toString(), QString("c2"));

@@ -44,7 +44,7 @@ bool startsWith(const QByteArray& sql, const char* word) {
 class ServerQuery : public EngineQuery {
   public:
     ServerQuery(ServerEngine& engine, const QString& sql)
-        : m_engine(engine), m_sql(serverParameters(sql)) {}
+        : m_engine(engine), m_sql(serverParameters(sql, &m_parameters)) {}
     ~ServerQuery() override { PQclear(m_result); }
 
     void bind(int index, const QVariant& value) override {
@@ -64,6 +64,8 @@ class ServerQuery : public EngineQuery {
     }
     bool step() override {
         if (!m_result) {
+            // Parameters left unbound are Null, as on a local file.
+            m_values.resize(std::max(m_values.size(), size_t(m_parameters)));
             m_result = m_engine.execute(m_sql, m_values);
             m_row = -1;
         }
@@ -82,7 +84,7 @@ class ServerQuery : public EngineQuery {
         case Int8Type:
             return QVariant(columnInt64(column));
         case BoolType:
-            return QVariant(qint64(*PQgetvalue(m_result, m_row, column) == 't'));
+            return QVariant(columnInt64(column));
         case Float4Type:
         case Float8Type:
             return QVariant(QByteArray(PQgetvalue(m_result, m_row, column)).toDouble());
@@ -93,7 +95,12 @@ class ServerQuery : public EngineQuery {
         }
     }
     qint64 columnInt64(int column) const override {
-        return isNull(column) ? 0 : QByteArray(PQgetvalue(m_result, m_row, column)).toLongLong();
+        if (isNull(column))
+            return 0;
+        const char* value = PQgetvalue(m_result, m_row, column);
+        if (PQftype(m_result, column) == BoolType)
+            return *value == 't';
+        return QByteArray(value).toLongLong();
     }
     bool isNull(int column) const override { return PQgetisnull(m_result, m_row, column); }
     std::string_view text(int column) const override {
@@ -123,6 +130,7 @@ class ServerQuery : public EngineQuery {
     }
 
     ServerEngine& m_engine;
+    int m_parameters = 0;
     QByteArray m_sql;
     std::vector<std::optional<QByteArray>> m_values;
     PGresult* m_result = nullptr;
@@ -131,7 +139,7 @@ class ServerQuery : public EngineQuery {
 
 } // namespace
 
-QByteArray serverParameters(const QString& sql) {
+QByteArray serverParameters(const QString& sql, int* parameters) {
     const QByteArray text = sql.toUtf8();
     QByteArray result;
     result.reserve(text.size() + 16);
@@ -158,6 +166,8 @@ QByteArray serverParameters(const QString& sql) {
             result += c;
         }
     }
+    if (parameters)
+        *parameters = highest;
     return result;
 }
 
@@ -192,6 +202,8 @@ std::unique_ptr<ServerEngine> ServerEngine::open(const QString& address, bool wr
                                           "hold every value; Ledgerloom needs a database made "
                                           "with ENCODING 'UTF8'.")
                                .arg(engine->describe(), encoding));
+    // A row another program holds is waited for a moment, then reported, as on a local file.
+    engine->prepare(QStringLiteral("SET lock_timeout = '3s'"))->step();
     if (writable)
         engine->createTablesIfMissing();
     return engine;

@@ -53,10 +53,9 @@ class ServerEngine : public Engine {
     bool m_inTransaction = false;
 };
 
-// A statement text with the engine-neutral "?" and "?N" parameters as the server's "$N".
-QByteArray serverParameters(const QString& sql);
+// A statement text with the engine-neutral "?" and "?N" parameters as the server's "$N"; tells
+// how many parameters it has.
+QByteArray serverParameters(const QString& sql, int* parameters = nullptr);
 
-// The address without any password in it, for showing; empty when it cannot be read.
-QString addressWithoutPassword(const QString& address);
 // True when the address itself holds a password (which the program must not keep).
 bool addressHoldsPassword(const QString& address);

@@ -1,6 +1,9 @@
 #include "support/testsupport.h"
 
 #include "record/form1.h"
+#include "store/access1.h"
+#include "store/connection.h"
+#include "support/testserver.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,6 +14,7 @@
 #include <QSettings>
 #include <QTest>
 #include <algorithm>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <stdexcept>
 
@@ -57,7 +61,19 @@ const std::pair<const char*, QString> Variables[] = {
     {"XDG_DATA_HOME", "data"}, {"XDG_CONFIG_HOME", "config"}, {"HOME", "."}};
 } // namespace
 
-TestEnvironment::TestEnvironment() {
+TestEnvironment::TestEnvironment(Store store) {
+    // The program keeps its records where LEDGERLOOM_SERVER says: this test's database or the
+    // data file, never a server of the machine's.
+    m_oldServer = qgetenv("LEDGERLOOM_SERVER");
+    if (store == Store::Server) {
+        QString why;
+        if (!TestServer::shared().available(&why))
+            qFatal("the test server is not available: %s", qPrintable(why));
+        m_server = TestServer::shared().newDatabase();
+        qputenv("LEDGERLOOM_SERVER", m_server.toUtf8());
+    } else {
+        qunsetenv("LEDGERLOOM_SERVER");
+    }
     // The documents folder, where exports go, is the test's own too.
     for (const auto& [variable, folder] : Variables) {
         m_old << qgetenv(variable);
@@ -76,6 +92,11 @@ TestEnvironment::TestEnvironment() {
 TestEnvironment::~TestEnvironment() {
     for (qsizetype i = 0; i < m_old.size(); ++i)
         qputenv(Variables[i].first, m_old[i]);
+    qputenv("LEDGERLOOM_SERVER", m_oldServer);
+}
+
+QString TestEnvironment::connectionString() const {
+    return onServer() ? ServerConnectionString(m_server) : ConnectionString(dataFile());
 }
 
 AppPaths TestEnvironment::paths() const {
@@ -83,6 +104,11 @@ AppPaths TestEnvironment::paths() const {
 }
 
 void TestEnvironment::createDataFile() const {
+    if (onServer()) {
+        Connection first; // the program makes its tables on first use
+        first.Open(connectionString());
+        return;
+    }
     QDir().mkpath(paths().dataFolder());
     QFile::copy(QStringLiteral(LEDGERLOOM_BLANK_TEMPLATE), dataFile());
     QFile(dataFile()).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
@@ -126,10 +152,66 @@ class Db {
     sqlite3* m_db = nullptr;
 };
 
+// The same on a server's database, through libpq itself.
+class ServerDb {
+  public:
+    explicit ServerDb(const QString& address)
+        : m_connection(PQconnectdb(address.toUtf8().constData())) {}
+    ~ServerDb() { PQfinish(m_connection); }
+    QList<QVariantList> rows(const QString& sql, const QVariantList& params = {}) {
+        std::vector<QByteArray> texts;
+        std::vector<const char*> values;
+        for (const QVariant& param : params)
+            texts.push_back(param.toString().toUtf8());
+        for (int i = 0; i < params.size(); ++i)
+            values.push_back(params[i].isNull() ? nullptr : texts[size_t(i)].constData());
+        PGresult* result = params.isEmpty() ? PQexec(m_connection, sql.toUtf8().constData())
+                                            : PQexecParams(m_connection, sql.toUtf8().constData(),
+                                                           int(values.size()), nullptr,
+                                                           values.data(), nullptr, nullptr, 0);
+        const std::string error = PQresultErrorMessage(result);
+        QList<QVariantList> rows;
+        for (int r = 0; r < PQntuples(result); ++r) {
+            rows << QVariantList();
+            for (int c = 0; c < PQnfields(result); ++c)
+                rows.last() << (PQgetisnull(result, r, c)
+                                    ? QVariant()
+                                    : QVariant(QString::fromUtf8(PQgetvalue(result, r, c),
+                                                                 PQgetlength(result, r, c))));
+        }
+        PQclear(result);
+        if (!error.empty())
+            throw std::runtime_error(error);
+        return rows;
+    }
+
+  private:
+    PGconn* m_connection;
+};
+
 QString quoted(QString name) {
     return u'"' + name.replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 } // namespace
+
+struct OtherProgram::Handle {
+    std::optional<ServerDb> server;
+    std::optional<Db> file;
+};
+
+OtherProgram::OtherProgram(const TestEnvironment& env) : m_handle(std::make_unique<Handle>()) {
+    if (env.onServer())
+        m_handle->server.emplace(env.server());
+    else
+        m_handle->file.emplace(env.dataFile(), SQLITE_OPEN_READWRITE);
+}
+
+OtherProgram::~OtherProgram() = default;
+
+QList<QVariantList> OtherProgram::rows(const QString& sql, const QVariantList& params) {
+    return m_handle->server ? m_handle->server->rows(sql, params)
+                            : m_handle->file->rows(sql, params);
+}
 
 QList<QVariantList> queryFile(const QString& file, const QString& sql) {
     try {
@@ -143,10 +225,9 @@ QList<QVariantList> queryFile(const QString& file, const QString& sql) {
 void TestEnvironment::addField(const QString& name, const QString& type, const QString& length,
                                const QString& values) const {
     createDataFile();
-    Db db(dataFile(), SQLITE_OPEN_READWRITE);
-    db.rows(QStringLiteral("ALTER TABLE CustomTable ADD COLUMN %1 TEXT").arg(quoted(name)));
-    db.rows(QStringLiteral("INSERT INTO FieldControl VALUES (?,?,?,?)"),
-            {name, type, length, values});
+    execute(QStringLiteral("ALTER TABLE \"CustomTable\" ADD COLUMN %1 TEXT").arg(quoted(name)));
+    query(QStringLiteral("INSERT INTO \"FieldControl\" VALUES ($1, $2, $3, $4)"),
+          {name, type, length, values});
 }
 
 void TestEnvironment::addFields(int count, const QString& type) const {
@@ -156,33 +237,49 @@ void TestEnvironment::addFields(int count, const QString& type) const {
 
 void TestEnvironment::addRecords(const QList<QVariantList>& rows) const {
     const QStringList columns = columnsOf(QStringLiteral("CustomTable")).mid(1);
-    Db db(dataFile(), SQLITE_OPEN_READWRITE);
-    db.rows(QStringLiteral("BEGIN"));
+    OtherProgram store(*this);
+    store.rows(QStringLiteral("BEGIN"));
     for (const QVariantList& row : rows) {
-        QStringList names;
-        for (const QString& column : columns.first(row.size()))
+        QStringList names, marks;
+        for (const QString& column : columns.first(row.size())) {
             names << quoted(column);
-        db.rows(row.isEmpty() ? QStringLiteral("INSERT INTO CustomTable DEFAULT VALUES")
-                              : QStringLiteral("INSERT INTO CustomTable (%1) VALUES (%2)")
-                                    .arg(names.join(','), QStringList(row.size(), "?").join(',')),
-                row);
+            marks << QStringLiteral("$%1").arg(marks.size() + 1);
+        }
+        store.rows(row.isEmpty() ? QStringLiteral("INSERT INTO \"CustomTable\" DEFAULT VALUES")
+                                 : QStringLiteral("INSERT INTO \"CustomTable\" (%1) VALUES (%2)")
+                                       .arg(names.join(','), marks.join(',')),
+                   row);
     }
-    db.rows(QStringLiteral("COMMIT"));
+    store.rows(QStringLiteral("COMMIT"));
 }
 
-QList<QVariantList> TestEnvironment::query(const QString& sql) const {
-    return queryFile(dataFile(), sql);
+QList<QVariantList> TestEnvironment::query(const QString& sql,
+                                           const QVariantList& parameters) const {
+    try {
+        return OtherProgram(*this).rows(sql, parameters);
+    } catch (const std::exception& e) {
+        qWarning("query failed: %s", e.what());
+        return {};
+    }
 }
 
 QStringList TestEnvironment::columnsOf(const QString& table) const {
+    const QString sql =
+        onServer() ? QStringLiteral("SELECT column_name FROM information_schema.columns WHERE "
+                                    "table_schema = current_schema() AND table_name = $1 ORDER BY "
+                                    "ordinal_position")
+                   : QStringLiteral("SELECT name FROM pragma_table_info($1)");
     QStringList names;
-    for (const QVariantList& row :
-         query(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table)))
+    for (const QVariantList& row : query(sql, {table}))
         names << row[0].toString();
     return names;
 }
 
 void TestEnvironment::execute(const QString& sql) const {
+    if (onServer()) {
+        OtherProgram(*this).rows(sql);
+        return;
+    }
     Db db(dataFile(), SQLITE_OPEN_READWRITE);
     if (sqlite3_exec(db.m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
         throw std::runtime_error(sqlite3_errmsg(db.m_db));

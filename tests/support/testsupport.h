@@ -5,6 +5,7 @@
 #include "app/recordwindowlink.h"
 
 #include <QByteArrayList>
+#include <QMetaType>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -46,17 +47,33 @@ class ScriptedMessages : public MessageService {
 #define VERIFY_SAID_ONCE(messages, ...)                                                            \
     QVERIFY2((messages).saidOnce({__VA_ARGS__}), qPrintable((messages).texts().join('\n')))
 
-// A sandbox for one test: its own data, settings and program folders.
+// Where a test keeps its records: the local data file, or a fresh database on the test
+// process's own PostgreSQL server.
+enum class Store { Local, Server };
+Q_DECLARE_METATYPE(Store)
+// Every store, named for the rows of a behaviour table that must hold on each.
+inline const std::pair<const char*, Store> Stores[] = {{"local", Store::Local},
+                                                       {"server", Store::Server}};
+
+// A sandbox for one test: its own data, settings and program folders, and its own database
+// when the records are kept on the server (the program then works on it).
 class TestEnvironment {
   public:
-    TestEnvironment();
+    explicit TestEnvironment(Store store = Store::Local);
     ~TestEnvironment();
+
+    bool onServer() const { return !m_server.isEmpty(); }
+    // The server's address; empty for the local store.
+    QString server() const { return m_server; }
+    // The connection string of the store the program works on here.
+    QString connectionString() const;
 
     AppPaths paths() const;
     QString dataFile() const { return paths().dataFile(); }
     QString programFolder() const { return m_program.path(); }
 
-    // Creates the data file from the blank template, as a first start would.
+    // Creates the data file from the blank template, or the server's tables, as a first start
+    // would.
     void createDataFile() const;
     // Adds fields straight into the file: name, type, length, values.
     void addField(const QString& name, const QString& type, const QString& length = "8",
@@ -64,16 +81,33 @@ class TestEnvironment {
     void addFields(int count, const QString& type = "Textfield") const;
     // Adds records; each value list fills the field columns in order.
     void addRecords(const QList<QVariantList>& rows) const;
-    // Every row of a query on the data file, read with the engine's own interface.
-    QList<QVariantList> query(const QString& sql) const;
+    // Every row of a query on the store, read apart from the program (values as text, Null as
+    // an invalid QVariant); names in the statement in double quotes, parameters as $1, $2, ...
+    QList<QVariantList> query(const QString& sql, const QVariantList& parameters = {}) const;
     QStringList columnsOf(const QString& table) const;
-    // Statements run straight on the data file, as another program would.
+    // Statements run straight on the store, as another program would.
     void execute(const QString& sql) const;
 
   private:
+    QString m_server;
+    QByteArray m_oldServer;
     QTemporaryDir m_root;
     QTemporaryDir m_program;
     QByteArrayList m_old;
+};
+
+// A connection of another program to a test's store, apart from the program's own.
+class OtherProgram {
+  public:
+    explicit OtherProgram(const TestEnvironment& env);
+    ~OtherProgram();
+    // One statement's rows (values as text, Null as an invalid QVariant), texts bound to its
+    // parameters $1, $2, ...; raises std::runtime_error when the store refuses it.
+    QList<QVariantList> rows(const QString& sql, const QVariantList& params = {});
+
+  private:
+    struct Handle;
+    std::unique_ptr<Handle> m_handle;
 };
 
 // Every row of a query on any database file (values as text, Null as an invalid QVariant).
