@@ -7,6 +7,7 @@
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/recordset.h"
+#include "support/testserver.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -49,6 +50,7 @@ class TransferTest : public QObject {
     void csvRoundTripInTheWindowAndWithoutDisplay();
     void accessDataFileAtStartUp();
     void dataFileTablesKeepDefinitionsAndIds();
+    void copiesToAServerAndBackKeepingIds();
 };
 
 void TransferTest::importsOrChangesNothing_data() {
@@ -231,6 +233,40 @@ void TransferTest::dataFileTablesKeepDefinitionsAndIds() {
     QCOMPARE(env.query("SELECT * FROM CustomTable"),
              (QList<QVariantList>{{"3", "Blue", "1"}, {"42", QVariant(), "0"}}));
     QCOMPARE(env.query("SELECT seq FROM sqlite_sequence")[0][0].toInt(), 42);
+}
+
+// Server to data file and data file to another server, each in one transaction, and only into
+// an empty store: ids, Null and "" and the next id kept.
+void TransferTest::copiesToAServerAndBackKeepingIds() {
+    TestEnvironment env(Store::Server);
+    env.addFields(2);
+    env.addRecords({{"007", QVariant()}, {"", "Zoë 😀 ;\"'"}, {"last", "gone"}});
+    env.execute("DELETE FROM \"CustomTable\" WHERE \"ID\" = 3");
+    const QString records = "SELECT * FROM \"CustomTable\" ORDER BY \"ID\"";
+    const QString fields = "SELECT * FROM \"FieldControl\"";
+    QProcess program;
+    const auto run = [&](const QStringList& arguments) {
+        program.start(LEDGERLOOM_PROGRAM, arguments);
+        return program.waitForFinished(60000) ? program.exitCode() : -1;
+    };
+    QCOMPARE(run({"--copy-from", env.server()}), 0);
+    QCOMPARE(queryFile(env.dataFile(), records), env.query(records));
+    QCOMPARE(queryFile(env.dataFile(), fields), env.query(fields));
+    QCOMPARE(queryFile(env.dataFile(), "SELECT seq FROM sqlite_sequence"),
+             QList<QVariantList>{{"3"}});
+    const QByteArray copied = bytesOf(env.dataFile());
+    QCOMPARE(run({"--copy-from", env.server()}), 1);
+    QCOMPARE(bytesOf(env.dataFile()), copied);
+
+    const QString second = TestServer::shared().newDatabase();
+    QCOMPARE(run({"--copy-to", second}), 0);
+    OtherProgram server(second);
+    QCOMPARE(server.rows(records), env.query(records));
+    QCOMPARE(server.rows(fields), env.query(fields));
+    QCOMPARE(run({"--copy-to", second}), 1);
+    QCOMPARE(server.rows("SELECT count(*) FROM \"CustomTable\""), QList<QVariantList>{{"2"}});
+    QCOMPARE(server.rows("INSERT INTO \"CustomTable\" DEFAULT VALUES RETURNING \"ID\""),
+             QList<QVariantList>{{"4"}});
 }
 
 QTEST_MAIN(TransferTest)

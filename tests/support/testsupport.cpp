@@ -206,6 +206,10 @@ OtherProgram::OtherProgram(const TestEnvironment& env) : m_handle(std::make_uniq
         m_handle->file.emplace(env.dataFile(), SQLITE_OPEN_READWRITE);
 }
 
+OtherProgram::OtherProgram(const QString& serverAddress) : m_handle(std::make_unique<Handle>()) {
+    m_handle->server.emplace(serverAddress);
+}
+
 OtherProgram::~OtherProgram() = default;
 
 QList<QVariantList> OtherProgram::rows(const QString& sql, const QVariantList& params) {

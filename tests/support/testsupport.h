@@ -100,6 +100,8 @@ class TestEnvironment {
 class OtherProgram {
   public:
     explicit OtherProgram(const TestEnvironment& env);
+    // On a server's database given by its address.
+    explicit OtherProgram(const QString& serverAddress);
     ~OtherProgram();
     // One statement's rows (values as text, Null as an invalid QVariant), texts bound to its
     // parameters $1, $2, ...; raises std::runtime_error when the store refuses it.

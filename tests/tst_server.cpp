@@ -1,0 +1,111 @@
+// What only a shared store has: other people changing the fields while a window is open, a
+// connection that can be lost, values the server cannot hold, and an address that must not be
+// kept with its password.
+
+#include "support/testserver.h"
+#include "support/testsupport.h"
+
+#include "app/settings.h"
+#include "fields/fieldschema.h"
+#include "import/commandline.h"
+#include "record/form1.h"
+#include "store/connection.h"
+#include "store/fielddefinition.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+class ServerTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void fieldsChangedElsewhereAreTakenUpOnRebuild_data();
+    void fieldsChangedElsewhereAreTakenUpOnRebuild();
+    void lostConnectionIsReportedAndTheNextSaveConnectsAgain();
+    void valueWithNulIsRefusedWithNothingChanged();
+    void addressIsKeptOnlyWithoutPassword();
+};
+
+void ServerTest::fieldsChangedElsewhereAreTakenUpOnRebuild_data() {
+    QTest::addColumn<Store>("store");
+    for (const auto& [name, store] : Stores)
+        QTest::newRow(name) << store;
+}
+
+void ServerTest::fieldsChangedElsewhereAreTakenUpOnRebuild() {
+    QFETCH(Store, store);
+    TestEnvironment env(store);
+    env.addFields(2);
+    env.addRecords({{"a1", "b1"}});
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    QVERIFY(window);
+    Connection other; // another person's field list
+    other.Open(env.connectionString());
+    addFieldToTables(other, {"Added", "Textfield", "8", ""});
+    deleteFieldFromTables(other, "F1");
+    other.Execute("UPDATE \"CustomTable\" SET \"Added\" = 'new'");
+    window->Form_Activate(); // the window comes to the front again
+    settle(*window);
+    QCOMPARE(window->shownCaptions(), QStringList({"F2", "Added"}));
+    QCOMPARE(textBox(*window, 1)->text(), QString("new"));
+    press(*window, "PushButton1");
+    textBox(*window, 0)->setText("b2");
+    press(*window, "PushButton6");
+    QCOMPARE(messages.texts(), QStringList());
+    QCOMPARE(env.query("SELECT \"F2\", \"Added\" FROM \"CustomTable\""),
+             QList<QVariantList>({{"b2", "new"}}));
+}
+
+void ServerTest::lostConnectionIsReportedAndTheNextSaveConnectsAgain() {
+    TestEnvironment env(Store::Server);
+    env.addFields(1);
+    env.addRecords({{"stored"}});
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    QVERIFY(window);
+    QVERIFY2(window->windowTitle().startsWith("Ledgerloom - database ledgerloom_test_"),
+             qPrintable(window->windowTitle()));
+    press(*window, "PushButton1");
+    textBox(*window, 0)->setText("typed");
+    QVERIFY(TestServer::shared().restart());
+    press(*window, "PushButton6");
+    VERIFY_SAID_ONCE(messages, "connection to the server was lost", "what you typed is kept");
+    QVERIFY(window->mEditing());
+    QCOMPARE(textBox(*window, 0)->text(), QString("typed"));
+    messages.clear();
+    press(*window, "PushButton6");
+    QCOMPARE(messages.texts(), QStringList());
+    QCOMPARE(env.query("SELECT \"F1\" FROM \"CustomTable\""), QList<QVariantList>({{"typed"}}));
+}
+
+// The server's text ends at a NUL: cutting the value there would store another one.
+void ServerTest::valueWithNulIsRefusedWithNothingChanged() {
+    TestEnvironment env(Store::Server);
+    env.addFields(1);
+    env.addRecords({{"before"}});
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    QVERIFY(window);
+    press(*window, "PushButton1");
+    textBox(*window, 0)->setText(QString("be") + QChar(0) + "fore");
+    press(*window, "PushButton6");
+    VERIFY_SAID_ONCE(messages, "NUL character");
+    QCOMPARE(env.query("SELECT \"F1\" FROM \"CustomTable\""), QList<QVariantList>({{"before"}}));
+}
+
+void ServerTest::addressIsKeptOnlyWithoutPassword() {
+    TestEnvironment env(Store::Server);
+    const auto run = [](const QString& option, const QString& address) {
+        return runCommandLine({"ledgerloom", option, address});
+    };
+    QCOMPARE(run("--set-server", env.server() + " password=secret"), 1);
+    QCOMPARE(GetSetting("Server", "none"), QString("none"));
+    QCOMPARE(run("--set-server", env.server()), 0);
+    QCOMPARE(GetSetting("Server", "none"), env.server());
+    QCOMPARE(runCommandLine({"ledgerloom", "--clear-server"}), 0);
+    QCOMPARE(GetSetting("Server", "none"), QString());
+}
+
+QTEST_MAIN(ServerTest)
+#include "tst_server.moc"
