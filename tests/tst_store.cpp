@@ -64,7 +64,10 @@ void StoreTest::editsAreWrittenOnLeavingTheRowAndCancelledExactly() {
     records.Fields(1).setValue(QString("Anna"));
     records.Cancel();
     QCOMPARE(nameOf(records), QString("Ann"));
+    // Saved by someone else after the rows were read: the next move shows it.
+    env.execute("UPDATE \"CustomTable\" SET \"F1\" = 'Bobby' WHERE \"ID\" = 2");
     records.MoveNext();
+    QCOMPARE(nameOf(records), QString("Bobby"));
     records.Fields(1).setValue(QString("")); // empty stays empty, never Null
     records.MoveNext();                      // leaving the row writes it
     records.Fields(2).setValue(QString("007"));

@@ -274,6 +274,14 @@ const QVariantList& Recordset::currentRow() {
     if (m_newRow)
         return none;
     auto found = m_chunk.find(key);
+    if (found != m_chunk.end() && key != m_freshKey) {
+        // Someone else may have saved the row since its chunk was read: the row moved to is
+        // read again, so each move shows what is stored now.
+        QVariantList fresh = readRowByKey(key);
+        m_chunk[key] = std::move(fresh);
+        found = m_chunk.find(key);
+    }
+    m_freshKey = key;
     if (found == m_chunk.end()) {
         loadChunkAround(m_position);
         found = m_chunk.find(key);

@@ -111,6 +111,7 @@ class Recordset {
     long m_position = -1;             // 0-based; -1 before the first row, rowCount() after the last
 
     std::map<qint64, QVariantList> m_chunk; // rows read around the current one, by key
+    qint64 m_freshKey = 0;                  // the row last read as it is stored now
     std::unique_ptr<RowReader> m_chunkRead; // reads the rows around the current one
     std::map<int, QVariant> m_pending;      // values set and not yet written
     std::map<int, QVariant> m_original;     // their values when they were read
