@@ -14,6 +14,9 @@
 #include <memory>
 
 namespace {
+// Records read per statement.
+constexpr int ExportBatch = 2000;
+
 constexpr qint64 WriteError = 75; // path/file access error
 
 [[noreturn]] void cannotWrite(const QString& path, const QString& why) {
@@ -76,23 +79,33 @@ long exportCsv(Connection& connection, const QString& path, CsvFields fields,
                                                                Qt::CaseInsensitive) == 0);
     }
     out.endRow();
-    Statement select(connection, Sql::SelectCustomTable);
+    // In id order, a batch at a time: a server hands over a statement's rows all at once.
     long rows = 0;
-    while (select.step()) {
-        if (cancelled && cancelled->load(std::memory_order_relaxed))
-            throw RuntimeError(ErrorNumber::General, QStringLiteral("The export was cancelled."));
-        for (int k = first; k < last; ++k) {
-            const std::string_view value = select.text(k + 1);
-            const char* text = select.isNull(k + 1) ? nullptr : value.data();
-            size_t size = value.size();
-            if (checkbox[size_t(k - first)] && text) {
-                text = yesNoWord(QByteArray(text, qsizetype(size)));
-                size = std::strlen(text);
+    qint64 lastId = 0;
+    for (bool more = true; more;) {
+        Statement select(connection, Sql::SelectRecordsAfterId);
+        select.bind(1, lastId);
+        select.bind(2, ExportBatch);
+        more = false;
+        while (select.step()) {
+            if (cancelled && cancelled->load(std::memory_order_relaxed))
+                throw RuntimeError(ErrorNumber::General,
+                                   QStringLiteral("The export was cancelled."));
+            for (int k = first; k < last; ++k) {
+                const std::string_view value = select.text(k + 1);
+                const char* text = select.isNull(k + 1) ? nullptr : value.data();
+                size_t size = value.size();
+                if (checkbox[size_t(k - first)] && text) {
+                    text = yesNoWord(QByteArray(text, qsizetype(size)));
+                    size = std::strlen(text);
+                }
+                out.value(text, size, k == first);
             }
-            out.value(text, size, k == first);
+            out.endRow();
+            lastId = select.columnInt64(0);
+            more = true;
+            ++rows;
         }
-        out.endRow();
-        ++rows;
     }
     out.flush();
     if (!file.commit())
