@@ -198,6 +198,8 @@ std::unique_ptr<ServerEngine> ServerEngine::open(const QString& address, bool wr
         throw RuntimeError(ErrorNumber::Database,
                            QStringLiteral("The server cannot be reached: %1").arg(reason));
     }
+    // The server's notices ("already exists, skipping") are no news to the user.
+    PQsetNoticeProcessor(connection, [](void*, const char*) {}, nullptr);
     std::unique_ptr<ServerEngine> engine(new ServerEngine(connection, address));
     const QString encoding = QString::fromUtf8(PQparameterStatus(connection, "server_encoding"));
     if (encoding != QLatin1String("UTF8"))
