@@ -81,9 +81,10 @@ bool TestServer::available(QString* why) {
             if (conf.open(QIODevice::Append))
                 conf.write(QString("listen_addresses = ''\nunix_socket_directories = '%1'\n"
                                    "port = %2\nfsync = off\nfull_page_writes = off\n"
-                                   "synchronous_commit = off\nshared_buffers = 16MB\n")
+                                   "synchronous_commit = off\nshared_buffers = 16MB\n%3")
                                .arg(m_dir->path())
                                .arg(m_port)
+                               .arg(m_settings)
                                .toUtf8());
             conf.close();
             m_running = start() &&

@@ -14,6 +14,9 @@ class TestServer {
 
     // Started and reachable; otherwise `why` says what is missing or what failed.
     bool available(QString* why = nullptr);
+    // Lines for postgresql.conf beyond the small defaults of the tests (later lines win), such
+    // as the memory a benchmark needs; only before the server's first use.
+    void addSettings(const QString& lines) { m_settings += lines + '\n'; }
     // A fresh database owned by the unprivileged role `ledgerloom_user`, with pg_trgm already
     // created in it; returns the connection string for that role. Empty if the server is missing.
     QString newDatabase();
@@ -35,6 +38,7 @@ class TestServer {
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_bin;
     QString m_error;
+    QString m_settings;
     int m_port = 0;
     int m_databases = 0;
     bool m_tried = false;
