@@ -166,6 +166,10 @@ QString SearchIndex::candidatesQuery(const QString& text) {
     return groups.join(QStringLiteral(" AND "));
 }
 
+QString SearchIndex::serverPattern(const QString& text) {
+    return foldingPattern(text);
+}
+
 bool SearchIndex::isReady(Connection& connection) {
     if (connection.isServer())
         return serverHasTrigrams(connection) && serverColumnsWithoutIndex(connection).isEmpty();

@@ -19,6 +19,10 @@ namespace SearchIndex {
 // ignoring case; empty when the index cannot narrow the search (fewer than three characters).
 QString candidatesQuery(const QString& text);
 
+// The regular expression a server search matches each value against: the text, ignoring case
+// as the scan's like does. Bound as the one parameter of Sql::searchServer.
+QString serverPattern(const QString& text);
+
 // The index is there, with its triggers, made for the record columns of today.
 bool isReady(Connection& connection);
 
