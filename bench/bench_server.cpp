@@ -1,0 +1,352 @@
+// The records on a PostgreSQL server this program starts itself: the record window's start and
+// its Next and Previous, the search with the pg_trgm indexes, and the export, each beside a
+// baseline measured in the same run (psql, bare libpq, the same export from a local data file).
+// Usage: bench_server [--records N (1000000)] [folder for the local data file]
+#include "benchsupport.h"
+
+#include "app/messages.h"
+#include "app/paths.h"
+#include "export/workbookexport.h"
+#include "record/form1.h"
+#include "store/access1.h"
+#include "store/connection.h"
+#include "store/recordset.h"
+#include "store/schema.h"
+#include "store/searchindex.h"
+#include "store/serverengine.h"
+#include "store/statement.h"
+#include "support/testserver.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cstdio>
+#include <libpq-fe.h>
+
+namespace {
+
+constexpr int Fields = 26;
+constexpr long ExportRecords = 100000;
+
+QStringList fieldNames() {
+    QStringList names;
+    for (int f = 1; f <= Fields; ++f)
+        names << QStringLiteral("F%1").arg(f);
+    return names;
+}
+
+void say(const QString& text) {
+    QTextStream(stdout) << text << Qt::endl;
+}
+
+[[noreturn]] void fail(const QString& why) {
+    std::fprintf(stderr, "bench_server: %s\n", qPrintable(why));
+    std::exit(1);
+}
+
+// One statement through libpq alone, its parameters as text; the result is the caller's.
+PGresult* run(PGconn* db, const QByteArray& sql, const QList<QByteArray>& values = {}) {
+    std::vector<const char*> pointers;
+    for (const QByteArray& value : values)
+        pointers.push_back(value.constData());
+    PGresult* result = PQexecParams(db, sql.constData(), int(pointers.size()), nullptr,
+                                    pointers.data(), nullptr, nullptr, 0);
+    const ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
+        fail(QString::fromUtf8(sql.left(200)) + ": " + QString::fromUtf8(PQerrorMessage(db)));
+    return result;
+}
+
+void runAndClear(PGconn* db, const QByteArray& sql) {
+    PQclear(run(db, sql));
+}
+
+PGconn* connectTo(const QString& address) {
+    PGconn* db = PQconnectdb(address.toUtf8().constData());
+    if (PQstatus(db) != CONNECTION_OK)
+        fail(QString::fromUtf8(PQerrorMessage(db)));
+    return db;
+}
+
+// Records like Bench::makeDataFile's, made by the server itself. The program makes its two
+// tables on its first connection; with `needles`, one record in a thousand holds "a NeeDle
+// here" in a field of the middle instead of its own value.
+void makeRecords(const QString& address, long records, bool needles) {
+    {
+        Connection program;
+        program.setMode(adModeReadWrite);
+        program.Open(ServerConnectionString(address));
+    }
+    PGconn* db = connectTo(address);
+    QStringList columns, values, fieldRows;
+    for (int f = 1; f <= Fields; ++f) {
+        columns << QStringLiteral("\"F%1\"").arg(f);
+        const QString value = QStringLiteral("'Value ' || n || ' of field %1'").arg(f);
+        values << (needles && f == 13
+                       ? QStringLiteral("CASE WHEN n % 1000 = 0 THEN 'a NeeDle here' ELSE %1 END")
+                             .arg(value)
+                       : value);
+        fieldRows << QStringLiteral("('F%1', 'Textfield', '8', '')").arg(f);
+    }
+    runAndClear(db, "ALTER TABLE \"CustomTable\" " +
+                        ("ADD COLUMN " + columns.join(" TEXT, ADD COLUMN ") + " TEXT").toUtf8());
+    runAndClear(db, "INSERT INTO \"FieldControl\" VALUES " + fieldRows.join(", ").toUtf8());
+    runAndClear(db, QStringLiteral("INSERT INTO \"CustomTable\" (\"ID\", %1) SELECT n, %2 FROM "
+                                   "generate_series(1, %3) AS n")
+                        .arg(columns.join(", "), values.join(", "))
+                        .arg(records)
+                        .toUtf8());
+    // New records get the ids after these, as when the program had added them.
+    runAndClear(db, QStringLiteral("SELECT setval(pg_get_serial_sequence('\"CustomTable\"', "
+                                   "'ID'), %1)")
+                        .arg(records)
+                        .toUtf8());
+    runAndClear(db, "VACUUM ANALYZE \"CustomTable\"");
+    PQfinish(db);
+}
+
+QString psqlProgram() {
+    const QString onPath = QStandardPaths::findExecutable("psql");
+    if (!onPath.isEmpty())
+        return onPath;
+    QStringList versions = QDir("/usr/lib/postgresql").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    std::sort(versions.begin(), versions.end(),
+              [](const QString& a, const QString& b) { return a.toInt() > b.toInt(); });
+    for (const QString& version : versions)
+        if (QFile::exists("/usr/lib/postgresql/" + version + "/bin/psql"))
+            return "/usr/lib/postgresql/" + version + "/bin/psql";
+    return {};
+}
+
+// psql, as a process, reading every id in order into nothing.
+void psqlReadsIds(const QString& psql, const QString& address) {
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(psql,
+                  {address, "-At", "-c", "SELECT \"ID\" FROM \"CustomTable\" ORDER BY \"ID\""});
+    if (!process.waitForFinished(120000) || process.exitCode() != 0)
+        fail("psql failed: " + QString::fromLocal8Bit(process.readAllStandardError()));
+}
+
+void waitUntilBuilt(Form1& window) {
+    do {
+        QCoreApplication::processEvents();
+    } while (window.mGenerating() || window.mRSRecords().State() == adStateClosed);
+}
+
+// The search's own statement, on a connection already open.
+long bareSearch(PGconn* db, const QString& text) {
+    PGresult* result = run(db, serverParameters(Sql::searchServer(fieldNames())),
+                           {SearchIndex::serverPattern(text).toUtf8()});
+    long found = PQntuples(result);
+    for (int row = 0; row < found; ++row)
+        std::strtoll(PQgetvalue(result, row, 0), nullptr, 10);
+    PQclear(result);
+    return found;
+}
+
+void explainSearch(PGconn* db, const QString& text) {
+    PGresult* result =
+        run(db, "EXPLAIN (ANALYZE, BUFFERS) " + serverParameters(Sql::searchServer(fieldNames())),
+            {SearchIndex::serverPattern(text).toUtf8()});
+    std::fprintf(stderr, "EXPLAIN of the search for \"%s\":\n", qPrintable(text));
+    for (int row = 0; row < PQntuples(result); ++row)
+        std::fprintf(stderr, "  %s\n", PQgetvalue(result, row, 0));
+    PQclear(result);
+}
+
+long parseRecords(const QStringList& arguments, QString* folder) {
+    long records = 1000000;
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--records") && i + 1 < arguments.size())
+            records = arguments[++i].toLong();
+        else if (arguments[i].startsWith(QLatin1String("--records=")))
+            records = arguments[i].mid(10).toLong();
+        else
+            *folder = arguments[i];
+    }
+    if (records < 1000)
+        fail("--records needs a number of at least 1000");
+    return records;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + "/data"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/config"));
+    QApplication app(argc, argv);
+    QString folder = QDir::tempPath() + "/ledgerloom-bench";
+    const long records = parseRecords(QCoreApplication::arguments(), &folder);
+    const long exportRecords = std::min(records, ExportRecords);
+
+    // The tests' server, with the memory of a server kept for real work.
+    TestServer& server = TestServer::shared();
+    server.addSettings("shared_buffers = 256MB\nmaintenance_work_mem = 512MB\nwork_mem = 16MB\n"
+                       "effective_cache_size = 4GB\nmax_wal_size = 4GB");
+    QString why;
+    if (!server.available(&why))
+        fail("no server: " + why);
+    const QString psql = psqlProgram();
+    if (psql.isEmpty())
+        fail("no psql found");
+    const QString address = server.newDatabase();
+    const QString exportAddress = server.newDatabase();
+    const double makeMs = Bench::timeMs([&] { makeRecords(address, records, true); });
+    makeRecords(exportAddress, exportRecords, false);
+    PGconn* bare = connectTo(address);
+    {
+        PGresult* version = run(bare, "SHOW server_version");
+        say(QStringLiteral("%1 records x %2 fields on PostgreSQL %3 (made in %4 s)")
+                .arg(records)
+                .arg(Fields)
+                .arg(QString::fromUtf8(PQgetvalue(version, 0, 0)))
+                .arg(makeMs / 1000, 0, 'f', 1));
+        PQclear(version);
+    }
+    qputenv("LEDGERLOOM_SERVER", address.toUtf8());
+
+    // 1. The record window's start beside psql reading the ids it reads.
+    const AppPaths paths{QCoreApplication::applicationDirPath(),
+                         SpecialFolderPath(CommonAppDataFolder)};
+    Bench::QuietMessages messages;
+    psqlReadsIds(psql, address); // warm the server's cache
+    std::vector<double> psqlRuns, showRuns;
+    Form1* window = nullptr;
+    for (int run = 0; run < 3; ++run) {
+        psqlRuns.push_back(Bench::timeMs([&] { psqlReadsIds(psql, address); }));
+        delete window;
+        double loadMs = 0;
+        showRuns.push_back(Bench::timeMs([&] {
+            window = new Form1(messages, paths);
+            loadMs = Bench::timeMs([&] { window->Form_Load(); });
+            window->show();
+            waitUntilBuilt(*window);
+        }));
+        QTextStream(stdout) << "  window start " << run + 1 << ": " << showRuns.back()
+                            << " ms (Form_Load " << loadMs << " ms), psql " << psqlRuns.back()
+                            << " ms" << Qt::endl;
+    }
+    Bench::report("window shown with the first record (median)", Bench::median(showRuns), "ms",
+                  Bench::median(psqlRuns), "psql reading every id");
+
+    // 2. Next and Previous, beside libpq reading one record by its id.
+    std::vector<double> next, previous, byId;
+    for (int i = 0; i < 300; ++i)
+        next.push_back(Bench::timeMs([&] { window->PushButton11_Click(); }));
+    for (int i = 0; i < 300; ++i)
+        previous.push_back(Bench::timeMs([&] { window->PushButton9_Click(); }));
+    for (int i = 0; i < 300; ++i)
+        byId.push_back(Bench::timeMs([&] {
+            PQclear(run(bare, "SELECT * FROM \"CustomTable\" WHERE \"ID\" = $1",
+                        {QByteArray::number(records / 2 + i)}));
+        }));
+    const double oneRowMs = Bench::median(byId);
+    Bench::report("Next, record shown in 26 controls (median)", Bench::median(next), "ms", oneRowMs,
+                  "libpq, one record by id");
+    Bench::report("Next, slowest of 300", *std::max_element(next.begin(), next.end()), "ms");
+    Bench::report("Previous, record shown (median)", Bench::median(previous), "ms", oneRowMs,
+                  "libpq, one record by id");
+    Bench::report("Previous, slowest of 300", *std::max_element(previous.begin(), previous.end()),
+                  "ms");
+    delete window;
+
+    // 3. The search through the pg_trgm indexes, beside its own statement through libpq.
+    {
+        Connection connection;
+        connection.setMode(adModeReadWrite);
+        connection.Open(ConnectionString(QString()));
+        Bench::report("search index build (26 pg_trgm indexes)",
+                      Bench::timeMs([&] { SearchIndex::build(connection); }), "ms");
+        if (!SearchIndex::isReady(connection))
+            fail("the search index is not ready after its build");
+    }
+    runAndClear(bare, "ANALYZE \"CustomTable\"");
+    explainSearch(bare, "needle");
+    for (const QString& text :
+         {QStringLiteral("needle"), QStringLiteral("Value 77"), QStringLiteral("no such text")}) {
+        std::vector<double> ours, baseline;
+        long found = 0, bareFound = 0;
+        bool indexed = false;
+        for (int run = 0; run < 5; ++run) {
+            baseline.push_back(Bench::timeMs([&] { bareFound = bareSearch(bare, text); }));
+            RecordSearch search(ConnectionString(QString()), fieldNames(), text);
+            ours.push_back(Bench::timeMs([&] { found = long(search.run().size()); }));
+            indexed = search.usedIndex();
+        }
+        if (found != bareFound)
+            std::fprintf(stderr, "found %ld records, the bare statement %ld\n", found, bareFound);
+        Bench::report(QStringLiteral("search \"%1\"%2 (%3 found, median)")
+                          .arg(text, indexed ? "" : " NOT INDEXED")
+                          .arg(found),
+                      Bench::median(ours), "ms", Bench::median(baseline),
+                      "the same statement, bare libpq");
+    }
+    // Where a search's time goes: each search connects anew, and a new server process reads
+    // the catalog entries of the table and its indexes before it can plan.
+    {
+        std::vector<double> open, ready, first, again, fresh;
+        for (int run = 0; run < 5; ++run) {
+            Connection connection;
+            connection.setMode(adModeRead);
+            open.push_back(Bench::timeMs([&] { connection.Open(ConnectionString(QString())); }));
+            ready.push_back(Bench::timeMs([&] { SearchIndex::isReady(connection); }));
+            auto search = [&] {
+                Statement read(connection, Sql::searchServer(fieldNames()));
+                read.bind(1, SearchIndex::serverPattern("needle"));
+                while (read.step())
+                    read.columnInt64(0);
+            };
+            first.push_back(Bench::timeMs(search));
+            again.push_back(Bench::timeMs(search));
+            fresh.push_back(Bench::timeMs([&] {
+                PGconn* db = connectTo(address);
+                bareSearch(db, "needle");
+                PQfinish(db);
+            }));
+        }
+        Bench::report("  search: connecting (median)", Bench::median(open), "ms");
+        Bench::report("  search: index check (median)", Bench::median(ready), "ms");
+        Bench::report("  search: \"needle\" statement, first", Bench::median(first), "ms");
+        Bench::report("  search: \"needle\" statement, again", Bench::median(again), "ms");
+        Bench::report("  search: libpq, new connection + statement", Bench::median(fresh), "ms");
+    }
+    PQfinish(bare);
+
+    // 4. The export from a server database beside the same export from a local data file.
+    {
+        const QString file = Bench::makeDataFile(folder, Fields, exportRecords);
+        Connection fromServer, fromFile;
+        fromServer.Open(ServerConnectionString(exportAddress));
+        fromFile.Open(ConnectionString(file));
+        QTemporaryDir out;
+        ExportOptions options;
+        options.folder = out.path();
+        options.open = [](const QString&) { return true; };
+        auto exportFrom = [&](Connection& connection) {
+            QFile::remove(
+                exportToWorkbook(messages, connection, fieldNames(), 0, nullptr, options));
+        };
+        exportFrom(fromFile); // warm the caches
+        std::vector<double> server, local;
+        for (int run = 0; run < 3; ++run) {
+            server.push_back(Bench::timeMs([&] { exportFrom(fromServer); }));
+            local.push_back(Bench::timeMs([&] { exportFrom(fromFile); }));
+        }
+        Bench::report(QStringLiteral("export of %1 x %2 from the server (median)")
+                          .arg(exportRecords)
+                          .arg(Fields),
+                      Bench::median(server), "ms", Bench::median(local), "from a local data file");
+    }
+    if (messages.shown)
+        std::fprintf(stderr, "%d messages were shown: the figures may not hold\n", messages.shown);
+    Bench::report("peak memory", Bench::peakMemoryMb(), "MB");
+    return 0;
+}
