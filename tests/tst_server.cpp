@@ -11,6 +11,7 @@
 #include "record/form1.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
+#include "store/searchindex.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -22,6 +23,7 @@ class ServerTest : public QObject {
     void fieldsChangedElsewhereAreTakenUpOnRebuild_data();
     void fieldsChangedElsewhereAreTakenUpOnRebuild();
     void lostConnectionIsReportedAndTheNextSaveConnectsAgain();
+    void searchAfterRestartConnectsAgain();
     void valueWithNulIsRefusedWithNothingChanged();
     void addressIsKeptOnlyWithoutPassword();
 };
@@ -81,6 +83,17 @@ void ServerTest::lostConnectionIsReportedAndTheNextSaveConnectsAgain() {
     press(*window, "PushButton6");
     QCOMPARE(messages.texts(), QStringList());
     QCOMPARE(env.query("SELECT \"F1\" FROM \"CustomTable\""), QList<QVariantList>({{"typed"}}));
+}
+
+// A search keeps its connection for the next one; the next one finds it cut and connects anew.
+void ServerTest::searchAfterRestartConnectsAgain() {
+    TestEnvironment env(Store::Server);
+    env.addFields(1);
+    env.addRecords({{"kept"}, {"other"}, {"kept too"}});
+    const std::vector<qint64> found{1, 3};
+    QCOMPARE(RecordSearch(env.connectionString(), {"F1"}, "kept").run(), found);
+    QVERIFY(TestServer::shared().restart());
+    QCOMPARE(RecordSearch(env.connectionString(), {"F1"}, "kept").run(), found);
 }
 
 // The server's text ends at a NUL: cutting the value there would store another one.
