@@ -27,6 +27,8 @@
 #include <QTextStream>
 #include <cstdio>
 #include <libpq-fe.h>
+#include <limits>
+#include <sqlite3.h>
 
 namespace {
 
@@ -166,6 +168,41 @@ void explainSearch(PGconn* db, const QString& text) {
     explain(db, QStringLiteral("the search for \"%1\"").arg(text),
             serverParameters(Sql::searchServer(fieldNames())),
             {SearchIndex::serverPattern(text).toUtf8()});
+}
+
+// The export's reading alone, in its batches of records, every value looked at.
+long readServerRows(const QString& address) {
+    PGconn* db = connectTo(address);
+    long size = 0;
+    QByteArray last = QByteArray::number(std::numeric_limits<qint64>::min());
+    for (;;) {
+        PGresult* batch = run(db, serverParameters(Sql::SelectRecordsAfterId), {last, "2000"});
+        const int rows = PQntuples(batch);
+        for (int row = 0; row < rows; ++row)
+            for (int column = 1; column < PQnfields(batch); ++column)
+                size += PQgetlength(batch, row, column);
+        if (rows > 0)
+            last = PQgetvalue(batch, rows - 1, 0);
+        PQclear(batch);
+        if (rows == 0)
+            break;
+    }
+    PQfinish(db);
+    return size;
+}
+
+long readFileRows(const QString& file) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* read = nullptr;
+    sqlite3_prepare_v2(db, "SELECT * FROM CustomTable ORDER BY ID", -1, &read, nullptr);
+    long size = 0;
+    while (sqlite3_step(read) == SQLITE_ROW)
+        for (int column = 1; column < sqlite3_column_count(read); ++column)
+            size += sqlite3_column_bytes(read, column);
+    sqlite3_finalize(read);
+    sqlite3_close(db);
+    return size;
 }
 
 long parseRecords(const QStringList& arguments, QString* folder) {
@@ -351,6 +388,13 @@ int main(int argc, char* argv[]) {
             server.push_back(Bench::timeMs([&] { exportFrom(fromServer); }));
             local.push_back(Bench::timeMs([&] { exportFrom(fromFile); }));
         }
+        std::vector<double> serverRead, fileRead;
+        for (int run = 0; run < 3; ++run) {
+            serverRead.push_back(Bench::timeMs([&] { readServerRows(exportAddress); }));
+            fileRead.push_back(Bench::timeMs([&] { readFileRows(file); }));
+        }
+        Bench::report("  export: reading the records alone, server", Bench::median(serverRead),
+                      "ms", Bench::median(fileRead), "local data file");
         Bench::report(QStringLiteral("export of %1 x %2 from the server (median)")
                           .arg(exportRecords)
                           .arg(Fields),
