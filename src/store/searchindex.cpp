@@ -7,11 +7,8 @@
 #include "store/schema.h"
 #include "store/statement.h"
 
-#include "app/runtimeerror.h"
-
 #include <QList>
 #include <exception>
-#include <mutex>
 #include <thread>
 #include <unordered_map>
 
@@ -146,37 +143,6 @@ bool hasIndex(Connection& connection) {
     return read.step() && read.columnInt64(0) > 0;
 }
 
-// The connection of the last search on a server, idle until the next search of the same
-// server takes it. A new connection costs a new server process, which must also read the
-// catalog entries of the table and of each column's index before it can plan the search:
-// together several times the search itself.
-struct KeptConnection {
-    std::mutex mutex;
-    std::unique_ptr<Connection> connection;
-};
-
-KeptConnection& kept() {
-    static KeptConnection slot;
-    return slot;
-}
-
-std::unique_ptr<Connection> takeKeptConnection(const QString& connectionString) {
-    std::unique_ptr<Connection> connection;
-    {
-        std::lock_guard lock(kept().mutex);
-        connection = std::move(kept().connection);
-    }
-    if (connection && connection->connectionString() != connectionString)
-        connection.reset();
-    return connection;
-}
-
-void keepConnection(std::unique_ptr<Connection> connection) {
-    connection->engine().stopWhen(nullptr); // the flag belongs to the search that ended
-    std::lock_guard lock(kept().mutex);
-    kept().connection = std::move(connection);
-}
-
 } // namespace
 
 QString SearchIndex::candidatesQuery(const QString& text) {
@@ -280,27 +246,12 @@ std::vector<qint64> RecordSearch::searchServer(Connection& connection) {
 
 std::vector<qint64> RecordSearch::run() {
     const QString query = SearchIndex::candidatesQuery(m_text);
-    const auto onServer = [&](std::unique_ptr<Connection> connection) {
-        m_usedIndex = !query.isEmpty() && SearchIndex::isReady(*connection);
-        std::vector<qint64> ids = searchServer(*connection);
-        keepConnection(std::move(connection));
-        return ids;
-    };
-    if (std::unique_ptr<Connection> connection = takeKeptConnection(m_connectionString)) {
-        connection->engine().stopWhen(&m_interrupted);
-        try {
-            return onServer(std::move(connection));
-        } catch (const RuntimeError&) {
-            // Most likely lost while it waited (the server restarted): once more on a new one.
-            if (m_interrupted)
-                throw;
-        }
-    }
-    auto opened = std::make_unique<Connection>();
-    Connection& connection = *opened;
+    Connection connection;
     openForReading(connection);
-    if (connection.isServer())
-        return onServer(std::move(opened));
+    if (connection.isServer()) {
+        m_usedIndex = !query.isEmpty() && SearchIndex::isReady(connection);
+        return searchServer(connection);
+    }
     if (query.isEmpty())
         return scan();
     if (!SearchIndex::isReady(connection))
