@@ -91,5 +91,7 @@ long copyStore(Connection& from, Connection& to) {
     if (to.isServer())
         SearchIndex::buildWithinTransaction(to);
     transaction.commit();
+    if (to.isServer())
+        to.Execute(Sql::TidyServerRecords);
     return copied;
 }
