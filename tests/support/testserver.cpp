@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <algorithm>
 #include <libpq-fe.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -16,15 +15,12 @@ const QString Superuser = "postgres";
 
 // The folder of initdb and pg_ctl: on the path, else the newest Debian server version.
 QString serverPrograms() {
-    const QString onPath = QStandardPaths::findExecutable("initdb");
-    if (!onPath.isEmpty())
-        return QFileInfo(onPath).absolutePath();
-    QStringList versions = QDir("/usr/lib/postgresql").entryList(QDir::Dirs);
-    std::sort(versions.begin(), versions.end(),
-              [](const QString& a, const QString& b) { return a.toInt() > b.toInt(); });
-    for (const QString& version : versions)
-        if (QFile::exists("/usr/lib/postgresql/" + version + "/bin/initdb"))
-            return "/usr/lib/postgresql/" + version + "/bin";
+    QStringList folders{QFileInfo(QStandardPaths::findExecutable("initdb")).absolutePath()};
+    for (const QString& version : QDir("/usr/lib/postgresql").entryList(QDir::Dirs, QDir::Name))
+        folders.insert(1, "/usr/lib/postgresql/" + version + "/bin");
+    for (const QString& folder : folders)
+        if (QFile::exists(folder + "/initdb"))
+            return folder;
     return {};
 }
 } // namespace
@@ -128,15 +124,7 @@ QString TestServer::newDatabase() {
 }
 
 QString TestServer::superuserConnection(const QString& database) const {
-    // A database name, or a connection string from newDatabase().
-    QString name = database;
-    if (PQconninfoOption* options = PQconninfoParse(qPrintable(database), nullptr)) {
-        for (PQconninfoOption* option = options; option->keyword; ++option)
-            if (qstrcmp(option->keyword, "dbname") == 0 && option->val)
-                name = QString::fromUtf8(option->val);
-        PQconninfoFree(options);
-    }
-    return connection(name, Superuser);
+    return QString(database).replace("user=" + User, "user=" + Superuser);
 }
 
 bool TestServer::start() {

@@ -20,8 +20,8 @@ class TestServer {
     // A fresh database owned by the unprivileged role `ledgerloom_user`, with pg_trgm already
     // created in it; returns the connection string for that role. Empty if the server is missing.
     QString newDatabase();
-    // The same database (its name, or the string newDatabase() gave) reached as the superuser,
-    // as an administrator or another program would.
+    // The same database as newDatabase() gave it, reached as the superuser, as an
+    // administrator would.
     QString superuserConnection(const QString& database) const;
     // Fast shutdown and start again: open connections are cut, as a server restart does to the
     // program. stop() and start() do either half; databases made before are kept.
