@@ -20,17 +20,11 @@ class ServerTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void fieldsChangedElsewhereAreTakenUpOnRebuild_data();
+    void fieldsChangedElsewhereAreTakenUpOnRebuild_data() { storeRows(); }
     void fieldsChangedElsewhereAreTakenUpOnRebuild();
     void lostConnectionIsReportedAndTheNextCommandsConnectAgain();
     void addressIsKeptOnlyWithoutPassword();
 };
-
-void ServerTest::fieldsChangedElsewhereAreTakenUpOnRebuild_data() {
-    QTest::addColumn<Store>("store");
-    for (const auto& [name, store] : Stores)
-        QTest::newRow(name) << store;
-}
 
 void ServerTest::fieldsChangedElsewhereAreTakenUpOnRebuild() {
     QFETCH(Store, store);

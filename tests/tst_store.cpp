@@ -14,17 +14,10 @@
 class StoreTest : public QObject {
     Q_OBJECT
   private slots:
-    void editsAreWrittenOnLeavingTheRowAndCancelledExactly_data() { stores(); }
+    void editsAreWrittenOnLeavingTheRowAndCancelledExactly_data() { storeRows(); }
     void editsAreWrittenOnLeavingTheRowAndCancelledExactly();
-    void openSetReadsAcrossChunksAndFollowsColumnsChangedElsewhere_data() { stores(); }
+    void openSetReadsAcrossChunksAndFollowsColumnsChangedElsewhere_data() { storeRows(); }
     void openSetReadsAcrossChunksAndFollowsColumnsChangedElsewhere();
-
-  private:
-    static void stores() {
-        QTest::addColumn<Store>("store");
-        for (const auto& [name, store] : Stores)
-            QTest::newRow(name) << store;
-    }
 };
 
 namespace {

@@ -19,6 +19,12 @@
 namespace {
 const QString Data = QStringLiteral(LEDGERLOOM_TEST_DATA);
 
+// Runs the program itself without a window; its exit code.
+int runProgram(QProcess& program, const QStringList& arguments) {
+    program.start(LEDGERLOOM_PROGRAM, arguments);
+    return program.waitForFinished(60000) ? program.exitCode() : -1;
+}
+
 // As the progress dialog does when Cancel is pressed at once: the work fails as cancelled.
 bool cancelAtOnce(const QString&, const std::function<void()>& work,
                   const std::function<void()>& cancel) {
@@ -166,10 +172,7 @@ void TransferTest::csvRoundTripInTheWindowAndWithoutDisplay() {
     qunsetenv("DISPLAY");
     qputenv("QT_QPA_PLATFORM", "xcb"); // a window would fail without a display
     QProcess program;
-    const auto run = [&](const QStringList& arguments) {
-        program.start(LEDGERLOOM_PROGRAM, arguments);
-        return program.waitForFinished(60000) ? program.exitCode() : -1;
-    };
+    const auto run = [&](const QStringList& arguments) { return runProgram(program, arguments); };
     QCOMPARE(run({"--export-csv", headless}), 0);
     QCOMPARE(bytesOf(headless),
              QByteArray("\"Name\",\"Notes\",\"Paid\"\r\n\"Smith, \"\"Jr\"\"\",\"line 1\r\n"
@@ -245,10 +248,7 @@ void TransferTest::copiesToAServerAndBackKeepingIds() {
     const QString records = "SELECT * FROM \"CustomTable\" ORDER BY \"ID\"";
     const QString fields = "SELECT * FROM \"FieldControl\"";
     QProcess program;
-    const auto run = [&](const QStringList& arguments) {
-        program.start(LEDGERLOOM_PROGRAM, arguments);
-        return program.waitForFinished(60000) ? program.exitCode() : -1;
-    };
+    const auto run = [&](const QStringList& arguments) { return runProgram(program, arguments); };
     QCOMPARE(run({"--copy-from", env.server()}), 0);
     QCOMPARE(queryFile(env.dataFile(), records), env.query(records));
     QCOMPARE(queryFile(env.dataFile(), fields), env.query(fields));

@@ -194,6 +194,12 @@ QString quoted(QString name) {
 }
 } // namespace
 
+void storeRows() {
+    QTest::addColumn<Store>("store");
+    for (const auto& [name, store] : Stores)
+        QTest::newRow(name) << store;
+}
+
 struct OtherProgram::Handle {
     std::optional<ServerDb> server;
     std::optional<Db> file;

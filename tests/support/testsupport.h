@@ -54,6 +54,8 @@ Q_DECLARE_METATYPE(Store)
 // Every store, named for the rows of a behaviour table that must hold on each.
 inline const std::pair<const char*, Store> Stores[] = {{"local", Store::Local},
                                                        {"server", Store::Server}};
+// The data of a test that runs once on each store: the column "store", a row per store.
+void storeRows();
 
 // A sandbox for one test: its own data, settings and program folders, and its own database
 // when the records are kept on the server (the program then works on it).
