@@ -93,14 +93,11 @@ void ServerTest::lostConnectionIsReportedAndTheNextCommandsConnectAgain() {
 
 void ServerTest::addressIsKeptOnlyWithoutPassword() {
     TestEnvironment env(Store::Server);
-    const auto run = [](const QString& option, const QString& address) {
-        return runCommandLine({"ledgerloom", option, address});
-    };
-    QCOMPARE(run("--set-server", env.server() + " password=secret"), 1);
+    QCOMPARE(runCommandLine({"", "--set-server", env.server() + " password=secret"}), 1);
     QCOMPARE(GetSetting("Server", "none"), QString("none"));
-    QCOMPARE(run("--set-server", env.server()), 0);
+    QCOMPARE(runCommandLine({"", "--set-server", env.server()}), 0);
     QCOMPARE(GetSetting("Server", "none"), env.server());
-    QCOMPARE(runCommandLine({"ledgerloom", "--clear-server"}), 0);
+    QCOMPARE(runCommandLine({"", "--clear-server"}), 0);
     QCOMPARE(GetSetting("Server", "none"), QString());
 }
 
