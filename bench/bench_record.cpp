@@ -26,10 +26,8 @@ void waitUntilBuilt(Form1& window) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + "/data"));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/config"));
+    Bench::useOwnFolders(home);
     QApplication app(argc, argv);
     const QString folder = argc > 1 ? argv[1] : "/tmp/ledgerloom-bench";
     const long records = argc > 2 ? std::atol(argv[2]) : 1000000;

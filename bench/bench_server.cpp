@@ -36,10 +36,7 @@ constexpr int Fields = 26;
 constexpr long ExportRecords = 100000;
 
 QStringList fieldNames() {
-    QStringList names;
-    for (int f = 1; f <= Fields; ++f)
-        names << QStringLiteral("F%1").arg(f);
-    return names;
+    return Bench::fieldNames(Fields);
 }
 
 void say(const QString& text) {
@@ -223,10 +220,8 @@ long parseRecords(const QStringList& arguments, QString* folder) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + "/data"));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/config"));
+    Bench::useOwnFolders(home);
     QApplication app(argc, argv);
     QString folder = QDir::tempPath() + "/ledgerloom-bench";
     const long records = parseRecords(QCoreApplication::arguments(), &folder);

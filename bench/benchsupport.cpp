@@ -64,6 +64,19 @@ QString makeDataFile(const QString& folder, int fieldCount, long recordCount) {
     return path;
 }
 
+QStringList fieldNames(int count) {
+    QStringList names;
+    for (int f = 1; f <= count; ++f)
+        names << QStringLiteral("F%1").arg(f);
+    return names;
+}
+
+void useOwnFolders(const QTemporaryDir& home) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/data")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
+}
+
 double timeMs(const std::function<void()>& work) {
     const auto start = std::chrono::steady_clock::now();
     work();

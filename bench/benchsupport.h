@@ -3,6 +3,8 @@
 #include "app/messages.h"
 
 #include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
 #include <chrono>
 #include <functional>
 #include <vector>
@@ -23,6 +25,11 @@ class QuietMessages : public MessageService {
 // Makes a data file like the program's, with fieldCount text fields named F1.. and
 // recordCount records of short distinct texts; reuses a file already made with the same shape.
 QString makeDataFile(const QString& folder, int fieldCount, long recordCount);
+
+// The names of the fields makeDataFile makes: F1, F2, ...
+QStringList fieldNames(int count);
+// Runs offscreen, with the program's data and settings in a folder of the benchmark's own.
+void useOwnFolders(const QTemporaryDir& home);
 
 // Milliseconds one call takes.
 double timeMs(const std::function<void()>& work);
