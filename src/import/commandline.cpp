@@ -97,11 +97,15 @@ bool isCommandLineRun(int argc, char** argv) {
 }
 
 void chooseStore(int argc, char** argv) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (!std::strcmp(argv[i], "--server")) {
-            qputenv("LEDGERLOOM_SERVER", argv[i + 1]);
+    for (int i = 1; i < argc; ++i) {
+        const char* given = !std::strncmp(argv[i], "--server=", 9)              ? argv[i] + 9
+                            : !std::strcmp(argv[i], "--server") && i + 1 < argc ? argv[i + 1]
+                                                                                : nullptr;
+        if (given) {
+            qputenv("LEDGERLOOM_SERVER", given);
             return;
         }
+    }
     if (!serverAddress().isEmpty())
         return;
     const QString remembered = GetSetting(ServerSetting, QString());
