@@ -82,21 +82,6 @@ QStringList recordColumns(Connection& connection) {
     return readRecordColumns(connection).mid(1); // the id is no value of the user's
 }
 
-// A regular expression that finds the text where the scan's like finds it: each character
-// stands for every character that folds as it does, and nothing in it is a wildcard.
-QString foldingPattern(const QString& text) {
-    QString pattern;
-    for (uint c : text.toCaseFolded().toUcs4()) {
-        pattern += QLatin1Char('[');
-        for (char32_t spelling : spellings(c))
-            pattern += spelling > 0xFFFF
-                           ? QStringLiteral("\\U%1").arg(uint(spelling), 8, 16, QLatin1Char('0'))
-                           : QStringLiteral("\\u%1").arg(uint(spelling), 4, 16, QLatin1Char('0'));
-        pattern += QLatin1Char(']');
-    }
-    return pattern;
-}
-
 bool serverHasTrigrams(Connection& connection) {
     Statement read(connection, Sql::HasServerTrigrams);
     return read.step() && read.columnInt64(0) > 0;
@@ -166,8 +151,19 @@ QString SearchIndex::candidatesQuery(const QString& text) {
     return groups.join(QStringLiteral(" AND "));
 }
 
+// Each character stands for every character that folds as it does, and nothing in it is a
+// wildcard: the server's regular expression finds the text where the scan's like finds it.
 QString SearchIndex::serverPattern(const QString& text) {
-    return foldingPattern(text);
+    QString pattern;
+    for (uint c : text.toCaseFolded().toUcs4()) {
+        pattern += QLatin1Char('[');
+        for (char32_t spelling : spellings(c))
+            pattern += spelling > 0xFFFF
+                           ? QStringLiteral("\\U%1").arg(uint(spelling), 8, 16, QLatin1Char('0'))
+                           : QStringLiteral("\\u%1").arg(uint(spelling), 4, 16, QLatin1Char('0'));
+        pattern += QLatin1Char(']');
+    }
+    return pattern;
 }
 
 bool SearchIndex::isReady(Connection& connection) {
@@ -237,7 +233,7 @@ std::vector<qint64> RecordSearch::searchServer(Connection& connection) {
     if (m_columns.isEmpty() || m_text.contains(QChar(0)))
         return {};
     Statement read(connection, Sql::searchServer(m_columns));
-    read.bind(1, foldingPattern(m_text));
+    read.bind(1, SearchIndex::serverPattern(m_text));
     std::vector<qint64> ids;
     while (read.step())
         ids.push_back(read.columnInt64(0));

@@ -3,6 +3,7 @@
 #include "app/runtimeerror.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <charconv>
 #include <deque>
 #include <libpq-fe.h>
@@ -252,9 +253,11 @@ bool addressHoldsPassword(const QString& address) {
 
 std::unique_ptr<ServerEngine> ServerEngine::open(const QString& address, bool writable) {
     const QByteArray given = address.toUtf8();
-    // The address may override the program's name but not the encoding the program speaks.
-    const char* keys[] = {"application_name", "dbname", "client_encoding", nullptr};
-    const char* values[] = {"Ledgerloom", given.constData(), "UTF8", nullptr};
+    // The address may override the program's name and session options but not the encoding
+    // the program speaks. A row another program holds is waited for a moment, then reported,
+    // as on a local file; as an option of the connection it holds again after a reconnect.
+    const char* keys[] = {"application_name", "options", "dbname", "client_encoding", nullptr};
+    const char* values[] = {"Ledgerloom", "-c lock_timeout=3s", given.constData(), "UTF8", nullptr};
     PGconn* connection = idleConnections().take(address);
     if (!connection)
         connection = PQconnectdbParams(keys, values, 1);
@@ -275,8 +278,6 @@ std::unique_ptr<ServerEngine> ServerEngine::open(const QString& address, bool wr
                                           "hold every value; Ledgerloom needs a database made "
                                           "with ENCODING 'UTF8'.")
                                .arg(engine->describe(), encoding));
-    // A row another program holds is waited for a moment, then reported, as on a local file.
-    engine->prepare(QStringLiteral("SET lock_timeout = '3s'"))->step();
     if (writable)
         engine->createTablesIfMissing();
     return engine;
@@ -481,12 +482,13 @@ qint64 ServerEngine::lastRecordIdGiven() {
 }
 
 void ServerEngine::continueRecordIdsAfter(qint64 id) {
+    // Never back below an id already handed out; a sequence not used yet starts at 1 anyway.
+    const qint64 last = std::max(id, lastRecordIdGiven());
+    if (last < 1)
+        return;
     auto set = prepare(QStringLiteral(
-        "SELECT setval(pg_get_serial_sequence('\"CustomTable\"', 'ID'), greatest(?1::bigint, "
-        "coalesce(pg_sequence_last_value(pg_get_serial_sequence('\"CustomTable\"', "
-        "'ID')::regclass), 0), 1), greatest(?1::bigint, coalesce(pg_sequence_last_value("
-        "pg_get_serial_sequence('\"CustomTable\"', 'ID')::regclass), 0)) > 0)"));
-    set->bind(1, id);
+        "SELECT setval(pg_get_serial_sequence('\"CustomTable\"', 'ID'), ?1::bigint)"));
+    set->bind(1, last);
     set->step();
 }
 
