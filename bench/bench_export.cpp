@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     for (int run = 0; run < 3; ++run) {
         QString written;
         ours.push_back(Bench::timeMs([&] {
-            written = exportToWorkbook(messages, connection, captions, 0, nullptr, options);
+            written = exportToWorkbook(messages, connection, captions, nullptr, options);
         }));
         oursPeak = Bench::peakMemoryMb();
         if (run == 0)

@@ -170,10 +170,14 @@ void explainSearch(PGconn* db, const QString& text) {
 // The export's reading alone, in its batches of records, every value looked at.
 long readServerRows(const QString& address) {
     PGconn* db = connectTo(address);
+    QStringList quotedFields;
+    for (const QString& name : fieldNames())
+        quotedFields << Sql::quoteName(name);
     long size = 0;
     QByteArray last = QByteArray::number(std::numeric_limits<qint64>::min());
     for (;;) {
-        PGresult* batch = run(db, serverParameters(Sql::SelectRecordsAfterId), {last, "2000"});
+        PGresult* batch =
+            run(db, serverParameters(Sql::selectRecordBatch(quotedFields, true)), {"2000", last});
         const int rows = PQntuples(batch);
         for (int row = 0; row < rows; ++row)
             for (int column = 1; column < PQnfields(batch); ++column)
@@ -374,8 +378,7 @@ int main(int argc, char* argv[]) {
         options.folder = out.path();
         options.open = [](const QString&) { return true; };
         auto exportFrom = [&](Connection& connection) {
-            QFile::remove(
-                exportToWorkbook(messages, connection, fieldNames(), 0, nullptr, options));
+            QFile::remove(exportToWorkbook(messages, connection, fieldNames(), nullptr, options));
         };
         exportFrom(fromFile); // warm the caches
         std::vector<double> server, local;

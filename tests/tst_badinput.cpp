@@ -91,7 +91,7 @@ void TestBadInput::takenExactlyOrRefused() {
         editField(*w, messages, env, {text, "Dropdown", "8", text}, false);
         const bool taken = said.isEmpty();
         QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", text}).first(taken ? 2 : 1));
-        QCOMPARE(env.query("SELECT * FROM \"FieldControl\""),
+        QCOMPARE(env.query(FieldRows),
                  QList<QVariantList>({{text, "Dropdown", "8", text}}).first(taken ? 1 : 0));
         if (taken) {
             press(*w, "PushButton4");

@@ -77,7 +77,7 @@ QStringList listed(const QTreeWidget& list, int column = 0) {
 
 QStringList fieldRows(const TestEnvironment& env) {
     QStringList rows;
-    for (const QVariantList& row : env.query("select * from \"FieldControl\""))
+    for (const QVariantList& row : env.query(FieldRows))
         rows << QVariant(row).toStringList().join('|');
     return rows;
 }

@@ -246,7 +246,7 @@ void TransferTest::copiesToAServerAndBackKeepingIds() {
     env.addRecords({{"007", QVariant()}, {"", "Zoë 😀 ;\"'"}, {"last", "gone"}});
     env.execute("DELETE FROM \"CustomTable\" WHERE \"ID\" = 3");
     const QString records = "SELECT * FROM \"CustomTable\" ORDER BY \"ID\"";
-    const QString fields = "SELECT * FROM \"FieldControl\"";
+    const QString fields = FieldRows;
     QProcess program;
     const auto run = [&](const QStringList& arguments) { return runProgram(program, arguments); };
     QCOMPARE(run({"--copy-from", env.server()}), 0);

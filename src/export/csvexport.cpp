@@ -4,10 +4,10 @@
 #include "app/runtimeerror.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
-#include "store/schema.h"
-#include "store/statement.h"
+#include "store/recordbatches.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <cstring>
 #include <csv.h>
@@ -63,50 +63,48 @@ class CsvWriter {
 long exportCsv(Connection& connection, const QString& path, CsvFields fields,
                const std::atomic<bool>* cancelled) {
     const std::vector<FieldDefinition> definitions = readFieldDefinitions(connection);
-    // Field k is column k + 1 of the records; column 0 is the id.
     const int first = fields.page < 0 ? 0 : fields.page * FieldsPerPage;
     const int last = fields.page < 0 ? int(definitions.size())
                                      : std::min(int(definitions.size()), first + FieldsPerPage);
     QSaveFile file(path);
+    const bool replacing = QFileInfo::exists(path);
     if (!file.open(QIODevice::WriteOnly))
         cannotWrite(path, file.errorString());
+    // The records are the user's own: a new file is for the user alone; one replaced keeps the
+    // permissions it had.
+    if (!replacing)
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     CsvWriter out(file);
+    QStringList names;
     std::vector<bool> checkbox;
     for (int k = first; k < last; ++k) {
         const QByteArray name = definitions[size_t(k)].name.toUtf8();
         out.value(name.constData(), size_t(name.size()), k == first);
+        names << definitions[size_t(k)].name;
         checkbox.push_back(definitions[size_t(k)].type.compare(QLatin1String("Checkbox"),
                                                                Qt::CaseInsensitive) == 0);
     }
     out.endRow();
-    // In id order, a batch at a time: a server hands over a statement's rows all at once.
+    // A batch at a time: a server hands over a statement's rows all at once.
+    RecordBatches records(connection, names, ExportBatch);
     long rows = 0;
-    qint64 lastId = 0;
-    for (bool more = true; more;) {
-        Statement select(connection, Sql::SelectRecordsAfterId);
-        select.bind(1, lastId);
-        select.bind(2, ExportBatch);
-        more = false;
-        while (select.step()) {
-            if (cancelled && cancelled->load(std::memory_order_relaxed))
-                throw RuntimeError(ErrorNumber::General,
-                                   QStringLiteral("The export was cancelled."));
-            for (int k = first; k < last; ++k) {
-                const std::string_view value = select.text(k + 1);
-                const char* text = select.isNull(k + 1) ? nullptr : value.data();
-                size_t size = value.size();
-                if (checkbox[size_t(k - first)] && text) {
-                    text = yesNoWord(QByteArray(text, qsizetype(size)));
-                    size = std::strlen(text);
-                }
-                out.value(text, size, k == first);
+    const auto writeRecord = [&](const BatchRecord& record) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            throw RuntimeError(ErrorNumber::General, QStringLiteral("The export was cancelled."));
+        for (int j = 0; j < int(names.size()); ++j) {
+            const std::string_view value = record.text(j);
+            const char* text = record.isNull(j) ? nullptr : value.data();
+            size_t size = value.size();
+            if (checkbox[size_t(j)] && text) {
+                text = yesNoWord(QByteArray(text, qsizetype(size)));
+                size = std::strlen(text);
             }
-            out.endRow();
-            lastId = select.columnInt64(0);
-            more = true;
-            ++rows;
+            out.value(text, size, j == 0);
         }
-    }
+        out.endRow();
+    };
+    while (const int read = records.readBatch(writeRecord))
+        rows += read;
     out.flush();
     if (!file.commit())
         cannotWrite(path, file.errorString());

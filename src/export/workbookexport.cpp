@@ -4,7 +4,7 @@
 #include "app/messages.h"
 #include "export/columnfit.h"
 #include "store/connection.h"
-#include "store/fielddefinition.h"
+#include "store/recordbatches.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
@@ -149,39 +149,28 @@ QString cutValuesText(const QStringList& captions, const std::vector<qint64>& cu
 
 // Copies the records in id order, a batch per turn, so that no statement stays open while the
 // progress dialog lets events run. False when the user cancelled.
-bool writeRecords(Connection& connection, PendingWorkbook& book, ColumnFit& fit, int page,
-                  qint64 total, const ExportOptions& options, QProgressDialog& progress,
-                  std::vector<qint64>& cutPerField) {
-    const int firstColumn = page * FieldsPerPage + 1;
-    const int fields = fit.columns();
-    qint64 lastId = std::numeric_limits<qint64>::min();
+bool writeRecords(Connection& connection, PendingWorkbook& book, ColumnFit& fit,
+                  const QStringList& captions, qint64 total, const ExportOptions& options,
+                  QProgressDialog& progress, std::vector<qint64>& cutPerField) {
+    RecordBatches records(connection, captions, options.batchRecords);
     lxw_row_t row = 1;
-    for (qint64 written = 0; written < total;) {
-        int inBatch = 0;
-        {
-            Statement batch(connection, Sql::SelectRecordsAfterId);
-            batch.bind(1, lastId);
-            batch.bind(2, options.batchRecords);
-            while (batch.step()) {
-                const int columnCount = batch.columnCount();
-                for (int j = 0; j < fields; ++j) {
-                    const int column = firstColumn + j;
-                    if (column >= columnCount || batch.isNull(column))
-                        continue;
-                    const std::string_view text = batch.text(column);
-                    if (writeCell(book.sheet(), row, lxw_col_t(j), text.data(), int(text.size()),
-                                  nullptr))
-                        ++cutPerField[size_t(j)];
-                    fit.measure(j, text.data(), int(text.size()));
-                }
-                lastId = batch.columnInt64(0);
-                ++row;
-                ++inBatch;
-            }
+    const auto writeRecord = [&](const BatchRecord& record) {
+        for (int j = 0; j < int(captions.size()); ++j) {
+            if (record.isNull(j))
+                continue;
+            const std::string_view text = record.text(j);
+            if (writeCell(book.sheet(), row, lxw_col_t(j), text.data(), int(text.size()), nullptr))
+                ++cutPerField[size_t(j)];
+            fit.measure(j, text.data(), int(text.size()));
         }
-        if (inBatch == 0)
-            break; // records deleted meanwhile
-        written += inBatch;
+        ++row;
+    };
+    // Records added meanwhile wait for the next export; a batch that reads none is the end.
+    for (qint64 written = 0; written < total;) {
+        const int read = records.readBatch(writeRecord);
+        if (read == 0)
+            break;
+        written += read;
         progress.setValue(int(std::min(written, total)));
         if (progress.wasCanceled())
             return false;
@@ -232,7 +221,7 @@ bool sheetHolds(qint64 recordCount, qint64 limit) {
 }
 
 QString exportToWorkbook(MessageService& messages, Connection& connection,
-                         const QStringList& captions, int page, QWidget* parent,
+                         const QStringList& captions, QWidget* parent,
                          const ExportOptions& options) {
     // Going on after a failed step would only write a broken workbook: each step runs only
     // when the one before it succeeded.
@@ -269,7 +258,7 @@ QString exportToWorkbook(MessageService& messages, Connection& connection,
         progress.setWindowModality(Qt::WindowModal);
         progress.setMinimumDuration(options.progressDelayMs);
         progress.setValue(0);
-        if (!writeRecords(connection, book, fit, page, total, options, progress, cutPerField)) {
+        if (!writeRecords(connection, book, fit, captions, total, options, progress, cutPerField)) {
             cancelled = true;
             return;
         }

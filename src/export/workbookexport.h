@@ -29,9 +29,10 @@ struct ExportOptions {
     int batchRecords = 2000;
 };
 
-// "Export To Excel": writes the records of the page shown into a new workbook and opens it.
-// The caller has already refused the export while a record is being edited. Returns the
-// workbook's path, or the empty text when nothing was written.
+// "Export To Excel": writes the records of the page shown into a new workbook and opens it,
+// the values of each field under its caption, which is its column's name. The caller has
+// already refused the export while a record is being edited. Returns the workbook's path, or
+// the empty text when nothing was written.
 QString exportToWorkbook(MessageService& messages, Connection& connection,
-                         const QStringList& captions, int page, QWidget* parent,
+                         const QStringList& captions, QWidget* parent,
                          const ExportOptions& options = ExportOptions());

@@ -4,6 +4,7 @@
 #include "store/connection.h"
 #include "store/engine.h"
 #include "store/fielddefinition.h"
+#include "store/recordbatches.h"
 #include "store/schema.h"
 #include "store/searchindex.h"
 #include "store/statement.h"
@@ -11,15 +12,18 @@
 #include <algorithm>
 
 namespace {
+QString textOf(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
 // Records read and written per statement: few round trips to a server, bounded memory.
 constexpr int ReadBatch = 5000;
 constexpr int MaxParameters = 30000;
 
 void refuseUnlessEmpty(Connection& to) {
-    Statement fields(to, Sql::SelectFieldRows);
     Statement records(to, Sql::CountRecords);
-    const bool empty = !fields.step() && records.step() && records.columnInt64(0) == 0 &&
-                       readRecordColumns(to).size() == 1;
+    const bool empty = readFieldDefinitions(to).empty() && records.step() &&
+                       records.columnInt64(0) == 0 && readRecordColumns(to).size() == 1;
     if (!empty)
         throw RuntimeError(ErrorNumber::Database,
                            QStringLiteral("The %1 already holds fields or records; records are "
@@ -27,16 +31,12 @@ void refuseUnlessEmpty(Connection& to) {
                                .arg(to.describe()));
 }
 
+// The field rows in the order of the field list, which the target keeps as they come in.
 void copyFields(Connection& from, Connection& to, const QStringList& columns) {
-    for (const QString& column : columns.mid(1))
+    for (const QString& column : columns)
         to.Execute(Sql::addFieldColumn(column));
-    Statement read(from, Sql::SelectFieldRows);
-    Statement insert(to, Sql::InsertFieldRow);
-    while (read.step()) {
-        for (int i = 0; i < 4; ++i)
-            insert.bind(i + 1, read.column(i));
-        insert.run();
-    }
+    for (const FieldDefinition& field : readFieldDefinitions(from))
+        to.Execute(Sql::InsertFieldRow, {field.name, field.type, field.length, field.values});
 }
 
 // Writes the rows read so far in statements of many records each.
@@ -54,23 +54,19 @@ void writeRecords(Connection& to, const QStringList& columns,
     }
 }
 
-long copyRecords(Connection& from, Connection& to, const QStringList& columns) {
+// The id and every field column of each record, by name.
+long copyRecords(Connection& from, Connection& to, const QStringList& fieldColumns) {
+    const QStringList columns = QStringList{QStringLiteral("ID")} + fieldColumns;
+    RecordBatches batches(from, fieldColumns, ReadBatch);
     long copied = 0;
-    qint64 lastId = 0;
     for (;;) {
         std::vector<QVariantList> rows;
-        {
-            Statement batch(from, Sql::SelectRecordsAfterId);
-            batch.bind(1, lastId);
-            batch.bind(2, ReadBatch);
-            while (batch.step()) {
-                QVariantList row;
-                for (int i = 0; i < columns.size(); ++i)
-                    row << (batch.isNull(i) ? QVariant() : QVariant(batch.column(i).toString()));
-                lastId = batch.columnInt64(0);
-                rows.push_back(std::move(row));
-            }
-        }
+        batches.readBatch([&](const BatchRecord& record) {
+            QVariantList row{record.id()};
+            for (int i = 0; i < fieldColumns.size(); ++i)
+                row << (record.isNull(i) ? QVariant() : QVariant(textOf(record.text(i))));
+            rows.push_back(std::move(row));
+        });
         if (rows.empty())
             return copied;
         writeRecords(to, columns, rows);
@@ -80,7 +76,7 @@ long copyRecords(Connection& from, Connection& to, const QStringList& columns) {
 } // namespace
 
 long copyStore(Connection& from, Connection& to) {
-    const QStringList columns = readRecordColumns(from);
+    const QStringList columns = readRecordColumns(from).mid(1);
     Transaction transaction(to);
     refuseUnlessEmpty(to);
     copyFields(from, to, columns);

@@ -149,7 +149,7 @@ void Form1::PushButton5_Click() {
             throw RuntimeError(ErrorNumber::ObjectClosed,
                                QStringLiteral("The data file is not open, so there is nothing to "
                                               "export."));
-        exportToWorkbook(m_messages, *m_connection, shownCaptions(), shownPage(), this);
+        exportToWorkbook(m_messages, *m_connection, shownCaptions(), this);
     });
 }
 

@@ -60,4 +60,7 @@ class Engine {
     virtual qint64 lastRecordIdGiven() = 0;
     // Makes the records table hand out ids above this one from now on.
     virtual void continueRecordIdsAfter(qint64 id) = 0;
+    // What orders the rows of FieldControl as the fields were made, which is the order of the
+    // field list: a column or expression that an update of a row does not change.
+    virtual QString fieldRowOrder() const = 0;
 };

@@ -2,20 +2,16 @@
 
 #include "app/runtimeerror.h"
 #include "store/connection.h"
-#include "store/recordset.h"
+#include "store/engine.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
 std::vector<FieldDefinition> readFieldDefinitions(Connection& connection) {
-    Recordset rows;
-    rows.Open(Sql::SelectFieldControl, connection, adOpenStatic, adLockReadOnly);
+    Statement rows(connection, Sql::selectFieldRows(connection.engine().fieldRowOrder()));
     std::vector<FieldDefinition> fields;
-    const auto text = [&rows](int column) { return rows.Fields(column).Value().toString(); };
-    while (!rows.IsEOF()) {
+    const auto text = [&rows](int column) { return rows.column(column).toString(); };
+    while (rows.step())
         fields.push_back(FieldDefinition{text(0), text(1), text(2), text(3)});
-        rows.MoveNext();
-    }
-    rows.Close();
     return fields;
 }
 

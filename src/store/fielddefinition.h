@@ -17,7 +17,8 @@ struct FieldDefinition {
     QString values; // the encoded value list
 };
 
-// The rows of FieldControl in table order: field k describes column k + 1 of CustomTable.
+// The rows of FieldControl in the order the fields were made. A field's values are in the
+// column of CustomTable that has its name.
 std::vector<FieldDefinition> readFieldDefinitions(Connection& connection);
 
 // The names of CustomTable's columns in table order; empty while the table does not exist.

@@ -37,6 +37,21 @@ QString Sql::insertRecords(const QStringList& columns, int records) {
            QStringLiteral(") values ") + QStringList(records, record).join(QLatin1Char(','));
 }
 
+QString Sql::selectFieldRows(const QString& order) {
+    return QStringLiteral("select \"fieldname\", \"FieldType\", \"FieldLength\", \"FieldValues\" "
+                          "from \"FieldControl\" order by ") +
+           order;
+}
+
+QString Sql::selectRecordBatch(const QStringList& columnsOrValues, bool afterId) {
+    QString list = QStringLiteral("\"ID\"");
+    for (const QString& column : columnsOrValues)
+        list += QLatin1Char(',') + column;
+    return QStringLiteral("SELECT ") + list + QStringLiteral(" FROM \"CustomTable\"") +
+           (afterId ? QStringLiteral(" WHERE \"ID\" > ?2") : QString()) +
+           QStringLiteral(" ORDER BY \"ID\" LIMIT ?1");
+}
+
 QString Sql::yesNoWordsAsNumbers(const QString& column) {
     const QString name = quoteName(column);
     return QStringLiteral("update \"CustomTable\" set %1 = case when lower(trim(%1)) in "

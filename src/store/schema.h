@@ -11,15 +11,14 @@ QString quoteName(const QString& name);
 // A text value between single quotes, inner quotes doubled.
 QString quoteText(const QString& value);
 
-inline const QString SelectFieldControl = QStringLiteral("select * from \"FieldControl\"");
 inline const QString SelectCustomTable = QStringLiteral("select * from \"CustomTable\"");
 inline const QString SelectLastRecordId =
     QStringLiteral("select coalesce(max(\"ID\"), 0) from \"CustomTable\"");
 inline const QString CustomTableName = QStringLiteral("CustomTable");
 inline const QString CountRecords = QStringLiteral("SELECT count(*) FROM \"CustomTable\"");
-// The next records after an id, in id order: the id, then how many.
-inline const QString SelectRecordsAfterId =
-    QStringLiteral("SELECT * FROM \"CustomTable\" WHERE \"ID\" > ? ORDER BY \"ID\" LIMIT ?");
+// The id and the given columns (a value may stand for a missing one) of the first records in
+// id order, how many bound first; with afterId, of those after the id bound first.
+QString selectRecordBatch(const QStringList& columnsOrValues, bool afterId);
 // No record, only the columns' names.
 inline const QString SelectNoRecords = QStringLiteral("SELECT * FROM \"CustomTable\" LIMIT 0");
 
@@ -39,10 +38,9 @@ inline const QString DeleteFieldRow =
 QString insertRecord(const QStringList& columns);
 // The same for several records at once, their values one record after the other.
 QString insertRecords(const QStringList& columns, int records);
-// The field rows as they are stored, in the order of the field list.
-inline const QString SelectFieldRows =
-    QStringLiteral("select \"fieldname\", \"FieldType\", \"FieldLength\", \"FieldValues\" "
-                   "from \"FieldControl\"");
+// The field rows as they are stored, in the order of the field list, which the engine's
+// order column or expression gives.
+QString selectFieldRows(const QString& order);
 // Stores the words Yes/True and No/False (capitals ignored) of a column as the check box
 // stores them, 1 and 0, in the records whose id is above the one bound.
 QString yesNoWordsAsNumbers(const QString& column);

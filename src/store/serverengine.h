@@ -30,6 +30,7 @@ class ServerEngine : public Engine {
     qint64 lastRecordIdGiven() override;
     void continueRecordIdsAfter(qint64 id) override;
     int maxColumns() const override { return 1600; }
+    QString fieldRowOrder() const override { return m_fieldOrder; }
 
     // "database ledger on db.example.org", for titles and messages.
     QString describe() const;
@@ -42,6 +43,7 @@ class ServerEngine : public Engine {
     void reconnectIfLost();
     pg_result* waitForResult();
     [[noreturn]] void raise(pg_result* result);
+    bool tablesNeedMaking();
     void createTablesIfMissing();
 
     pg_conn* m_connection;
@@ -51,6 +53,7 @@ class ServerEngine : public Engine {
     const std::atomic<bool>* m_stop = nullptr;
     bool m_lost = false;
     bool m_inTransaction = false;
+    QString m_fieldOrder = QStringLiteral("\"FieldOrder\"");
 };
 
 // A statement text with the engine-neutral "?" and "?N" parameters as the server's "$N"; tells

@@ -25,6 +25,8 @@ class SqliteEngine : public Engine {
     qint64 lastRecordIdGiven() override;
     void continueRecordIdsAfter(qint64 id) override;
     int maxColumns() const override;
+    // The rows' own key, which an update keeps.
+    QString fieldRowOrder() const override { return QStringLiteral("rowid"); }
 
     // For what only a local file has (its backup copies).
     sqlite3* database() const { return m_db; }

@@ -114,6 +114,10 @@ class OtherProgram {
     std::unique_ptr<Handle> m_handle;
 };
 
+// The four values of every field row, as both stores keep them.
+inline const QString FieldRows = QStringLiteral(
+    "SELECT \"fieldname\", \"FieldType\", \"FieldLength\", \"FieldValues\" FROM \"FieldControl\"");
+
 // Every row of a query on any database file (values as text, Null as an invalid QVariant).
 QList<QVariantList> queryFile(const QString& file, const QString& sql);
 QByteArray bytesOf(const QString& file);
