@@ -1,6 +1,7 @@
 #include "fields/form2.h"
 #include "fields/form4.h"
 #include "record/form1.h"
+#include "store/backup.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
@@ -11,8 +12,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <atomic>
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
+#include <thread>
 
 namespace {
 // The field list over a record window that only notes what the list asks of it.
@@ -93,6 +97,8 @@ class FieldSetupTest : public QObject {
     void updateChangesDefinitionOnly();
     void failedStatementLeavesTablesAsTheyWere_data() { storeRows(); }
     void failedStatementLeavesTablesAsTheyWere();
+    void deleteGoesAheadOnlyWithItsOwnCopy_data();
+    void deleteGoesAheadOnlyWithItsOwnCopy();
 };
 
 void FieldSetupTest::fieldsAddedAndDeletedKeepTablesPaired() {
@@ -266,6 +272,66 @@ void FieldSetupTest::failedStatementLeavesTablesAsTheyWere() {
     f.list.PushButton1->click();
     QVERIFY(!f.list.fieldsChanged());
     QCOMPARE(f.record.clears, 0);
+}
+
+void FieldSetupTest::deleteGoesAheadOnlyWithItsOwnCopy_data() {
+    QTest::addColumn<bool>("locked"); // another program holds the data file all the while
+    QTest::newRow("older copies named later") << false;
+    QTest::newRow("data file locked") << true;
+}
+
+// The copy before a delete is the way back: the delete goes ahead only once its own copy is
+// written, however the older copies are named, and only the user may read that copy.
+void FieldSetupTest::deleteGoesAheadOnlyWithItsOwnCopy() {
+    QFETCH(bool, locked);
+    umask(022);
+    TestEnvironment env;
+    env.addFields(2);
+    env.addRecords({{"a", "b"}});
+    // Copies written before the clock was put back (a change of time zone) and the user's own
+    // file: their names sort after today's, their times before it.
+    const QString folder = Backups::folderFor(env.dataFile());
+    const auto oldFile = [&](const QString& name, int daysAgo) {
+        QFile file(writeFile(folder + '/' + name, "old"));
+        file.open(QIODevice::ReadWrite);
+        file.setFileTime(QDateTime::currentDateTime().addDays(-daysAgo),
+                         QFileDevice::FileModificationTime);
+        return file.fileName();
+    };
+    QStringList older;
+    for (int i = 1; i <= Backups::Kept; ++i)
+        older << oldFile(QString("dbData-2999010%1-000000-000.mdb").arg(i), 30 - i);
+    const QString own = oldFile("dbData-mine.mdb", 60);
+    FieldList f(env);
+    OtherProgram other(env);
+    std::atomic<bool> done = false;
+    std::thread release;
+    if (locked) {
+        other.rows("BEGIN EXCLUSIVE");
+        release = std::thread([&] {
+            for (int waited = 0; !done && waited < 8000; waited += 10)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            other.rows("COMMIT");
+        });
+    }
+    f.list.PushButton3->click();
+    done = true;
+    if (release.joinable())
+        release.join();
+    const QStringList copies = Backups::list(env.dataFile());
+    QVERIFY(QFile::exists(own));
+    if (locked) {
+        VERIFY_SAID_ONCE(f.messages, "in use by another program");
+        QCOMPARE(listed(*f.list.ListView1), QStringList({"F1", "F2"}));
+        QCOMPARE(copies, older);
+        return;
+    }
+    QCOMPARE(f.messages.texts(), QStringList());
+    QCOMPARE(copies.size(), Backups::Kept);
+    QCOMPARE(copies.mid(0, Backups::Kept - 1), older.mid(1));
+    const QString fresh = copies.value(Backups::Kept - 1);
+    QCOMPARE(queryFile(fresh, "SELECT F1 FROM CustomTable"), QList<QVariantList>({{"a"}}));
+    QCOMPARE(modeOf(fresh), 0600);
 }
 
 QTEST_MAIN(FieldSetupTest)

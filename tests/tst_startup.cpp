@@ -9,6 +9,7 @@
 
 #include <QtTest>
 #include <QtWidgets>
+#include <sys/stat.h>
 
 class StartupTest : public QObject {
     Q_OBJECT
@@ -21,7 +22,10 @@ class StartupTest : public QObject {
     void closingDiscardsNewRecordOnly();
 };
 
+// The data file is made from the customized template, else the blank one; it holds the
+// records, so only the user may read it, whatever the template's mode and the umask.
 void StartupTest::firstStartCopiesATemplateOnce() {
+    umask(022);
     for (const bool customized : {false, true}) {
         TestEnvironment env;
         const AppPaths app = env.paths();
@@ -29,10 +33,14 @@ void StartupTest::firstStartCopiesATemplateOnce() {
         QVERIFY(!customized || QFile::rename(env.dataFile(), app.customizedTemplate()));
         // A new account has no data folder of its own yet.
         QVERIFY(QDir(app.dataFolder()).removeRecursively());
-        const auto used = bytesOf(customized ? app.customizedTemplate() : app.blankTemplate());
+        const QString source = customized ? app.customizedTemplate() : app.blankTemplate();
+        const auto used = bytesOf(source);
+        QVERIFY(QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ReadGroup | QFile::ReadOther));
         ScriptedMessages messages;
         auto w = startRecordWindow(messages, env);
         QVERIFY(w && bytesOf(env.dataFile()) == used);
+        QCOMPARE(modeOf(env.dataFile()), 0600);
         QCOMPARE(w->shownCaptions(), customized ? QStringList{"Prepared"} : QStringList());
         w.reset();
         // A later start never replaces or rewrites the data file, whatever the templates hold.

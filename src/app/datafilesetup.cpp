@@ -2,9 +2,9 @@
 
 #include "app/paths.h"
 #include "app/runtimeerror.h"
+#include "store/datafile.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace {
 void makeFolder(const QString& path) {
@@ -35,7 +35,8 @@ void copyTemplateIfMissing(const AppPaths& paths) {
         throw RuntimeError(53, QStringLiteral("File not found: neither '%1' nor '%2' exists, so "
                                               "no data file was created.")
                                    .arg(paths.customizedTemplate(), paths.blankTemplate()));
-    if (!QFile::copy(source, paths.dataFile()))
+    // Only the user may read it, whatever the template's mode: it will hold every record.
+    if (!copyPrivately(source, paths.dataFile()))
         throw RuntimeError(75, QStringLiteral("Path/File access error: '%1' cannot be copied to "
                                               "'%2'.")
                                    .arg(source, paths.dataFile()));

@@ -1,6 +1,7 @@
 #include "app/messages.h"
 
 #include "app/shell.h"
+#include "store/serversecrets.h"
 
 #include <QApplication>
 #include <QInputDialog>
@@ -8,8 +9,10 @@
 
 namespace {
 
-// Message texts keep the CR LF breaks of their design; Qt lays out plain text by LF.
+// Message texts keep the CR LF breaks of their design; Qt lays out plain text by LF. A server
+// address a message quotes is shown without its password.
 QString forDisplay(QString text) {
+    text = maskSecrets(text);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
@@ -31,7 +34,7 @@ QMessageBox::Icon boxIcon(Message::Icon icon) {
 
 Answer DialogMessages::show(const Message& message) {
     QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(message.title.isEmpty() ? boxTitle() : message.title);
+    box.setWindowTitle(message.title.isEmpty() ? boxTitle() : maskSecrets(message.title));
     box.setText(forDisplay(message.text));
     box.setTextFormat(Qt::PlainText);
     box.setIcon(boxIcon(message.icon));

@@ -192,13 +192,13 @@ void Form4::PushButton3_Click() {
         // hourglass goes before any error is shown.
         HourglassPointer hourglass(*m_pointer);
         // A dropped column's values are gone for good: no copy of the file, no delete. Both
-        // take a while on a large file; Cancel rolls the delete back.
+        // take a while on a large file; Cancel stops the copy, or rolls the delete back.
         std::atomic<bool> cancelled = false;
         completed = runLongWork(
             this, QStringLiteral("Deleting the field %1...").arg(name),
             [&] {
-                Backups::write(*m_connection);
-                // The copy itself cannot be interrupted; a Cancel during it stops here.
+                Backups::write(*m_connection, &cancelled);
+                // A Cancel just as the copy was done stops here.
                 if (cancelled)
                     throw RuntimeError(ErrorNumber::General, QStringLiteral("Cancelled."));
                 deleteFieldFromTables(*m_connection, name);

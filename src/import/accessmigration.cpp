@@ -7,6 +7,7 @@
 #include "import/importer.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/datafile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -30,11 +31,10 @@ class NewDataFile {
         const QString source = FileExists(paths.customizedTemplate()) ? paths.customizedTemplate()
                                                                       : paths.blankTemplate();
         QFile::remove(m_path);
-        if (!QFile::copy(source, m_path))
+        if (!copyPrivately(source, m_path))
             throw RuntimeError(
                 75,
                 QStringLiteral("The template '%1' cannot be copied to '%2'.").arg(source, m_path));
-        QFile(m_path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
         connection.Open(ConnectionString(m_path));
     }
     ~NewDataFile() {

@@ -10,7 +10,7 @@
 #include "import/storecopy.h"
 #include "store/access1.h"
 #include "store/connection.h"
-#include "store/serverengine.h"
+#include "store/serversecrets.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -23,7 +23,7 @@ class ConsoleMessages : public MessageService {
   public:
     explicit ConsoleMessages(bool yes) : m_yes(yes) {}
     Answer show(const Message& message) override {
-        QString text = message.text;
+        QString text = maskSecrets(message.text);
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         QTextStream(stderr) << text << Qt::endl;
         if (message.buttons == Message::Buttons::Ok)
@@ -32,7 +32,7 @@ class ConsoleMessages : public MessageService {
         return m_yes ? Answer::Yes : Answer::No;
     }
     std::optional<QString> input(const QString& prompt, const QString&, const QString&) override {
-        QString text = prompt;
+        QString text = maskSecrets(prompt);
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         QTextStream(stderr) << text << "\n(Name it with --table.)" << Qt::endl;
         return std::nullopt;
@@ -72,11 +72,14 @@ int copyBetween(const QString& from, const QString& to, const QString& done) {
 }
 
 int rememberServer(const QString& address) {
-    if (addressHoldsPassword(address))
+    // Whatever libpq takes as a secret: a password, a key's passphrase.
+    if (const QString secret = secretIn(address); !secret.isEmpty())
         throw RuntimeError(ErrorNumber::General,
-                           QStringLiteral("The address holds a password, which Ledgerloom does not "
-                                          "keep. Put the password in the file ~/.pgpass (or use a "
-                                          "service file) and give the address without it."));
+                           QStringLiteral("The address holds a password (%1), which Ledgerloom "
+                                          "does not keep. Put the password in the file ~/.pgpass "
+                                          "(or use a service file) and give the address without "
+                                          "it.")
+                               .arg(secret));
     // Reaching it first spares the user a setting that leads nowhere.
     Connection check;
     check.Open(ServerConnectionString(address));

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace {
 [[noreturn]] void refuse(const QString& path, const QString& what) {
@@ -61,4 +62,31 @@ void checkDataFile(const QString& path) {
         refuse(path, QStringLiteral("is a Microsoft Access database. Ledgerloom keeps its data in "
                                     "SQLite databases and cannot open it."));
     refuse(path, QStringLiteral("is not a database that Ledgerloom can open."));
+}
+
+bool createPrivateFile(const QString& path) {
+    QFile file(path);
+    // Nothing is in it yet while others might still read it.
+    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly) &&
+           file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+}
+
+bool copyPrivately(const QString& source, const QString& target) {
+    QFile from(source);
+    if (!from.open(QIODevice::ReadOnly))
+        return false;
+    // Written beside the target under a name of its own, it takes the target's name complete.
+    QTemporaryFile copy(target + QStringLiteral(".XXXXXX"));
+    if (!copy.open() || !copy.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
+        return false;
+    while (!from.atEnd()) {
+        const QByteArray chunk = from.read(1 << 20);
+        if (chunk.isEmpty() || copy.write(chunk) != chunk.size())
+            return false;
+    }
+    if (!copy.flush())
+        return false;
+    copy.close();
+    // Refused when the target exists; the temporary file is removed either way.
+    return QFile::rename(copy.fileName(), target);
 }

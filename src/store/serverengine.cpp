@@ -1,6 +1,7 @@
 #include "store/serverengine.h"
 
 #include "app/runtimeerror.h"
+#include "store/serversecrets.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -264,17 +265,6 @@ QByteArray serverParameters(const QString& sql, int* parameters) {
     return result;
 }
 
-bool addressHoldsPassword(const QString& address) {
-    char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(address.toUtf8().constData(), &error);
-    PQfreemem(error);
-    bool holds = false;
-    for (PQconninfoOption* option = options; option && option->keyword; ++option)
-        holds = holds || (!qstrcmp(option->keyword, "password") && option->val && *option->val);
-    PQconninfoFree(options);
-    return holds;
-}
-
 std::unique_ptr<ServerEngine> ServerEngine::open(const QString& address, bool writable) {
     const QByteArray given = address.toUtf8();
     // The address may override the program's name and session options but not the encoding
@@ -286,7 +276,9 @@ std::unique_ptr<ServerEngine> ServerEngine::open(const QString& address, bool wr
     if (!connection)
         connection = PQconnectdbParams(keys, values, 1);
     if (PQstatus(connection) != CONNECTION_OK) {
-        const QString reason = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+        // libpq quotes a broken address whole, with its password.
+        const QString reason =
+            maskSecrets(QString::fromUtf8(PQerrorMessage(connection)).trimmed(), address);
         PQfinish(connection);
         throw RuntimeError(ErrorNumber::Database,
                            QStringLiteral("The server cannot be reached: %1").arg(reason));
@@ -358,9 +350,11 @@ void ServerEngine::reconnectIfLost() {
         return;
     PQreset(m_connection);
     if (PQstatus(m_connection) != CONNECTION_OK)
-        throw RuntimeError(ErrorNumber::Database,
-                           QStringLiteral("The server cannot be reached: %1")
-                               .arg(QString::fromUtf8(PQerrorMessage(m_connection)).trimmed()));
+        throw RuntimeError(
+            ErrorNumber::Database,
+            QStringLiteral("The server cannot be reached: %1")
+                .arg(maskSecrets(QString::fromUtf8(PQerrorMessage(m_connection)).trimmed(),
+                                 m_address)));
     PQfreeCancel(m_cancel);
     m_cancel = PQgetCancel(m_connection);
     m_lost = false;
@@ -386,7 +380,8 @@ PGresult* ServerEngine::execute(const QByteArray& sql,
     if (!PQsendQueryParams(m_connection, sql.constData(), int(pointers.size()), nullptr,
                            pointers.data(), nullptr, nullptr, 0)) {
         m_lost = PQstatus(m_connection) != CONNECTION_OK;
-        const QString reason = QString::fromUtf8(PQerrorMessage(m_connection));
+        const QString reason =
+            maskSecrets(QString::fromUtf8(PQerrorMessage(m_connection)), m_address);
         if (m_lost)
             throw lostConnection(reason);
         throw RuntimeError(ErrorNumber::Database, reason.trimmed());
@@ -433,7 +428,7 @@ void ServerEngine::raise(PGresult* result) {
     const QString state = fieldOf(result, PG_DIAG_SQLSTATE);
     QString message = fieldOf(result, PG_DIAG_MESSAGE_PRIMARY);
     if (message.isEmpty())
-        message = QString::fromUtf8(PQerrorMessage(m_connection)).trimmed();
+        message = maskSecrets(QString::fromUtf8(PQerrorMessage(m_connection)).trimmed(), m_address);
     PQclear(result);
     if (PQstatus(m_connection) != CONNECTION_OK) {
         m_lost = true;

@@ -59,6 +59,3 @@ class ServerEngine : public Engine {
 // A statement text with the engine-neutral "?" and "?N" parameters as the server's "$N"; tells
 // how many parameters it has.
 QByteArray serverParameters(const QString& sql, int* parameters = nullptr);
-
-// True when the address itself holds a password (which the program must not keep).
-bool addressHoldsPassword(const QString& address);

@@ -71,9 +71,6 @@ void throwEngineError(sqlite3* db, int code) {
 
 namespace {
 
-// How long a write waits for another program's lock before it is reported.
-constexpr int BusyTimeoutMs = 3000;
-
 class SqliteQuery : public EngineQuery {
   public:
     SqliteQuery(sqlite3* db, const QString& sql);
@@ -213,7 +210,7 @@ std::unique_ptr<SqliteEngine> SqliteEngine::open(const QString& path, bool writa
             QStringLiteral("The data file '%1' cannot be opened: %2.").arg(path, message));
     }
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    sqlite3_busy_timeout(db, LockWaitMs);
     installLike(db);
     // A name in double quotes is a name, never a text, as on every other engine.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);

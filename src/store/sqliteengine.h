@@ -4,6 +4,9 @@
 
 struct sqlite3;
 
+// How long a write waits for another program's lock before it is reported.
+inline constexpr int LockWaitMs = 3000;
+
 // The engine of the local data file: an SQLite 3 database, used with journal mode DELETE and
 // synchronous FULL, a bounded wait for other programs' locks, and a like that ignores case for
 // every letter.

@@ -17,6 +17,7 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 #include <stdexcept>
+#include <sys/stat.h>
 
 namespace {
 template <class T> T takeFront(std::deque<T>& queue) {
@@ -298,6 +299,12 @@ void TestEnvironment::execute(const QString& sql) const {
 QByteArray bytesOf(const QString& file) {
     QFile f(file);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int modeOf(const QString& file) {
+    struct stat status {};
+    return stat(QFile::encodeName(file).constData(), &status) == 0 ? int(status.st_mode & 07777)
+                                                                   : -1;
 }
 
 QString writeFile(const QString& file, const QByteArray& bytes) {

@@ -121,6 +121,8 @@ inline const QString FieldRows = QStringLiteral(
 // Every row of a query on any database file (values as text, Null as an invalid QVariant).
 QList<QVariantList> queryFile(const QString& file, const QString& sql);
 QByteArray bytesOf(const QString& file);
+// Who may read, write and run the file, as in chmod (0644); -1 when it does not exist.
+int modeOf(const QString& file);
 // Writes the bytes into the file (its folder made first); returns the file.
 QString writeFile(const QString& file, const QByteArray& bytes);
 
