@@ -157,10 +157,6 @@ ImportPlan planImport(Connection& connection, const TableSource& source) {
                          .arg(i + 1));
         if (isNumeric(name))
             name += QLatin1Char('_');
-        if (const QString problem = columnNameProblem(name); !problem.isEmpty())
-            badInput(QStringLiteral("Column %1 of '%2' cannot become a field. %3")
-                         .arg(i + 1)
-                         .arg(source.label(), problem));
         if (seen.contains(name.toLower()))
             badInput(QStringLiteral("The header of '%1' names the column '%2' twice (capitals "
                                     "ignored): each field needs a name of its own.")
@@ -182,6 +178,13 @@ ImportPlan planImport(Connection& connection, const TableSource& source) {
         plan.renamed << free;
         name = free;
     }
+    // Checked as the fields will be named, new names included.
+    for (size_t i = 0; i < plan.fieldNames.size(); ++i)
+        if (const QString problem = columnNameProblem(connection, plan.fieldNames[i]);
+            !problem.isEmpty())
+            badInput(QStringLiteral("Column %1 of '%2' cannot become a field. %3")
+                         .arg(i + 1)
+                         .arg(source.label(), problem));
     return plan;
 }
 

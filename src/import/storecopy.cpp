@@ -1,6 +1,7 @@
 #include "import/storecopy.h"
 
 #include "app/runtimeerror.h"
+#include "fields/fieldschema.h"
 #include "store/connection.h"
 #include "store/engine.h"
 #include "store/fielddefinition.h"
@@ -28,8 +29,15 @@ void refuseUnlessEmpty(Connection& to) {
 }
 
 void copyFields(Connection& from, Connection& to, const QStringList& columns) {
-    for (const QString& column : columns.mid(1))
+    for (const QString& column : columns.mid(1)) {
+        // A field row must name its column exactly: a name the store would change is refused.
+        if (const QString problem = columnNameProblem(to, column); !problem.isEmpty())
+            throw RuntimeError(ErrorNumber::General,
+                               QStringLiteral("The field '%1' cannot be copied to the %2. %3 "
+                                              "Nothing was copied.")
+                                   .arg(column, to.describe(), problem));
         to.Execute(Sql::addFieldColumn(column));
+    }
     Statement read(from, Sql::SelectFieldRows);
     Statement insert(to, Sql::InsertFieldRow);
     while (read.step()) {

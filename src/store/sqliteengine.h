@@ -25,6 +25,7 @@ class SqliteEngine : public Engine {
     qint64 lastRecordIdGiven() override;
     void continueRecordIdsAfter(qint64 id) override;
     int maxColumns() const override;
+    int longestColumnName() const override;
 
     // For what only a local file has (its backup copies).
     sqlite3* database() const { return m_db; }
