@@ -128,21 +128,28 @@ std::vector<FieldDefinition> readDefinitions(TableSource& table) {
 }
 } // namespace
 
+FieldRoom fieldRoom(Connection& connection) {
+    const qsizetype most = connection.maxColumns() - 1; // the id takes one column
+    return {most - qsizetype(readFieldDefinitions(connection).size()), most};
+}
+
+void checkFieldRoom(const FieldRoom& room, const QString& label, qsizetype columns) {
+    if (columns > room.left)
+        badInput(QStringLiteral("'%1' has %L2 columns, but this data file has room for only %L3 "
+                                "more fields (a data file holds at most %L4).")
+                     .arg(label)
+                     .arg(columns)
+                     .arg(std::max<qsizetype>(room.left, 0))
+                     .arg(room.most));
+}
+
 ImportPlan planImport(Connection& connection, const TableSource& source) {
     const auto& columns = source.columns();
     const std::vector<FieldDefinition> existing = readFieldDefinitions(connection);
     if (columns.empty())
         badInput(
             QStringLiteral("'%1' has no columns that could become fields.").arg(source.label()));
-    const int columnLimit = connection.maxColumns();
-    const qsizetype room = columnLimit - 1 - qsizetype(existing.size());
-    if (qsizetype(columns.size()) > room)
-        badInput(QStringLiteral("'%1' has %L2 columns, but this data file has room for only %L3 "
-                                "more fields (a data file holds at most %L4).")
-                     .arg(source.label())
-                     .arg(columns.size())
-                     .arg(std::max<qsizetype>(room, 0))
-                     .arg(columnLimit - 1));
+    checkFieldRoom(fieldRoom(connection), source.label(), qsizetype(columns.size()));
     QSet<QString> used{IdColumn.toLower()};
     for (const FieldDefinition& field : existing)
         used.insert(field.name.toLower());
