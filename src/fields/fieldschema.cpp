@@ -8,19 +8,25 @@
 
 void addFieldToTables(Connection& connection, const FieldDefinition& field) {
     Transaction transaction(connection);
-    addFieldWithinTransaction(connection, field);
+    addFieldsWithinTransaction(connection, {field});
     transaction.commit();
 }
 
-void addFieldWithinTransaction(Connection& connection, const FieldDefinition& field) {
+void addFieldsWithinTransaction(Connection& connection,
+                                const std::vector<FieldDefinition>& fields) {
     // A field row must name its column exactly: a name the store would change is refused.
-    if (const QString problem = columnNameProblem(connection, field.name); !problem.isEmpty())
-        throw RuntimeError(ErrorNumber::General, problem);
+    for (const FieldDefinition& field : fields)
+        if (const QString problem = columnNameProblem(connection, field.name); !problem.isEmpty())
+            throw RuntimeError(ErrorNumber::General, problem);
     // The field editor changes columns through its own connection while others stay open.
     connection.refreshSchema();
+    // Once for all the fields: the index's statements grow with every column.
     const bool indexed = SearchIndex::beforeColumnChange(connection);
-    connection.Execute(Sql::addFieldColumn(field.name));
-    connection.Execute(Sql::InsertFieldRow, {field.name, field.type, field.length, field.values});
+    for (const FieldDefinition& field : fields) {
+        connection.Execute(Sql::addFieldColumn(field.name));
+        connection.Execute(Sql::InsertFieldRow,
+                           {field.name, field.type, field.length, field.values});
+    }
     SearchIndex::afterColumnChange(connection, indexed);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 class Connection;
 struct FieldDefinition;
@@ -12,8 +13,8 @@ struct FieldDefinition;
 // columnNameProblem); raises the engine's error and leaves both tables as they were when either
 // statement fails.
 void addFieldToTables(Connection& connection, const FieldDefinition& field);
-// The same inside a transaction the caller holds (an import adds many fields in one).
-void addFieldWithinTransaction(Connection& connection, const FieldDefinition& field);
+// The same for several fields, inside a transaction the caller holds (an import adds many).
+void addFieldsWithinTransaction(Connection& connection, const std::vector<FieldDefinition>& fields);
 // Drops the field's column and its row, likewise all or nothing.
 void deleteFieldFromTables(Connection& connection, const QString& name);
 // Rewrites the field's type, size and values; the column is not touched. Raises an error when

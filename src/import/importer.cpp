@@ -206,8 +206,10 @@ long importTable(Connection& connection, TableSource& source, const ImportPlan& 
     }
     Transaction transaction(connection);
     const qint64 lastId = lastRecordId(connection);
+    std::vector<FieldDefinition> fields;
     for (const QString& name : targets)
-        addFieldWithinTransaction(connection, {name, TextType, FieldSize, QString()});
+        fields.push_back({name, TextType, FieldSize, QString()});
+    addFieldsWithinTransaction(connection, fields);
     std::vector<ColumnFacts> facts(targets.size());
     const long rows = appendRows(connection, source, targets, sourceOf, &facts, cancelled);
     if (rows == 0)
@@ -250,8 +252,7 @@ long importFieldsAndRecords(Connection& connection, DatabaseSource& source,
         }
     }
     Transaction transaction(connection);
-    for (const FieldDefinition& field : fields)
-        addFieldWithinTransaction(connection, field);
+    addFieldsWithinTransaction(connection, fields);
     const long rows = appendRows(connection, *records, targets, sourceOf, nullptr, cancelled);
     transaction.commit();
     return rows;
