@@ -57,6 +57,8 @@ void TestBadInput::takenExactlyOrRefused_data() {
     QTest::newRow("value: 100,000 characters")
         << (Emoji + Combining + RightToLeft + "0123456789").repeated(2703).left(99999) << "";
     QTest::newRow("name and item: 10,000 characters") << QString(10000, QChar(0xc9)) << "";
+    QTest::newRow("name and item: on the server, 64 bytes")
+        << QString(32, QChar(0xc9)) << "Choose a shorter caption.";
     QTest::newRow("name and item: the engine's own table") << QString("sqlite_master") << "";
     QTest::newRow("name and item: NUL") << (QString("x") + QChar(0) + "y") << "hold.";
     QTest::newRow("name and item: lone surrogate") << QChar(0xd800) + QString("z") << "hold.";

@@ -8,16 +8,25 @@
 
 void addFieldToTables(Connection& connection, const FieldDefinition& field) {
     Transaction transaction(connection);
-    addFieldWithinTransaction(connection, field);
+    addFieldsWithinTransaction(connection, {field});
     transaction.commit();
 }
 
-void addFieldWithinTransaction(Connection& connection, const FieldDefinition& field) {
+void addFieldsWithinTransaction(Connection& connection,
+                                const std::vector<FieldDefinition>& fields) {
+    // A field row must name its column exactly: a name the store would change is refused.
+    for (const FieldDefinition& field : fields)
+        if (const QString problem = columnNameProblem(connection, field.name); !problem.isEmpty())
+            throw RuntimeError(ErrorNumber::General, problem);
     // The field editor changes columns through its own connection while others stay open.
     connection.refreshSchema();
+    // Once for all the fields: the index's statements grow with every column.
     const bool indexed = SearchIndex::beforeColumnChange(connection);
-    connection.Execute(Sql::addFieldColumn(field.name));
-    connection.Execute(Sql::InsertFieldRow, {field.name, field.type, field.length, field.values});
+    for (const FieldDefinition& field : fields) {
+        connection.Execute(Sql::addFieldColumn(field.name));
+        connection.Execute(Sql::InsertFieldRow,
+                           {field.name, field.type, field.length, field.values});
+    }
     SearchIndex::afterColumnChange(connection, indexed);
 }
 
@@ -44,7 +53,14 @@ void updateFieldDefinition(Connection& connection, const FieldDefinition& field)
                                .arg(field.name));
 }
 
-QString columnNameProblem(const QString& name) {
+QString columnNameProblem(const Connection& connection, const QString& name) {
+    const qsizetype bytes = name.toUtf8().size();
+    if (bytes > connection.longestColumnName())
+        return QStringLiteral("The field caption takes %L1 bytes, but a field name here holds at "
+                              "most %L2 (a letter other than A to Z takes two bytes or more). "
+                              "Choose a shorter caption.")
+            .arg(bytes)
+            .arg(connection.longestColumnName());
     for (qsizetype i = 0; i < name.size(); ++i) {
         const QChar c = name[i];
         // The statement text ends at a NUL, and line breaks or tabs in a column name would

@@ -272,7 +272,9 @@ bool Form2::acceptInput(QString& name) {
         Text1->selectAll();
         return false;
     }
-    if (const QString problem = columnNameProblem(name); !problem.isEmpty()) {
+    // Without a connection the add that follows reports the store.
+    const QString problem = connectionOpen() ? columnNameProblem(*m_connection, name) : QString();
+    if (!problem.isEmpty()) {
         m_messages.tell(problem);
         Text1->setFocus();
         return false;

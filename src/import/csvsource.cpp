@@ -50,14 +50,14 @@ bool endsInsideCharacter(const QByteArray& tail) {
 }
 } // namespace
 
-CsvSource::CsvSource(const QString& path)
+CsvSource::CsvSource(const QString& path, const FieldRoom& room)
     : m_file(path), m_label(QFileInfo(path).fileName()), m_parser(new csv_parser{}),
-      m_utf8(QStringDecoder::Utf8) {
+      m_utf8(QStringDecoder::Utf8), m_widest(size_t(std::max<qsizetype>(room.left, 0))) {
     if (!m_file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("cannot be read: %1.").arg(m_file.errorString()));
     if (csv_init(m_parser.get(), CSV_STRICT | CSV_STRICT_FINI | CSV_EMPTY_IS_NULL) != 0)
         fail(QStringLiteral("cannot be read: out of memory."));
-    readHeader();
+    readHeader(room);
 }
 
 CsvSource::~CsvSource() = default;
@@ -72,7 +72,7 @@ void CsvSource::fail(const QString& problem) const {
                                      .arg(QDir::toNativeSeparators(m_file.fileName()), problem));
 }
 
-void CsvSource::readHeader() {
+void CsvSource::readHeader(const FieldRoom& room) {
     QByteArray head = m_file.peek(BlockSize);
     if (head.startsWith("\xEF\xBB\xBF")) {
         m_file.read(3);
@@ -85,16 +85,20 @@ void CsvSource::readHeader() {
     // The header sets the number of values every row must have.
     if (!parseUntilRow())
         fail(QStringLiteral("is empty: it has no header row naming the columns."));
-    for (size_t i = 0; i < m_rowEnds[0]; ++i) {
+    checkFieldRoom(room, m_label, qsizetype(m_rowEnds[0].width));
+    for (size_t i = 0; i < m_rowEnds[0].end; ++i) {
         const Value& v = m_values[i];
         m_columns.push_back(
             {QString::fromUtf8(m_bytes.data() + v.offset, qsizetype(v.size)), false});
     }
     m_nextRow = 1;
     m_row = 1;
+    m_widest = m_columns.size();
 }
 
 void CsvSource::addValue(const void* data, size_t size) {
+    if (++m_rowWidth > m_widest)
+        return;
     const size_t offset = m_bytes.size();
     if (data)
         m_bytes.append(static_cast<const char*>(data), size);
@@ -102,7 +106,8 @@ void CsvSource::addValue(const void* data, size_t size) {
 }
 
 void CsvSource::endRow() {
-    m_rowEnds.push_back(m_values.size());
+    m_rowEnds.push_back({m_values.size(), m_rowWidth});
+    m_rowWidth = 0;
 }
 
 void CsvSource::checkBlock(const QByteArray& block) {
@@ -121,7 +126,7 @@ void CsvSource::checkBlock(const QByteArray& block) {
 
 // The values of a row not yet complete (it goes on in the next block) stay, moved to the front.
 void CsvSource::dropRowsHandedOut() {
-    const size_t kept = m_rowEnds.back();
+    const size_t kept = m_rowEnds.back().end;
     const size_t keptBytes = kept < m_values.size() ? m_values[kept].offset : m_bytes.size();
     m_values.erase(m_values.begin(), m_values.begin() + qsizetype(kept));
     for (Value& value : m_values)
@@ -164,14 +169,14 @@ bool CsvSource::parseUntilRow() {
 bool CsvSource::next(std::vector<SourceCell>& cells) {
     if (!parseUntilRow())
         return false;
-    const size_t begin = m_nextRow == 0 ? 0 : m_rowEnds[m_nextRow - 1];
-    const size_t end = m_rowEnds[m_nextRow];
+    const size_t begin = m_nextRow == 0 ? 0 : m_rowEnds[m_nextRow - 1].end;
+    const auto [end, width] = m_rowEnds[m_nextRow];
     ++m_nextRow;
     ++m_row;
-    if (end - begin != m_columns.size())
+    if (width != m_columns.size())
         fail(QStringLiteral("has %L1 values in row %L2, but its header names %L3 columns: every "
                             "row must have one value per column.")
-                 .arg(end - begin)
+                 .arg(width)
                  .arg(m_row)
                  .arg(m_columns.size()));
     cells.resize(m_columns.size());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/importer.h"
 #include "import/tablesource.h"
 
 #include <QFile>
@@ -11,11 +12,13 @@ struct csv_parser;
 // A CSV file (RFC 4180: quoted values may hold separators, quotes and line breaks) read with
 // libcsv. The first row names the columns. UTF-8 with or without a byte order mark; the
 // separator is the one of comma, semicolon and tab that the header row uses most. An empty
-// unquoted value reads as missing, a quoted "" as the empty text.
+// unquoted value reads as missing, a quoted "" as the empty text. A row is refused when it has
+// more values than there is room for (the header) or than the header names (the others); the
+// values past that are counted, not kept, so a row of millions of values takes little memory.
 class CsvSource : public TableSource {
   public:
     // Opens the file and reads its header; raises a run-time error when it cannot.
-    explicit CsvSource(const QString& path);
+    CsvSource(const QString& path, const FieldRoom& room);
     ~CsvSource() override;
     CsvSource(const CsvSource&) = delete;
     CsvSource& operator=(const CsvSource&) = delete;
@@ -36,11 +39,15 @@ class CsvSource : public TableSource {
         size_t size;
         bool missing;
     };
+    struct RowEnd {
+        size_t end;   // past its last value kept
+        size_t width; // its values, kept or not
+    };
     // Parses blocks until a whole row is waiting; false when the file has no more rows.
     bool parseUntilRow();
     void dropRowsHandedOut();
     void checkBlock(const QByteArray& block);
-    void readHeader();
+    void readHeader(const FieldRoom& room);
     [[noreturn]] void fail(const QString& problem) const;
 
     QFile m_file;
@@ -62,6 +69,8 @@ class CsvSource : public TableSource {
     // Rows parsed and not yet handed out: their bytes, their values, where each row ends.
     std::string m_bytes;
     std::vector<Value> m_values;
-    std::vector<size_t> m_rowEnds;
+    std::vector<RowEnd> m_rowEnds;
     size_t m_nextRow = 0;
+    size_t m_rowWidth = 0; // values of the row being parsed
+    size_t m_widest;       // values kept of a row
 };

@@ -105,7 +105,7 @@ long importFile(MessageService& messages, Connection& connection, const QString&
                 return -1;
             source = database->openTable(table);
         } else {
-            source = std::make_unique<CsvSource>(path);
+            source = std::make_unique<CsvSource>(path, fieldRoom(connection));
         }
     } catch (const RuntimeError& e) {
         tellProblem(messages, e.description());

@@ -128,21 +128,28 @@ std::vector<FieldDefinition> readDefinitions(TableSource& table) {
 }
 } // namespace
 
+FieldRoom fieldRoom(Connection& connection) {
+    const qsizetype most = connection.maxColumns() - 1; // the id takes one column
+    return {most - qsizetype(readFieldDefinitions(connection).size()), most};
+}
+
+void checkFieldRoom(const FieldRoom& room, const QString& label, qsizetype columns) {
+    if (columns > room.left)
+        badInput(QStringLiteral("'%1' has %L2 columns, but this data file has room for only %L3 "
+                                "more fields (a data file holds at most %L4).")
+                     .arg(label)
+                     .arg(columns)
+                     .arg(std::max<qsizetype>(room.left, 0))
+                     .arg(room.most));
+}
+
 ImportPlan planImport(Connection& connection, const TableSource& source) {
     const auto& columns = source.columns();
     const std::vector<FieldDefinition> existing = readFieldDefinitions(connection);
     if (columns.empty())
         badInput(
             QStringLiteral("'%1' has no columns that could become fields.").arg(source.label()));
-    const int columnLimit = connection.maxColumns();
-    const qsizetype room = columnLimit - 1 - qsizetype(existing.size());
-    if (qsizetype(columns.size()) > room)
-        badInput(QStringLiteral("'%1' has %L2 columns, but this data file has room for only %L3 "
-                                "more fields (a data file holds at most %L4).")
-                     .arg(source.label())
-                     .arg(columns.size())
-                     .arg(std::max<qsizetype>(room, 0))
-                     .arg(columnLimit - 1));
+    checkFieldRoom(fieldRoom(connection), source.label(), qsizetype(columns.size()));
     QSet<QString> used{IdColumn.toLower()};
     for (const FieldDefinition& field : existing)
         used.insert(field.name.toLower());
@@ -157,10 +164,6 @@ ImportPlan planImport(Connection& connection, const TableSource& source) {
                          .arg(i + 1));
         if (isNumeric(name))
             name += QLatin1Char('_');
-        if (const QString problem = columnNameProblem(name); !problem.isEmpty())
-            badInput(QStringLiteral("Column %1 of '%2' cannot become a field. %3")
-                         .arg(i + 1)
-                         .arg(source.label(), problem));
         if (seen.contains(name.toLower()))
             badInput(QStringLiteral("The header of '%1' names the column '%2' twice (capitals "
                                     "ignored): each field needs a name of its own.")
@@ -182,6 +185,13 @@ ImportPlan planImport(Connection& connection, const TableSource& source) {
         plan.renamed << free;
         name = free;
     }
+    // Checked as the fields will be named, new names included.
+    for (size_t i = 0; i < plan.fieldNames.size(); ++i)
+        if (const QString problem = columnNameProblem(connection, plan.fieldNames[i]);
+            !problem.isEmpty())
+            badInput(QStringLiteral("Column %1 of '%2' cannot become a field. %3")
+                         .arg(i + 1)
+                         .arg(source.label(), problem));
     return plan;
 }
 
@@ -196,8 +206,10 @@ long importTable(Connection& connection, TableSource& source, const ImportPlan& 
     }
     Transaction transaction(connection);
     const qint64 lastId = lastRecordId(connection);
+    std::vector<FieldDefinition> fields;
     for (const QString& name : targets)
-        addFieldWithinTransaction(connection, {name, TextType, FieldSize, QString()});
+        fields.push_back({name, TextType, FieldSize, QString()});
+    addFieldsWithinTransaction(connection, fields);
     std::vector<ColumnFacts> facts(targets.size());
     const long rows = appendRows(connection, source, targets, sourceOf, &facts, cancelled);
     if (rows == 0)
@@ -240,8 +252,7 @@ long importFieldsAndRecords(Connection& connection, DatabaseSource& source,
         }
     }
     Transaction transaction(connection);
-    for (const FieldDefinition& field : fields)
-        addFieldWithinTransaction(connection, field);
+    addFieldsWithinTransaction(connection, fields);
     const long rows = appendRows(connection, *records, targets, sourceOf, nullptr, cancelled);
     transaction.commit();
     return rows;

@@ -19,6 +19,15 @@ struct ImportPlan {
     QStringList renamed;             // the names they get instead, in the same order
 };
 
+// How many more fields the store has room for, and the most it holds.
+struct FieldRoom {
+    qsizetype left = 0;
+    qsizetype most = 0;
+};
+FieldRoom fieldRoom(Connection& connection);
+// Raises the refusal of a table with more columns than there is room for.
+void checkFieldRoom(const FieldRoom& room, const QString& label, qsizetype columns);
+
 // Checks the source's header against the fields of the data file; raises a run-time error
 // that says what is wrong (an empty or repeated name, a name no field can hold, more columns
 // than a data file holds).

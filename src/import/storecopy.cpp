@@ -1,6 +1,7 @@
 #include "import/storecopy.h"
 
 #include "app/runtimeerror.h"
+#include "fields/fieldschema.h"
 #include "store/connection.h"
 #include "store/engine.h"
 #include "store/fielddefinition.h"
@@ -33,8 +34,15 @@ void refuseUnlessEmpty(Connection& to) {
 
 // The field rows in the order of the field list, which the target keeps as they come in.
 void copyFields(Connection& from, Connection& to, const QStringList& columns) {
-    for (const QString& column : columns)
+    for (const QString& column : columns) {
+        // A field row must name its column exactly: a name the store would change is refused.
+        if (const QString problem = columnNameProblem(to, column); !problem.isEmpty())
+            throw RuntimeError(ErrorNumber::General,
+                               QStringLiteral("The field '%1' cannot be copied to the %2. %3 "
+                                              "Nothing was copied.")
+                                   .arg(column, to.describe(), problem));
         to.Execute(Sql::addFieldColumn(column));
+    }
     for (const FieldDefinition& field : readFieldDefinitions(from))
         to.Execute(Sql::InsertFieldRow, {field.name, field.type, field.length, field.values});
 }

@@ -107,6 +107,10 @@ int Connection::maxColumns() const {
     return engine().maxColumns();
 }
 
+int Connection::longestColumnName() const {
+    return engine().longestColumnName();
+}
+
 void Connection::refreshSchema() {
     engine().refreshSchema();
 }

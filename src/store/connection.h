@@ -42,6 +42,8 @@ class Connection {
     bool isServer() const;
     // The most columns a table may have here.
     int maxColumns() const;
+    // The longest column name here, in UTF-8 bytes.
+    int longestColumnName() const;
     // Makes this connection see schema changes other connections made.
     void refreshSchema();
     // The open engine; raises "closed" otherwise.

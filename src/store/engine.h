@@ -56,6 +56,8 @@ class Engine {
     virtual void stopWhen(const std::atomic<bool>* flag) = 0;
     // The most columns a table may have.
     virtual int maxColumns() const = 0;
+    // The longest column name, in UTF-8 bytes, that the engine keeps whole.
+    virtual int longestColumnName() const = 0;
     // The highest id the records table ever handed out (deleted records count), 0 for none.
     virtual qint64 lastRecordIdGiven() = 0;
     // Makes the records table hand out ids above this one from now on.

@@ -79,12 +79,26 @@ QString anyColumnContains(const QStringList& columns, const QString& text) {
 // three-character piece of it comes from one value only. Deleting a document with a field
 // less (after the field's column was dropped) then leaves only that field's pieces behind,
 // which can only add candidates; a new field, NULL in every record, changes no document.
+//
+// The engine refuses an expression nested deeper than 1,000, and each || of a chain nests one
+// level deeper: the pieces are joined in parenthesised groups (groups of groups when there are
+// many), so a document of 2,000 values nests about a hundred deep and reads the same.
 QString searchDocument(const QString& row, const QStringList& columns) {
-    QString document;
+    constexpr qsizetype PiecesPerGroup = 64;
+    QStringList pieces;
     for (const QString& column : columns)
-        document += QStringLiteral("coalesce(char(31, 31) || ") + row + Sql::quoteName(column) +
-                    QStringLiteral(", '') || ");
-    return document + QStringLiteral("char(31, 31)");
+        pieces << QStringLiteral("coalesce(char(31, 31) || ") + row + Sql::quoteName(column) +
+                      QStringLiteral(", '')");
+    pieces << QStringLiteral("char(31, 31)");
+    while (pieces.size() > PiecesPerGroup) {
+        QStringList groups;
+        for (qsizetype i = 0; i < pieces.size(); i += PiecesPerGroup)
+            groups << QLatin1Char('(') +
+                          pieces.mid(i, PiecesPerGroup).join(QStringLiteral(" || ")) +
+                          QLatin1Char(')');
+        pieces = groups;
+    }
+    return pieces.join(QStringLiteral(" || "));
 }
 
 QString indexDocument(const QString& row, const QStringList& columns) {

@@ -31,6 +31,8 @@ class ServerEngine : public Engine {
     void continueRecordIdsAfter(qint64 id) override;
     int maxColumns() const override { return 1600; }
     QString fieldRowOrder() const override { return m_fieldOrder; }
+    // A server cuts longer names without an error (its names hold NAMEDATALEN - 1 bytes).
+    int longestColumnName() const override { return 63; }
 
     // "database ledger on db.example.org", for titles and messages.
     QString describe() const;

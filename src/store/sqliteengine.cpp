@@ -330,6 +330,11 @@ int SqliteEngine::maxColumns() const {
     return sqlite3_limit(m_db, SQLITE_LIMIT_COLUMN, -1);
 }
 
+// A name is as long as the statement that holds it may be.
+int SqliteEngine::longestColumnName() const {
+    return sqlite3_limit(m_db, SQLITE_LIMIT_SQL_LENGTH, -1);
+}
+
 void checkEngine() {
     constexpr int OldestEngine = 3039000;
     if (sqlite3_libversion_number() < OldestEngine || sqlite3_initialize() != SQLITE_OK)

@@ -30,6 +30,7 @@ class SqliteEngine : public Engine {
     int maxColumns() const override;
     // The rows' own key, which an update keeps.
     QString fieldRowOrder() const override { return QStringLiteral("rowid"); }
+    int longestColumnName() const override;
 
     // For what only a local file has (its backup copies).
     sqlite3* database() const { return m_db; }

@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
             csv.write(QStringLiteral("I%1a,I%1b\n").arg(generation).toUtf8() +
                       QByteArray("x,y\n").repeated(50));
             csv.close();
-            CsvSource source(csv.fileName());
+            CsvSource source(csv.fileName(), fieldRoom(*connection));
             importTable(*connection, source, planImport(*connection, source), false);
         } else if (kind == "delfield" && fieldList.ListView1->topLevelItemCount() > 0) {
             fieldList.PushButton3_Click();
