@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-base-private-dev libsqlite3-dev libxlsxwriter-dev mdbtools-dev libcsv-dev
+    qt6-base-dev qt6-base-private-dev libsqlite3-dev libxlsxwriter-dev mdbtools-dev libcsv-dev libuchardet-dev
     sqlite3 mdbtools
     libpq-dev postgresql postgresql-contrib
     fonts-dejavu-core fonts-liberation

@@ -108,6 +108,19 @@ void TransferTest::importsOrChangesNothing_data() {
          "a;b\r\n\"1;2\";x\r\n",
          "", 1, "a, b", {"1;2", "x"});
     read("CSV, tab, LF", "a\tb\n1,2\t\"x\"\"y\"\n", "", 1, "a, b", {"1,2", "x\"y"});
+    read("CSV, bare quotes",
+         "Place,Size\r\n37\xc2\xb0"
+         "36'37.8\"N,12\" pipe\r\n",
+         "", 1, "Place, Size", {"37°36'37.8\"N", "12\" pipe"});
+    read("CSV, Windows-1252",
+         "Person;Stra\xdf"
+         "e\r\nM\xfcller;K\xf6ln \x80\r\n",
+         "", 1, "Person, Straße", {"Müller", "Köln €"});
+    const QString unicodeText = "Product\tPrice\r\nCrème brûlée\t4,50\r\n";
+    read("CSV, UTF-16 with BOM, tab",
+         "\xFF\xFE" +
+             QByteArray(reinterpret_cast<const char*>(unicodeText.utf16()), unicodeText.size() * 2),
+         "", 1, "Product, Price", {"Crème brûlée", "4,50"});
     QByteArray many = "a,b\r\n"; // rows that go on from one block read into the next
     for (int i = 0; i < 30000; ++i)
         many += QByteArray::number(i) + ",\"" + QByteArray(40, 'v') + "\"\r\n";
@@ -115,9 +128,10 @@ void TransferTest::importsOrChangesNothing_data() {
     read("CSV, quoted break, missing", "a,b\r\n\"1\r\n2\",\r\n", "", 1, "a, b",
          {"1\r\n2", QVariant()});
     refused("ragged row", "a,b\r\n1,2\r\n3\r\n", "has 1 values in row 3, but its header names 2");
-    refused("invalid UTF-8", "a\r\n\xff\xfe\r\n", "is not UTF-8 text");
+    refused("invalid UTF-8 past the start", "a\r\n" + QByteArray(1 << 22, 'x') + "\r\n\xff\r\n",
+            "is not UTF-8 text");
     refused("cut inside a character", "a\r\nZo\xc3", "ends inside a character");
-    refused("NUL byte", QByteArray("a\r\nx\0y\r\n", 8), "holds a NUL byte (at byte 5)");
+    refused("NUL byte", QByteArray("a\r\nx\0y\r\n", 8), "holds a NUL character (at byte 5");
     refused("empty name", "a,,c\r\n1,2,3\r\n", "gives no name for column 2");
     refused("duplicate names", "Price,PRICE\r\n1,2\r\n", "names the column 'PRICE' twice");
     refused("name clash refused", "name\r\nx\r\n", "have the names of fields already there");

@@ -10,6 +10,8 @@
 
 namespace {
 constexpr qint64 BlockSize = 1 << 18;
+// What the encoding is found from: enough text to meet the first letters outside ASCII.
+constexpr qint64 DetectionSample = 1 << 22;
 constexpr qint64 BadInput = ErrorNumber::General;
 
 void valueParsed(void* data, size_t size, void* source) {
@@ -37,26 +39,22 @@ char detectSeparator(const QByteArray& head) {
     return counts[best] > 0 ? candidates[best] : ',';
 }
 
-// Whether the last bytes stop before the character they begin is complete.
-bool endsInsideCharacter(const QByteArray& tail) {
-    for (qsizetype i = tail.size() - 1, continuation = 0; i >= 0; --i, ++continuation) {
-        const auto byte = quint8(tail[i]);
-        if ((byte & 0xC0) == 0x80)
-            continue;
-        const int length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-        return continuation + 1 < length;
-    }
-    return false;
-}
 } // namespace
 
-CsvSource::CsvSource(const QString& path, const FieldRoom& room)
+CsvSource::CsvSource(const QString& path, const FieldRoom& room, const QString& encoding)
     : m_file(path), m_label(QFileInfo(path).fileName()), m_parser(new csv_parser{}),
-      m_utf8(QStringDecoder::Utf8), m_widest(size_t(std::max<qsizetype>(room.left, 0))) {
+      m_widest(size_t(std::max<qsizetype>(room.left, 0))) {
     if (!m_file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("cannot be read: %1.").arg(m_file.errorString()));
-    if (csv_init(m_parser.get(), CSV_STRICT | CSV_STRICT_FINI | CSV_EMPTY_IS_NULL) != 0)
+    // Not strict: a quote inside an unquoted value is a character, as spreadsheet programs
+    // read it; a quoted value left open at the end is still refused.
+    if (csv_init(m_parser.get(), CSV_STRICT_FINI | CSV_EMPTY_IS_NULL) != 0)
         fail(QStringLiteral("cannot be read: out of memory."));
+    int markBytes = 0;
+    const QString found = TextDecoding::detect(m_file.peek(DetectionSample), &markBytes);
+    m_file.read(markBytes);
+    m_decoding =
+        std::make_unique<TextDecoding>(encoding.isEmpty() ? found : encoding, m_file.fileName());
     readHeader(room);
 }
 
@@ -73,14 +71,10 @@ void CsvSource::fail(const QString& problem) const {
 }
 
 void CsvSource::readHeader(const FieldRoom& room) {
-    QByteArray head = m_file.peek(BlockSize);
-    if (head.startsWith("\xEF\xBB\xBF")) {
-        m_file.read(3);
-        head.remove(0, 3);
-    }
-    if (head.trimmed().isEmpty())
+    m_firstBlock = readBlock();
+    if (m_firstBlock.trimmed().isEmpty())
         fail(QStringLiteral("is empty: it has no header row naming the columns."));
-    m_separator = detectSeparator(head);
+    m_separator = detectSeparator(m_firstBlock);
     csv_set_delim(m_parser.get(), m_separator);
     // The header sets the number of values every row must have.
     if (!parseUntilRow())
@@ -110,18 +104,26 @@ void CsvSource::endRow() {
     m_rowWidth = 0;
 }
 
-void CsvSource::checkBlock(const QByteArray& block) {
-    if (const char* nul = static_cast<const char*>(std::memchr(block.data(), 0, block.size())))
-        fail(QStringLiteral("holds a NUL byte (at byte %L1), so it is not a text file.")
-                 .arg(m_bytesRead + (nul - block.data()) + 1));
-    // Decoded into a buffer kept between blocks: only the decoder's verdict is wanted.
-    m_decoded.resize(size_t(m_utf8.requiredSpace(block.size())));
-    m_utf8.appendToBuffer(m_decoded.data(), block);
-    if (m_utf8.hasError())
-        fail(QStringLiteral("is not UTF-8 text: bytes %L1 to %L2 hold bytes that are not valid "
-                            "UTF-8. Save it as UTF-8 and import it again.")
-                 .arg(m_bytesRead + 1)
-                 .arg(m_bytesRead + block.size()));
+// The next block of the file as UTF-8, checked to be text; empty at the end.
+QByteArray CsvSource::readBlock() {
+    if (!m_firstBlock.isEmpty())
+        return std::exchange(m_firstBlock, QByteArray());
+    for (;;) {
+        const QByteArray raw = m_file.read(BlockSize);
+        if (raw.isEmpty()) {
+            m_decoding->finish();
+            return raw;
+        }
+        const QByteArray block = m_decoding->decode(raw);
+        if (const char* nul =
+                static_cast<const char*>(std::memchr(block.data(), 0, size_t(block.size()))))
+            fail(QStringLiteral("holds a NUL character (at byte %L1 of its text), so it is not a "
+                                "text file.")
+                     .arg(m_textRead + (nul - block.data()) + 1));
+        m_textRead += block.size();
+        if (!block.isEmpty())
+            return block;
+    }
 }
 
 // The values of a row not yet complete (it goes on in the next block) stay, moved to the front.
@@ -143,25 +145,22 @@ bool CsvSource::parseUntilRow() {
     while (m_nextRow >= m_rowEnds.size()) {
         if (m_atEnd)
             return false;
-        const QByteArray block = m_file.read(BlockSize);
+        const QByteArray block = readBlock();
         if (block.isEmpty()) {
             m_atEnd = true;
-            if (endsInsideCharacter(m_tail))
-                fail(QStringLiteral("is not UTF-8 text: it ends inside a character."));
+            // The strict check of the end is the one that tells a quoted value left open.
+            csv_set_opts(m_parser.get(), CSV_STRICT | CSV_STRICT_FINI | CSV_EMPTY_IS_NULL);
             if (csv_fini(m_parser.get(), valueParsed, rowParsed, this) != 0)
                 fail(QStringLiteral("is not valid CSV: a quoted value is not closed before the "
                                     "end of the file."));
             continue;
         }
-        checkBlock(block);
-        m_tail = block.right(3);
         if (csv_parse(m_parser.get(), block.constData(), size_t(block.size()), valueParsed,
                       rowParsed, this) != size_t(block.size()))
             fail(QStringLiteral("is not valid CSV near row %L1: %2 (a quote inside a value must "
                                 "be doubled, and the value quoted).")
                      .arg(m_row + qint64(m_rowEnds.size()) - qint64(m_nextRow) + 1)
                      .arg(QString::fromUtf8(csv_strerror(csv_error(m_parser.get())))));
-        m_bytesRead += block.size();
     }
     return true;
 }

@@ -2,23 +2,26 @@
 
 #include "import/importer.h"
 #include "import/tablesource.h"
+#include "import/textdecoding.h"
 
 #include <QFile>
-#include <QStringDecoder>
+#include <memory>
 #include <string>
 
 struct csv_parser;
 
 // A CSV file (RFC 4180: quoted values may hold separators, quotes and line breaks) read with
-// libcsv. The first row names the columns. UTF-8 with or without a byte order mark; the
-// separator is the one of comma, semicolon and tab that the header row uses most. An empty
+// libcsv. The first row names the columns. The text is in the encoding named, or in the one
+// TextDecoding finds; a quote inside an unquoted value is a character. The separator is the
+// one of comma, semicolon and tab that the header row uses most. An empty
 // unquoted value reads as missing, a quoted "" as the empty text. A row is refused when it has
 // more values than there is room for (the header) or than the header names (the others); the
 // values past that are counted, not kept, so a row of millions of values takes little memory.
 class CsvSource : public TableSource {
   public:
     // Opens the file and reads its header; raises a run-time error when it cannot.
-    CsvSource(const QString& path, const FieldRoom& room);
+    // The encoding is found from the file unless one is named.
+    CsvSource(const QString& path, const FieldRoom& room, const QString& encoding = QString());
     ~CsvSource() override;
     CsvSource(const CsvSource&) = delete;
     CsvSource& operator=(const CsvSource&) = delete;
@@ -28,6 +31,8 @@ class CsvSource : public TableSource {
     bool next(std::vector<SourceCell>& cells) override;
 
     char separator() const { return m_separator; }
+    // The encoding the file is read in, as the converter names it ("UTF-8", "WINDOWS-1252").
+    QString encoding() const { return m_decoding->encoding(); }
 
     // Called by the parser.
     void addValue(const void* data, size_t size);
@@ -46,7 +51,7 @@ class CsvSource : public TableSource {
     // Parses blocks until a whole row is waiting; false when the file has no more rows.
     bool parseUntilRow();
     void dropRowsHandedOut();
-    void checkBlock(const QByteArray& block);
+    QByteArray readBlock();
     void readHeader(const FieldRoom& room);
     [[noreturn]] void fail(const QString& problem) const;
 
@@ -57,13 +62,12 @@ class CsvSource : public TableSource {
         void operator()(csv_parser* parser) const;
     };
     std::unique_ptr<csv_parser, FreeParser> m_parser;
-    QStringDecoder m_utf8;
+    std::unique_ptr<TextDecoding> m_decoding;
+    QByteArray m_firstBlock; // read for the separator, parsed first
     char m_separator = ',';
     bool m_atEnd = false;
-    qint64 m_bytesRead = 0;
-    std::vector<QChar> m_decoded;
-    QByteArray m_tail; // the last bytes read, to tell a character cut off at the end
-    long m_row = 0;    // rows handed out, the header included
+    qint64 m_textRead = 0;
+    long m_row = 0; // rows handed out, the header included
     std::vector<SourceColumn> m_columns;
 
     // Rows parsed and not yet handed out: their bytes, their values, where each row ends.

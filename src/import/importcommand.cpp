@@ -90,7 +90,7 @@ long importSource(MessageService& messages, Connection& connection, TableSource&
 }
 
 long importFile(MessageService& messages, Connection& connection, const QString& path,
-                const QString& tableName, const LongWorkRunner& run) {
+                const QString& tableName, const LongWorkRunner& run, const QString& encoding) {
     // The table is read through the database's handle, so it must go first.
     std::unique_ptr<AccessFile> database;
     std::unique_ptr<TableSource> source;
@@ -105,7 +105,7 @@ long importFile(MessageService& messages, Connection& connection, const QString&
                 return -1;
             source = database->openTable(table);
         } else {
-            source = std::make_unique<CsvSource>(path, fieldRoom(connection));
+            source = std::make_unique<CsvSource>(path, fieldRoom(connection), encoding);
         }
     } catch (const RuntimeError& e) {
         tellProblem(messages, e.description());

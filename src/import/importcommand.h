@@ -15,9 +15,11 @@ using LongWorkRunner = std::function<bool(const QString& label, const std::funct
 // "Import...": brings the file at path into the connection's data file: a CSV file, or one
 // table of an Access database (the one named, the only one, or the one the user types). Asks
 // whether clashing names are renamed; tells the user the outcome. Returns the records
-// imported, or -1 when nothing was imported (the data file is then as it was).
+// imported, or -1 when nothing was imported (the data file is then as it was). A CSV file is
+// read in the encoding named, or in the one found from the file.
 long importFile(MessageService& messages, Connection& connection, const QString& path,
-                const QString& tableName, const LongWorkRunner& run);
+                const QString& tableName, const LongWorkRunner& run,
+                const QString& encoding = QString());
 
 // The same for a table already opened.
 long importSource(MessageService& messages, Connection& connection, TableSource& source,
