@@ -357,18 +357,17 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly() {
     m_env->addFields(25);
     m_env->addRecords({{stored, "old"}});
     auto w = startRecordWindow(m_messages, *m_env);
-    QApplication::setActiveWindow(w.get()); // Edit gives the input the focus
-    QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    QVERIFY(showsItsBeginning(w->mInputControls()[0]));
+    QWidget* x = w->mInputControls()[0];
+    QApplication::setActiveWindow(w.get()); // Edit gives x the focus
+    QVERIFY(QTest::qWaitForWindowActive(w.get()) && showsItsBeginning(x));
     w->PushButton1_Click();
-    QVERIFY(QApplication::focusWidget() == w->mInputControls()[0]);
-    QVERIFY(showsItsBeginning(w->mInputControls()[0]));
+    QVERIFY(QApplication::focusWidget() == x && showsItsBeginning(x));
     if (switchPage)
         ::switchPage(*w, 1);
     const QString typed = switchPage ? "typed on page 2" : "new";
     textBox(*w, switchPage ? 0 : 1)->setText(typed);
     w->PushButton6_Click();
-    QVERIFY(switchPage || showsItsBeginning(w->mInputControls()[0]));
+    QVERIFY(switchPage || showsItsBeginning(x)); // shown again after Save
     const QVariantList row = m_env->query("SELECT X, Code, F25 FROM CustomTable")[0];
     QCOMPARE(row[0].toString(), stored);
     QCOMPARE(row[switchPage ? 2 : 1].toString(), typed);
