@@ -6,12 +6,13 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
-    chooseStore(argc, argv);
-    if (isCommandLineRun(argc, argv)) {
+    const CommandLine options(argc, argv);
+    if (!options.opensWindow()) {
         // No window on this path, so it runs without a display.
         QCoreApplication app(argc, argv);
-        return runCommandLine(app.arguments());
+        return options.run();
     }
+    options.chooseStore();
     QApplication app(argc, argv);
     DialogMessages messages;
     Form1 window(messages, AppPaths::standard());

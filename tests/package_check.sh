@@ -42,7 +42,7 @@ done
 listing=$(dpkg-deb -c "$deb")
 for path in ./usr/lib/ledgerloom/ledgerloom ./usr/lib/ledgerloom/dbBlank.mdb \
     ./usr/lib/ledgerloom/HAND-M.CUR ./usr/lib/ledgerloom/ledgerloom.png \
-    ./usr/share/applications/ledgerloom.desktop; do
+    ./usr/share/applications/ledgerloom.desktop ./usr/share/man/man1/ledgerloom.1.gz; do
     grep -qE "[[:space:]]${path}\$" <<<"$listing" || fail "the package does not hold $path"
 done
 grep -qE '[[:space:]]\./usr/bin/ledgerloom -> \.\./lib/ledgerloom/ledgerloom$' <<<"$listing" ||
@@ -53,6 +53,11 @@ dpkg-deb -x "$deb" "$root"
 program=$root/usr/bin/ledgerloom
 [[ -x "$program" ]] || fail "the unpacked program cannot be run"
 template=$root/usr/lib/ledgerloom/dbBlank.mdb
+# The manual page describes every option the program's help lists.
+manual=$(gzip -dc "$root/usr/share/man/man1/ledgerloom.1.gz")
+for option in $("$program" --help | grep -oE -- '--[a-z-]+'); do
+    grep -qF -- "${option//-/\\-}" <<<"$manual" || fail "the manual page does not describe $option"
+done
 
 mkdir -p "$work/data" "$work/config" "$work/cache" "$work/runtime"
 chmod 700 "$work/runtime"

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -42,6 +43,13 @@ QStringList shown(Form1& w) {
                 break;
             }
     return values;
+}
+// Whether a text box shows its value from the beginning; other inputs have nothing to scroll.
+bool showsItsBeginning(QWidget* input) {
+    if (auto* line = qobject_cast<QLineEdit*>(input))
+        return line->cursorPosition() == 0;
+    auto* text = qobject_cast<QPlainTextEdit*>(input);
+    return !text || (text->textCursor().position() == 0 && text->verticalScrollBar()->value() == 0);
 }
 // Switches page as the user does, by clicking the tab.
 void switchPage(Form1& w, int page) {
@@ -186,15 +194,15 @@ void RecordWindowTest::editingHoldsBackOtherCommands() {
         (w.get()->*command)();
     QCOMPARE(m_messages.texts(), QStringList(6, "Please save or cancel current record first."));
     QVERIFY(w->mIndex() == 1 && w->mEditing() && !w->mNewRecord());
-    QTest::keyClicks(QApplication::focusWidget(), " more");
+    QTest::keyClicks(QApplication::focusWidget(), "the "); // at the beginning shown
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
     QVERIFY(!w->mEditing());
-    QCOMPARE(cell(*m_env, "SELECT Name FROM CustomTable WHERE ID = 1"), QString("one more"));
+    QCOMPARE(cell(*m_env, "SELECT Name FROM CustomTable WHERE ID = 1"), QString("the one"));
     QTest::keyClick(w.get(), Qt::Key_F2);
     QTest::keyClicks(QApplication::focusWidget(), "xyz");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QVERIFY(!w->mEditing());
-    QCOMPARE(textBox(*w, 0)->text(), QString("one more"));
+    QCOMPARE(textBox(*w, 0)->text(), QString("the one"));
 }
 
 // Also: Cancel restores the stored values, and removes a new record stored when a page was left.
@@ -328,16 +336,18 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<bool>("switchPage");
-    QTest::newRow("text box") << QString("Textfield") << "  padded\t" << false;
-    QTest::newRow("multi-line") << QString("Multiline Textfield") << "line one\r\nline two\n"
-                                << false;
+    const QString longText = "  padded" + QString(", and long").repeated(40) + "\t";
+    QTest::newRow("text box") << QString("Textfield") << longText << false;
+    QTest::newRow("multi-line") << QString("Multiline Textfield")
+                                << "line one\r\n" + QString("line two\n").repeated(40) << false;
     QTest::newRow("drop-down") << QString("Dropdown") << " red " << false;
     QTest::newRow("check box") << QString("Checkbox") << " 1" << false;
-    QTest::newRow("text box, page left") << QString("Textfield") << "  padded\t" << true;
+    QTest::newRow("text box, page left") << QString("Textfield") << longText << true;
     QTest::newRow("check box, page left") << QString("Checkbox") << " 1" << true;
 }
 
-// Shown trimmed, but written back exactly as stored while the user leaves them alone.
+// Shown trimmed and from their beginning, but written back exactly as stored while the user
+// leaves them alone.
 void RecordWindowTest::untouchedValuesAreStoredBackExactly() {
     QFETCH(QString, type);
     QFETCH(QString, stored);
@@ -347,12 +357,17 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly() {
     m_env->addFields(25);
     m_env->addRecords({{stored, "old"}});
     auto w = startRecordWindow(m_messages, *m_env);
+    QWidget* x = w->mInputControls()[0];
+    QApplication::setActiveWindow(w.get()); // Edit gives x the focus
+    QVERIFY(QTest::qWaitForWindowActive(w.get()) && showsItsBeginning(x));
     w->PushButton1_Click();
+    QVERIFY(QApplication::focusWidget() == x && showsItsBeginning(x));
     if (switchPage)
         ::switchPage(*w, 1);
     const QString typed = switchPage ? "typed on page 2" : "new";
     textBox(*w, switchPage ? 0 : 1)->setText(typed);
     w->PushButton6_Click();
+    QVERIFY(switchPage || showsItsBeginning(x)); // shown again after Save
     const QVariantList row = m_env->query("SELECT X, Code, F25 FROM CustomTable")[0];
     QCOMPARE(row[0].toString(), stored);
     QCOMPARE(row[switchPage ? 2 : 1].toString(), typed);

@@ -11,6 +11,7 @@
 #include "support/testsupport.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -22,8 +23,10 @@
 namespace {
 const QString Data = QStringLiteral(LEDGERLOOM_TEST_DATA);
 
-// Runs the program itself without a window; its exit code.
+// Runs the program itself without a display, where a window would fail; its exit code.
 int runProgram(QProcess& program, const QStringList& arguments) {
+    qunsetenv("DISPLAY");
+    qputenv("QT_QPA_PLATFORM", "xcb");
     program.start(LEDGERLOOM_PROGRAM, arguments);
     return program.waitForFinished(60000) ? program.exitCode() : -1;
 }
@@ -75,6 +78,8 @@ class TransferTest : public QObject {
     void accessDataFileAtStartUp();
     void dataFileTablesKeepDefinitionsAndIds();
     void copiesToAServerAndBackKeepingIds();
+    void optionsEndAtOnceTouchingNothing_data();
+    void optionsEndAtOnceTouchingNothing();
 };
 
 void TransferTest::importsOrChangesNothing_data() {
@@ -208,8 +213,6 @@ void TransferTest::csvRoundTripInTheWindowAndWithoutDisplay() {
     Form4 fieldList(messages, env.paths(), *window);
     const QString file = env.programFolder() + "/out.csv", headless = file + ".2";
     fieldList.exportCsvTo(file, false);
-    qunsetenv("DISPLAY");
-    qputenv("QT_QPA_PLATFORM", "xcb"); // a window would fail without a display
     QProcess program;
     const auto run = [&](const QStringList& arguments) { return runProgram(program, arguments); };
     QCOMPARE(run({"--export-csv", headless}), 0);
@@ -306,6 +309,35 @@ void TransferTest::copiesToAServerAndBackKeepingIds() {
     QCOMPARE(server.rows("SELECT count(*) FROM \"CustomTable\""), QList<QVariantList>{{"2"}});
     QCOMPARE(server.rows("INSERT INTO \"CustomTable\" DEFAULT VALUES RETURNING \"ID\""),
              QList<QVariantList>{{"4"}});
+}
+
+void TransferTest::optionsEndAtOnceTouchingNothing_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said"); // on the standard output for 0, else on the error
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--import <file>";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "Ledgerloom ";
+    QTest::newRow("Qt's own option") << QStringList{"-platform", "xcb", "-h"} << 0 << "Usage:";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "Unknown option 'bogus'";
+    QTest::newRow("missing argument") << QStringList{"--server"} << 2 << "Missing value after";
+    QTest::newRow("stray argument") << QStringList{"in.csv"} << 2 << "argument 'in.csv'";
+}
+
+// Help, version and mistakes end without a window (which could not start here) and leave the
+// sandbox's home empty.
+void TransferTest::optionsEndAtOnceTouchingNothing() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    TestEnvironment env;
+    QProcess program;
+    QCOMPARE(runProgram(program, arguments), code);
+    const QString out = program.readAllStandardOutput(), error = program.readAllStandardError();
+    QVERIFY2((code ? error : out).contains(said) && (!code || error.contains("Usage:")),
+             qPrintable(out + error));
+    QVERIFY(!QDirIterator(qEnvironmentVariable("HOME"), QDir::Files | QDir::Hidden,
+                          QDirIterator::Subdirectories)
+                 .hasNext());
 }
 
 QTEST_MAIN(TransferTest)

@@ -46,6 +46,7 @@ Form2::Form2(MessageService& messages, const AppPaths& paths,
 // value list filled next.
 void Form2::presetField(const FieldDefinition& field) {
     Text1->setText(field.name);
+    Text1->setCursorPosition(0); // a long name shown from its beginning
     Text1->setEnabled(false);
     setFieldTypeText(field.type);
     Text2->setText(field.length);

@@ -15,7 +15,6 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QTextStream>
-#include <cstring>
 
 namespace {
 // Boxes become lines on the standard error; a question is answered as the options say.
@@ -46,8 +45,46 @@ bool runDirectly(const QString&, const std::function<void()>& work, const std::f
     work();
     return true;
 }
-const char* const CommandOptions[] = {"--import",    "--export-csv", "--copy-to",
-                                      "--copy-from", "--set-server", "--clear-server"};
+
+// The options of the program itself; a value name for those that take a value.
+struct OptionText {
+    const char* name;
+    const char* valueName;
+    const char* description;
+};
+const OptionText Options[] = {
+    {"import", "file", "Import a CSV file or a table of an Access file into the store in use."},
+    {"table", "name", "The table of the Access file to import."},
+    {"rename-clashes", nullptr,
+     "Import columns named like existing fields under new names instead of refusing."},
+    {"export-csv", "file", "Export every record of the store in use to a CSV file."},
+    {"copy-to", "address",
+     "Copy the local data file's fields and records to an empty server database."},
+    {"copy-from", "address",
+     "Copy a server database's fields and records to an empty local data file."},
+    {"set-server", "address", "Keep the records on this server from now on."},
+    {"clear-server", nullptr, "Keep the records in the local data file again."},
+    {"server", "address",
+     "Work on this server's database for this run (a libpq connection string or URI)."},
+    {"version", nullptr, "Show the version and end."},
+};
+// Each asks for work without a window; one at a time.
+const char* const Commands[] = {"import",    "export-csv", "copy-to",
+                                "copy-from", "set-server", "clear-server"};
+// What QApplication takes for the window itself (given as -platform NAME and the like), so
+// that a desktop's or a user's habits with Qt programs go on working.
+const char* const QtValueOptions[] = {
+    "platform",        "platformpluginpath", "platformtheme", "plugin",
+    "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "session",
+    "display",         "geometry",           "style",         "stylesheet"};
+const char* const QtFlags[] = {"reverse", "widgetcount"};
+
+QStringList argumentsOf(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
 
 // The setting that names the user's server; it never holds a password.
 const QString ServerSetting = QStringLiteral("Server");
@@ -91,23 +128,57 @@ int rememberServer(const QString& address) {
 }
 } // namespace
 
-bool isCommandLineRun(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        for (const char* option : CommandOptions)
-            if (!std::strcmp(argv[i], option))
-                return true;
-    return false;
+CommandLine::CommandLine(int argc, char** argv) : CommandLine(argumentsOf(argc, argv)) {}
+
+CommandLine::CommandLine(const QStringList& arguments) {
+    m_parser.setApplicationDescription(
+        QStringLiteral("Keeps records in a database with fields of your own. Without options, "
+                       "it opens the record window."));
+    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const OptionText& option : Options)
+        m_parser.addOption(
+            QCommandLineOption(option.name, option.description, QLatin1String(option.valueName)));
+    m_parser.addOption(
+        {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and end.")});
+    for (const char* name : QtValueOptions) {
+        QCommandLineOption option(name, QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        m_parser.addOption(option);
+    }
+    for (const char* name : QtFlags) {
+        QCommandLineOption option(name, QString());
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        m_parser.addOption(option);
+    }
+    if (!m_parser.parse(arguments)) {
+        m_error = m_parser.errorText();
+        return;
+    }
+    QStringList commands;
+    for (const char* command : Commands)
+        if (m_parser.isSet(command))
+            commands << QStringLiteral("--") + command;
+    if (!m_parser.positionalArguments().isEmpty())
+        m_error = QStringLiteral("Unexpected argument '%1'.")
+                      .arg(m_parser.positionalArguments().constFirst());
+    else if (commands.size() > 1)
+        m_error = QStringLiteral("%1 cannot be given together.").arg(commands.join(" and "));
+    else if (!m_parser.isSet("import") &&
+             (m_parser.isSet("table") || m_parser.isSet("rename-clashes")))
+        m_error = QStringLiteral("--table and --rename-clashes go with --import.");
 }
 
-void chooseStore(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const char* given = !std::strncmp(argv[i], "--server=", 9)              ? argv[i] + 9
-                            : !std::strcmp(argv[i], "--server") && i + 1 < argc ? argv[i + 1]
-                                                                                : nullptr;
-        if (given) {
-            qputenv("LEDGERLOOM_SERVER", given);
-            return;
-        }
+bool CommandLine::opensWindow() const {
+    for (const char* command : Commands)
+        if (m_parser.isSet(command))
+            return false;
+    return m_error.isEmpty() && !m_parser.isSet("help") && !m_parser.isSet("version");
+}
+
+void CommandLine::chooseStore() const {
+    if (m_parser.isSet("server")) {
+        qputenv("LEDGERLOOM_SERVER", m_parser.value("server").toUtf8());
+        return;
     }
     if (!serverAddress().isEmpty())
         return;
@@ -116,71 +187,48 @@ void chooseStore(int argc, char** argv) {
         qputenv("LEDGERLOOM_SERVER", remembered.toUtf8());
 }
 
-int runCommandLine(const QStringList& arguments) {
-    QCommandLineParser parser;
-    const QCommandLineOption import(QStringLiteral("import"),
-                                    QStringLiteral("Import a CSV file or an Access table."),
-                                    QStringLiteral("file"));
-    const QCommandLineOption table(QStringLiteral("table"),
-                                   QStringLiteral("The table of the Access file to import."),
-                                   QStringLiteral("name"));
-    const QCommandLineOption rename(QStringLiteral("rename-clashes"),
-                                    QStringLiteral("Import columns named like existing fields "
-                                                   "under new names instead of refusing."));
-    const QCommandLineOption exportCsvOption(QStringLiteral("export-csv"),
-                                             QStringLiteral("Export every record to a CSV file."),
-                                             QStringLiteral("file"));
-    const QCommandLineOption server(QStringLiteral("server"),
-                                    QStringLiteral("Work on this server's database (a libpq "
-                                                   "connection string or URI)."),
-                                    QStringLiteral("address"));
-    const QCommandLineOption copyTo(
-        QStringLiteral("copy-to"),
-        QStringLiteral(
-            "Copy the local data file's fields and records to an empty server database."),
-        QStringLiteral("address"));
-    const QCommandLineOption copyFrom(
-        QStringLiteral("copy-from"),
-        QStringLiteral("Copy a server database's fields and records to an empty local data file."),
-        QStringLiteral("address"));
-    const QCommandLineOption setServer(
-        QStringLiteral("set-server"),
-        QStringLiteral("Keep the records on this server from now on."), QStringLiteral("address"));
-    const QCommandLineOption clearServer(QStringLiteral("clear-server"),
-                                         QStringLiteral("Keep the records in the local data file "
-                                                        "again."));
-    parser.addOptions(
-        {import, table, rename, exportCsvOption, server, copyTo, copyFrom, setServer, clearServer});
-    parser.addHelpOption();
-    parser.process(arguments);
-
-    ConsoleMessages messages(parser.isSet(rename));
+int CommandLine::run() const {
+    if (!m_error.isEmpty()) {
+        QTextStream(stderr) << m_error << "\n\n" << m_parser.helpText();
+        return 2;
+    }
+    if (m_parser.isSet("help")) {
+        QTextStream(stdout) << m_parser.helpText();
+        return 0;
+    }
+    if (m_parser.isSet("version")) {
+        QTextStream(stdout) << "Ledgerloom " LEDGERLOOM_VERSION << Qt::endl;
+        return 0;
+    }
+    chooseStore();
+    const auto value = [this](const char* option) { return m_parser.value(option); };
+    ConsoleMessages messages(m_parser.isSet("rename-clashes"));
     try {
-        if (parser.isSet(setServer))
-            return rememberServer(parser.value(setServer));
-        if (parser.isSet(clearServer)) {
+        if (m_parser.isSet("set-server"))
+            return rememberServer(value("set-server"));
+        if (m_parser.isSet("clear-server")) {
             SaveSetting(ServerSetting, QString());
             QTextStream(stdout) << "Ledgerloom keeps its records in the local data file again."
                                 << Qt::endl;
             return 0;
         }
-        if (parser.isSet(copyTo))
+        if (m_parser.isSet("copy-to"))
             return copyBetween(ConnectionString(localDataFile()),
-                               ServerConnectionString(parser.value(copyTo)),
+                               ServerConnectionString(value("copy-to")),
                                QStringLiteral("%1 records were copied to the %2."));
-        if (parser.isSet(copyFrom))
-            return copyBetween(ServerConnectionString(parser.value(copyFrom)),
+        if (m_parser.isSet("copy-from"))
+            return copyBetween(ServerConnectionString(value("copy-from")),
                                ConnectionString(localDataFile()),
                                QStringLiteral("%1 records were copied to the data file '%2'."));
         Connection connection;
         // The records are on a server when one was chosen; else in the data file.
         connection.Open(ConnectionString(serverAddress().isEmpty() ? localDataFile() : QString()));
-        if (parser.isSet(import))
-            return importFile(messages, connection, parser.value(import), parser.value(table),
-                              runDirectly) >= 0
-                       ? 0
-                       : 1;
-        const QString target = parser.value(exportCsvOption);
+        if (m_parser.isSet("import")) {
+            const long imported =
+                importFile(messages, connection, value("import"), value("table"), runDirectly);
+            return imported >= 0 ? 0 : 1;
+        }
+        const QString target = value("export-csv");
         const long rows = exportCsv(connection, target);
         QTextStream(stdout) << QStringLiteral("%1 records were exported to '%2'.")
                                    .arg(rows)

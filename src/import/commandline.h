@@ -1,17 +1,34 @@
 #pragma once
 
+#include <QCommandLineParser>
 #include <QStringList>
 
-// Whether the program's arguments ask for work without a window rather than the windows.
-bool isCommandLineRun(int argc, char** argv);
-
-// Chooses where the records are kept for this run: the server given with --server ADDRESS,
-// else the one in LEDGERLOOM_SERVER, else the one the user set with --set-server, else the
-// local data file. The choice is put in LEDGERLOOM_SERVER for every part of the program.
-void chooseStore(int argc, char** argv);
-
-// Runs the work on the store in use without any window (no display needed):
+// The program's options, read once from its arguments:
 //   --import FILE [--table NAME] [--rename-clashes]    --export-csv FILE
 //   --copy-to ADDRESS    --copy-from ADDRESS    --set-server ADDRESS    --clear-server
-// Messages go to the standard error; returns the exit code.
-int runCommandLine(const QStringList& arguments);
+//   --server ADDRESS    --help    --version
+// and Qt's own options for the window (-platform, -style, ...).
+class CommandLine {
+  public:
+    // The arguments as the program was given them, its own name first.
+    explicit CommandLine(const QStringList& arguments);
+    CommandLine(int argc, char** argv);
+
+    // Whether the arguments ask for the windows: none, or only --server and Qt's own.
+    bool opensWindow() const;
+
+    // Chooses where the records are kept for this run: the server given with --server, else
+    // the one in LEDGERLOOM_SERVER, else the one the user set with --set-server, else the
+    // local data file. The choice is put in LEDGERLOOM_SERVER for every part of the program.
+    void chooseStore() const;
+
+    // Does what the arguments ask without any window (no display needed): prints the help or
+    // the version, or the error in the arguments with the usage (exit code 2, nothing
+    // touched), or does the work on the store chosen. Messages go to the standard error;
+    // returns the exit code.
+    int run() const;
+
+  private:
+    QCommandLineParser m_parser;
+    QString m_error;
+};

@@ -30,7 +30,11 @@ class TextBoxInput : public FieldInput {
     void prepare(const FieldDefinition&) override {
         box()->setMaxLength(std::numeric_limits<int>::max());
     }
-    void showStored(const QString& stored) override { box()->setText(stored.trimmed()); }
+    // Shown from its beginning: setting a text puts the cursor, and so the view, at its end.
+    void showStored(const QString& stored) override {
+        box()->setText(stored.trimmed());
+        box()->setCursorPosition(0);
+    }
     void empty() override { box()->clear(); }
 
   private:
