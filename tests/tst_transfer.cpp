@@ -235,6 +235,10 @@ void TransferTest::csvRoundTripInTheWindowAndWithoutDisplay() {
     QVERIFY(QFile::remove(env.dataFile())); // a first run on this account makes the data file
     QCOMPARE(run({"--import", headless}), 0);
     QCOMPARE(env.query("SELECT count(*) FROM CustomTable")[0][0].toInt(), 3);
+    // Found from the file, 0xA4 would be Windows-1252's currency sign.
+    writeFile(file, "Price\r\n5 \xa4\r\n");
+    QCOMPARE(run({"--import", file, "--encoding", "iso-8859-15"}), 0);
+    QCOMPARE(env.query("SELECT Price FROM CustomTable WHERE ID = 4")[0][0].toString(), "5 €");
 }
 
 // No leaves the Access file as it is, and it is offered again at the next start; Yes keeps it

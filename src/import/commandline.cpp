@@ -55,6 +55,9 @@ struct OptionText {
 const OptionText Options[] = {
     {"import", "file", "Import a CSV file or a table of an Access file into the store in use."},
     {"table", "name", "The table of the Access file to import."},
+    {"encoding", "name",
+     "The encoding of the CSV file to import (UTF-8, UTF-16, WINDOWS-1252, ...); found from the "
+     "file when not given."},
     {"rename-clashes", nullptr,
      "Import columns named like existing fields under new names instead of refusing."},
     {"export-csv", "file", "Export every record of the store in use to a CSV file."},
@@ -164,8 +167,9 @@ CommandLine::CommandLine(const QStringList& arguments) {
     else if (commands.size() > 1)
         m_error = QStringLiteral("%1 cannot be given together.").arg(commands.join(" and "));
     else if (!m_parser.isSet("import") &&
-             (m_parser.isSet("table") || m_parser.isSet("rename-clashes")))
-        m_error = QStringLiteral("--table and --rename-clashes go with --import.");
+             (m_parser.isSet("table") || m_parser.isSet("rename-clashes") ||
+              m_parser.isSet("encoding")))
+        m_error = QStringLiteral("--table, --encoding and --rename-clashes go with --import.");
 }
 
 bool CommandLine::opensWindow() const {
@@ -224,8 +228,8 @@ int CommandLine::run() const {
         // The records are on a server when one was chosen; else in the data file.
         connection.Open(ConnectionString(serverAddress().isEmpty() ? localDataFile() : QString()));
         if (m_parser.isSet("import")) {
-            const long imported =
-                importFile(messages, connection, value("import"), value("table"), runDirectly);
+            const long imported = importFile(messages, connection, value("import"), value("table"),
+                                             runDirectly, value("encoding"));
             return imported >= 0 ? 0 : 1;
         }
         const QString target = value("export-csv");
