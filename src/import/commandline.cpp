@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "export/csvexport.h"
 #include "import/importcommand.h"
+#include "import/importer.h"
 #include "import/storecopy.h"
 #include "store/access1.h"
 #include "store/connection.h"
@@ -44,6 +45,10 @@ class ConsoleMessages : public MessageService {
 
 bool runDirectly(const QString&, const std::function<void()>& work, const std::function<void()>&) {
     work();
+    return true;
+}
+bool renameClashes(ImportPlan& plan, const QString&, const RecordCounter&) {
+    importClashesAsNewFields(plan);
     return true;
 }
 const char* const CommandOptions[] = {"--import",    "--export-csv", "--copy-to",
@@ -126,7 +131,7 @@ int runCommandLine(const QStringList& arguments) {
                                    QStringLiteral("name"));
     const QCommandLineOption rename(QStringLiteral("rename-clashes"),
                                     QStringLiteral("Import columns named like existing fields "
-                                                   "under new names instead of refusing."));
+                                                   "into new fields under free names instead."));
     const QCommandLineOption exportCsvOption(QStringLiteral("export-csv"),
                                              QStringLiteral("Export every record to a CSV file."),
                                              QStringLiteral("file"));
@@ -176,8 +181,9 @@ int runCommandLine(const QStringList& arguments) {
         // The records are on a server when one was chosen; else in the data file.
         connection.Open(ConnectionString(serverAddress().isEmpty() ? localDataFile() : QString()));
         if (parser.isSet(import))
-            return importFile(messages, connection, parser.value(import), parser.value(table),
-                              runDirectly) >= 0
+            return importFile(
+                       messages, connection, parser.value(import), parser.value(table), runDirectly,
+                       parser.isSet(rename) ? ImportChooser(renameClashes) : ImportChooser()) >= 0
                        ? 0
                        : 1;
         const QString target = parser.value(exportCsvOption);
