@@ -29,16 +29,6 @@ struct FieldList {
     Form4 list;
 };
 
-// Runs the action on the next modal window of that kind once it is up, as a user would.
-template <class Window> void whenShown(std::function<void(Window&)> action, int tries = 500) {
-    QTimer::singleShot(tries == 500 ? 0 : 10, [action, tries] {
-        if (auto* window = qobject_cast<Window*>(QApplication::activeModalWidget()))
-            action(*window);
-        else if (tries > 0)
-            whenShown<Window>(action, tries - 1);
-    });
-}
-
 // The user picks a type with the keyboard, which is how the type reaction gets its "click".
 // No type at all can only be set.
 void chooseType(Form2& editor, const QString& type) {

@@ -1,3 +1,4 @@
+#include "fields/columnmapping.h"
 #include "fields/form4.h"
 #include "import/accessmigration.h"
 #include "import/csvsource.h"
@@ -10,12 +11,17 @@
 #include "support/testserver.h"
 #include "support/testsupport.h"
 
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QtEndian>
 #include <fstream>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -85,27 +91,40 @@ class TransferTest : public QObject {
 void TransferTest::importsOrChangesNothing_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("table");
-    QTest::addColumn<LongWorkRunner>("run");
+    QTest::addColumn<LongWorkRunner>("run"); // none: the program itself on the command line
+    QTest::addColumn<bool>("emptyFile");     // else the data file holds one record
     QTest::addColumn<int>("records");        // -1: refused
-    QTest::addColumn<QString>("said");       // refused: in the message; read: the columns compared
-    QTest::addColumn<QVariantList>("first"); // of the first record read
+    QTest::addColumn<QString>("said");       // in the summary or the refusal
+    QTest::addColumn<QString>("columns");    // read: compared in the first record imported
+    QTest::addColumn<QVariantList>("first");
+    QTest::addColumn<Store>("store");
     const auto read = [](const char* name, const QByteArray& content, const char* table,
-                         int records, const char* columns, const QVariantList& first) {
-        QTest::newRow(name) << content << QString(table) << windowRunner(nullptr) << records
-                            << QString(columns) << first;
+                         int records, const char* columns, const QVariantList& first,
+                         const char* said = "", const LongWorkRunner& run = windowRunner(nullptr),
+                         bool emptyFile = false, Store store = Store::Local) {
+        QTest::newRow(name) << content << QString(table) << run << emptyFile << records
+                            << QString(said) << QString(columns) << first << store;
     };
-    const auto refused = [](const char* name, const QByteArray& content, const char* said,
-                            const char* table = "",
-                            const LongWorkRunner& run = windowRunner(nullptr)) {
-        QTest::newRow(name) << content << QString(table) << run << -1 << QString(said)
-                            << QVariantList();
-    };
+    const auto refused =
+        [](const char* name, const QByteArray& content, const char* said, const char* table = "",
+           const LongWorkRunner& run = windowRunner(nullptr), Store store = Store::Local) {
+            QTest::newRow(name) << content << QString(table) << run << false << -1 << QString(said)
+                                << QString() << QVariantList() << store;
+        };
     QByteArray jet3 = bytesOf(Data + "/nwind.mdb"), jet4 = bytesOf(Data + "/DateTestDatabase.mdb");
+    QByteArray idKey = jet4, noRows = jet4; // IDCol named "ID   "; DateTest's rows given away
+    idKey.replace(idKey.indexOf(QByteArray("I\0D\0C\0o\0l", 9)) + 4, 5, QByteArray(" \0 \0 ", 5));
+    qToLittleEndian<quint32>(0, noRows.data() + 18 * 4096 + 16);
+    qToLittleEndian<quint32>(0, noRows.data() + 20 * 4096 + 4);
     read("Jet 3", jet3, "Orders", 830, "OrderID, ShipCity, OrderDate",
-         {"10330", "Barquisimeto", "1994-11-16 00:00:00"});
+         {"10330", "Barquisimeto", "1994-11-16 00:00:00"}, "830 records", {});
     read("Jet 3, Yes/No column", jet3, "Products", 77, "ProductName, Discontinued", {"Chai", "0"});
     read("Jet 4", jet4, "DateTest", 6, "IDCol, DateTimeCol, LongTextCol",
          {"1", "2021-12-02 00:00:00", "Hello"});
+    read("Jet 4, key column ID", idKey, "DateTest", 6, "ID, LongTextCol", {"1", "Hello"},
+         "records' ids", {}, true);
+    read("Jet 4, no rows", noRows, "DateTest", 0, "count(IDCol), count(LongTextCol)", {"0", "0"},
+         "no records", {}, true);
     read("ACE", bytesOf(Data + "/ASampleDatabase.accdb"), "", 65, "Make, Cost, Warranty",
          {"GEO Rocket", "1995.5000", "12"});
     read("CSV, semicolon, BOM",
@@ -132,6 +151,17 @@ void TransferTest::importsOrChangesNothing_data() {
     read("CSV, several blocks", many, "", 30000, "a, b", {"0", QString(40, 'v')});
     read("CSV, quoted break, missing", "a,b\r\n\"1\r\n2\",\r\n", "", 1, "a, b",
          {"1\r\n2", QVariant()});
+    read("into the fields there", " NAME ,paid,Colour,Notes\r\nx,Yes,Green,y\r\n,2,[Blue],\r\n", "",
+         2, "Name, Paid, Colour, Notes", {"x", "1", "Green", "y"}, "2 values");
+    read("ID kept in an empty file", "id,Name\r\n7,x\r\n-3,y\r\n", "", 2, "ID, Name", {"-3", "y"},
+         "records' ids", windowRunner(nullptr), true);
+    read("ID not unique", "ID,Name\r\n5,x\r\n5,y\r\n", "", 2, "ID_2, Name", {"5", "x"},
+         "became the field ID_2", windowRunner(nullptr), true);
+    read("ID not unique, server", "ID,Name\r\n5,x\r\n5,y\r\n", "", 2, "\"ID_2\", \"Name\"",
+         {"5", "x"}, "field ID_2", windowRunner(nullptr), true, Store::Server);
+    read("ID beside records", "ID\r\n7\r\n", "", 1, "ID, ID_2", {"2", "7"}, "field ID_2");
+    read("header only", "a,b\r\n", "", 0, "count(a), count(b)", {"0", "0"}, "no records",
+         windowRunner(nullptr), true);
     refused("ragged row", "a,b\r\n1,2\r\n3\r\n", "has 1 values in row 3, but its header names 2");
     refused("invalid UTF-8 past the start", "a\r\n" + QByteArray(1 << 22, 'x') + "\r\n\xff\r\n",
             "is not UTF-8 text");
@@ -139,10 +169,8 @@ void TransferTest::importsOrChangesNothing_data() {
     refused("NUL byte", QByteArray("a\r\nx\0y\r\n", 8), "holds a NUL character (at byte 5");
     refused("empty name", "a,,c\r\n1,2,3\r\n", "gives no name for column 2");
     refused("duplicate names", "Price,PRICE\r\n1,2\r\n", "names the column 'PRICE' twice");
-    refused("name clash refused", "name\r\nx\r\n", "have the names of fields already there");
     refused("unclosed quote", "a\r\n\"open\r\n", "quoted value is not closed");
     refused("empty file", "", "is empty");
-    refused("header only", "a,b\r\n", "has no records");
     QByteArray wide = "c1";
     for (int i = 2; i <= 5000; ++i)
         wide += ",c" + QByteArray::number(i);
@@ -150,7 +178,8 @@ void TransferTest::importsOrChangesNothing_data() {
     const QByteArray commas(20'000'000, ',');
     refused("in little memory: 20 M names", commas + "\r\nx\r\n", "has 20,000,001 columns");
     refused("in little memory: 20 M values", "a\r\n" + commas + "\r\n", "20,000,001 values");
-    refused("on the server: 64 bytes", QString(32, u'é').toUtf8() + "\r\nx\r\n", "at most 63");
+    refused("on the server: 64 bytes", QString(32, u'é').toUtf8() + "\r\nx\r\n", "at most 63", "",
+            windowRunner(nullptr), Store::Server);
     refused("cancel", "a\r\n1\r\n", "cancelled", "", cancelAtOnce);
     refused("Access cut off", jet3.left(1000000), "is cut off", "Orders");
     refused("Access cut at a page", jet3.left(1001472), "is damaged: the table 'Orders' should",
@@ -169,13 +198,19 @@ void TransferTest::importsOrChangesNothing() {
     QFETCH(QByteArray, content);
     QFETCH(QString, table);
     QFETCH(LongWorkRunner, run);
+    QFETCH(bool, emptyFile);
     QFETCH(int, records);
     QFETCH(QString, said);
+    QFETCH(QString, columns);
     QFETCH(QVariantList, first);
+    QFETCH(Store, store);
     const QString tag = QTest::currentDataTag();
-    TestEnvironment env(tag.contains("on the server") ? Store::Server : Store::Local);
+    TestEnvironment env(store);
     env.addField("Name", "Textfield");
-    env.addRecords({{"kept"}});
+    env.addField("Paid", "Checkbox", "8", "Yes,No");
+    env.addField("Colour", "Dropdown", "8", "Red,[Blue]");
+    if (!emptyFile)
+        env.addRecords({{"kept"}});
     const QByteArray before = bytesOf(env.dataFile());
     ScriptedMessages messages;
     Connection connection;
@@ -183,17 +218,23 @@ void TransferTest::importsOrChangesNothing() {
     const QString file = writeFile(env.programFolder() + "/in.dat", content);
     // A third of what keeping every value's place took.
     const MemoryLimit limit(tag.contains("in little memory") ? rlim_t(256) << 20 : 0);
-    QCOMPARE(importFile(messages, connection, file, table, run), long(records));
+    QProcess program;
+    if (run)
+        QCOMPARE(importFile(messages, connection, file, table, run), long(records));
+    else
+        QCOMPARE(runProgram(program, {"--import", file, "--table", table}), records < 0 ? 1 : 0);
+    const QString text =
+        messages.texts().join('\n') + (run ? QByteArray() : program.readAllStandardError());
+    QVERIFY2(text.contains(said), qPrintable(text));
     if (records >= 0) {
-        QCOMPARE(env.query("SELECT count(*) FROM CustomTable")[0][0].toInt(), records + 1);
-        QCOMPARE(env.query("SELECT " + said + " FROM CustomTable ORDER BY ID LIMIT 1 OFFSET 1")[0],
+        QCOMPARE(env.query("SELECT count(*) FROM \"CustomTable\"")[0][0].toInt(),
+                 records + !emptyFile);
+        QCOMPARE(env.query("SELECT " + columns + " FROM \"CustomTable\" ORDER BY \"ID\"")
+                     .value(!emptyFile),
                  first);
         return;
     }
-    const QString text = messages.texts().join('\n');
-    QVERIFY2(text.contains(said), qPrintable(text));
-    QVERIFY(QString(QTest::currentDataTag()) == "name clash refused" ||
-            text.contains("Nothing was imported; the data file is as it was."));
+    QVERIFY(text.contains("Nothing was imported; the data file is as it was."));
     QVERIFY(bytesOf(env.dataFile()) == before);
 }
 
@@ -221,16 +262,29 @@ void TransferTest::csvRoundTripInTheWindowAndWithoutDisplay() {
                         "line 2\nline 3\",\"Yes\"\r\n\"Zoë 😀 ;\ttab\",\"\",\"No\"\r\n"
                         ",\"x\",\"Yes\"\r\n"));
     QCOMPARE(bytesOf(file), bytesOf(headless));
-    messages.answer(Answer::Yes); // import the clashing names under new ones
+    QString counted; // back in through the dialog: Name into a new field, Paid left out
+    whenShown<ColumnMappingDialog>([&counted](ColumnMappingDialog& mapping) {
+        const auto done = [&] { return !mapping.recordsLabel->text().endsWith("..."); };
+        counted = QTest::qWaitFor(done) ? mapping.recordsLabel->text() : QString();
+        mapping.target(0)->setCurrentIndex(mapping.target(0)->findText("(new field Name_2)"));
+        mapping.target(2)->setCurrentIndex(mapping.target(2)->findText("(leave out)"));
+        QTest::mouseClick(mapping.buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    });
     fieldList.importFrom(file);
-    QCOMPARE(env.query("SELECT Name_2, Notes_2, Paid_2 FROM CustomTable WHERE ID > 3"), records);
-    QCOMPARE(
-        env.query("SELECT FieldType FROM FieldControl WHERE fieldname LIKE '%\\_2' ESCAPE '\\'"),
-        (QList<QVariantList>{{"Textfield"}, {"Multiline Textfield"}, {"Checkbox"}}));
+    QCOMPARE(counted, QString("Records to import: 3"));
+    QCOMPARE(env.query("SELECT Name_2, Notes FROM CustomTable WHERE ID > 3"),
+             env.query("SELECT Name, Notes FROM CustomTable WHERE ID <= 3"));
+    QCOMPARE(env.query("SELECT count(Paid) FROM CustomTable WHERE ID > 3")[0][0].toInt(), 0);
     QCOMPARE(run({"--import", env.programFolder() + "/missing.csv"}), 1);
     QVERIFY(program.readAllStandardError().contains("cannot be found"));
     QCOMPARE(run({"--import", headless, "--rename-clashes"}), 0);
-    QCOMPARE(env.query("SELECT count(*) FROM CustomTable")[0][0].toInt(), 9);
+    QCOMPARE(env.query("SELECT FieldType FROM FieldControl WHERE fieldname IN ('Name_3', "
+                       "'Notes_2', 'Paid_2')"),
+             (QList<QVariantList>{{"Textfield"}, {"Multiline Textfield"}, {"Checkbox"}}));
+    QCOMPARE(run({"--import", headless}), 0);
+    QVERIFY(program.readAllStandardError().contains(
+        "Columns into the fields there: Name, Notes, Paid."));
+    QCOMPARE(env.query("SELECT count(*) FROM CustomTable")[0][0].toInt(), 12);
     window.reset();
     QVERIFY(QFile::remove(env.dataFile())); // a first run on this account makes the data file
     QCOMPARE(run({"--import", headless}), 0);

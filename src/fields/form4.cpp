@@ -8,6 +8,7 @@
 #include "app/shell.h"
 #include "app/twips.h"
 #include "export/csvexport.h"
+#include "fields/columnmapping.h"
 #include "fields/fieldschema.h"
 #include "fields/form2.h"
 #include "import/importcommand.h"
@@ -257,7 +258,12 @@ void Form4::importFrom(const QString& file) {
     trap([&] {
         if (!connectionOpen())
             throw Errors::objectClosed();
-        imported = importFile(m_messages, *m_connection, file, QString(), windowRunner(this));
+        imported =
+            importFile(m_messages, *m_connection, file, QString(), windowRunner(this),
+                       [this](ImportPlan& plan, const QString& label, const RecordCounter& count) {
+                           ColumnMappingDialog mapping(plan, label, count, this);
+                           return mapping.exec() == QDialog::Accepted;
+                       });
     });
     if (imported < 0)
         return;

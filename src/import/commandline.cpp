@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "export/csvexport.h"
 #include "import/importcommand.h"
+#include "import/importer.h"
 #include "import/storecopy.h"
 #include "store/access1.h"
 #include "store/connection.h"
@@ -45,6 +46,10 @@ bool runDirectly(const QString&, const std::function<void()>& work, const std::f
     work();
     return true;
 }
+bool renameClashes(ImportPlan& plan, const QString&, const RecordCounter&) {
+    importClashesAsNewFields(plan);
+    return true;
+}
 
 // The options of the program itself; a value name for those that take a value.
 struct OptionText {
@@ -59,7 +64,8 @@ const OptionText Options[] = {
      "The encoding of the CSV file to import (UTF-8, UTF-16, WINDOWS-1252, ...); found from the "
      "file when not given."},
     {"rename-clashes", nullptr,
-     "Import columns named like existing fields under new names instead of refusing."},
+     "Import columns named like existing fields into new fields under free names instead of "
+     "into those fields."},
     {"export-csv", "file", "Export every record of the store in use to a CSV file."},
     {"copy-to", "address",
      "Copy the local data file's fields and records to an empty server database."},
@@ -228,8 +234,10 @@ int CommandLine::run() const {
         // The records are on a server when one was chosen; else in the data file.
         connection.Open(ConnectionString(serverAddress().isEmpty() ? localDataFile() : QString()));
         if (m_parser.isSet("import")) {
+            const ImportChooser choose =
+                m_parser.isSet("rename-clashes") ? ImportChooser(renameClashes) : ImportChooser();
             const long imported = importFile(messages, connection, value("import"), value("table"),
-                                             runDirectly, value("encoding"));
+                                             runDirectly, choose, value("encoding"));
             return imported >= 0 ? 0 : 1;
         }
         const QString target = value("export-csv");

@@ -43,7 +43,7 @@ char detectSeparator(const QByteArray& head) {
 
 CsvSource::CsvSource(const QString& path, const FieldRoom& room, const QString& encoding)
     : m_file(path), m_label(QFileInfo(path).fileName()), m_parser(new csv_parser{}),
-      m_widest(size_t(std::max<qsizetype>(room.left, 0))) {
+      m_widest(size_t(std::max<qsizetype>(room.most, 0))) {
     if (!m_file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("cannot be read: %1.").arg(m_file.errorString()));
     // Not strict: a quote inside an unquoted value is a character, as spreadsheet programs
@@ -79,7 +79,9 @@ void CsvSource::readHeader(const FieldRoom& room) {
     // The header sets the number of values every row must have.
     if (!parseUntilRow())
         fail(QStringLiteral("is empty: it has no header row naming the columns."));
-    checkFieldRoom(room, m_label, qsizetype(m_rowEnds[0].width));
+    // Columns may go into the fields there: only more than a data file holds is refused here.
+    if (qsizetype(m_rowEnds[0].width) > room.most)
+        checkFieldRoom(room, m_label, qsizetype(m_rowEnds[0].width));
     for (size_t i = 0; i < m_rowEnds[0].end; ++i) {
         const Value& v = m_values[i];
         m_columns.push_back(

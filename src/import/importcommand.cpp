@@ -20,13 +20,69 @@ void tellProblem(MessageService& messages, const QString& problem) {
                           Title, Message::Buttons::Ok, Message::Icon::Exclamation});
 }
 
-bool renameClashes(MessageService& messages, const ImportPlan& plan) {
-    const Message question{
-        QStringLiteral("These columns have the names of fields already there (capitals "
-                       "ignored): %1.\r\n\r\nYes: import them as %2.\r\nNo: import nothing.")
-            .arg(plan.clashes.join(QStringLiteral(", ")), plan.renamed.join(QStringLiteral(", "))),
-        Title, Message::Buttons::YesNo, Message::Icon::Question, true};
-    return messages.show(question) == Answer::Yes;
+QString columnAs(const QString& column, const QString& name) {
+    return name == column ? column : QStringLiteral("%1 → %2").arg(column, name);
+}
+
+// The outcome: how many records, where each column went, which values do not fit.
+QString summary(const TableSource& source, const ImportPlan& plan, const ImportResult& result) {
+    QStringList lines{result.records > 0
+                          ? QStringLiteral("%1 imported from '%2'.")
+                                .arg(result.records == 1
+                                         ? QStringLiteral("1 record was")
+                                         : QStringLiteral("%L1 records were").arg(result.records),
+                                     source.label())
+                          : QStringLiteral("'%1' holds no records, so none were imported; its "
+                                           "columns are in the fields below.")
+                                .arg(source.label())};
+    QStringList matched, added, left, misfits;
+    QString key;
+    long misfitCount = 0;
+    for (qsizetype i = 0; i < plan.columns.size(); ++i) {
+        const QString& column = plan.columns[i];
+        const ColumnTarget& target = plan.targets[size_t(i)];
+        switch (target.kind) {
+        case ColumnTarget::Kind::Field:
+            matched << columnAs(column, target.field);
+            break;
+        case ColumnTarget::Kind::NewField:
+            added << columnAs(column, plan.newNames[i]);
+            break;
+        case ColumnTarget::Kind::Skip:
+            left << column;
+            break;
+        case ColumnTarget::Kind::RecordIds:
+            if (result.keyBecameField.isEmpty()) {
+                key = QStringLiteral("The values of the column %1 became the records' ids.")
+                          .arg(column);
+                break;
+            }
+            added << columnAs(column, plan.newNames[i]);
+            key = QStringLiteral("The column %1 became the field %2: %3.")
+                      .arg(column, plan.newNames[i], result.keyBecameField);
+            break;
+        }
+        if (const long count = result.misfits[size_t(i)]) {
+            misfitCount += count;
+            misfits << QStringLiteral("%L1 in %2").arg(count).arg(target.field);
+        }
+    }
+    const auto list = [&lines](const QString& title, const QStringList& names) {
+        if (!names.isEmpty())
+            lines << title + names.join(QStringLiteral(", ")) + QLatin1Char('.');
+    };
+    list(QStringLiteral("Columns into the fields there: "), matched);
+    list(QStringLiteral("Columns into new fields: "), added);
+    list(QStringLiteral("Columns left out: "), left);
+    if (!key.isEmpty())
+        lines << key;
+    if (misfitCount > 0)
+        lines << QStringLiteral("%1 fit their field (not in a drop-down's list, or other than 0 "
+                                "and 1 for a check box), kept as they are: %2.")
+                     .arg(misfitCount == 1 ? QStringLiteral("1 value does not")
+                                           : QStringLiteral("%L1 values do not").arg(misfitCount))
+                     .arg(misfits.join(QStringLiteral(", ")));
+    return lines.join(QStringLiteral("\r\n"));
 }
 
 // The table of an Access file to import: the one named, the only one, or the one typed.
@@ -56,19 +112,33 @@ QString chooseTable(MessageService& messages, const QStringList& tables, const Q
                                       "are: %3.")
                            .arg(file, table, tables.join(QStringLiteral(", "))));
 }
+
+// The table to import: the CSV file, or the table of the Access file held in database (opened
+// here when it is not yet).
+std::unique_ptr<TableSource> openSource(const QString& path, const QString& table,
+                                        std::unique_ptr<AccessFile>& database,
+                                        const FieldRoom& room, const QString& encoding) {
+    if (!isAccessFile(path))
+        return std::make_unique<CsvSource>(path, room, encoding);
+    if (!database)
+        database = std::make_unique<AccessFile>(path);
+    return database->openTable(table);
+}
 } // namespace
 
 long importSource(MessageService& messages, Connection& connection, TableSource& source,
-                  const LongWorkRunner& run) {
-    long rows = -1;
+                  const LongWorkRunner& run, const ImportChooser& choose,
+                  const RecordCounter& count) {
+    ImportPlan plan;
+    ImportResult result;
     try {
-        const ImportPlan plan = planImport(connection, source);
-        if (!plan.clashes.isEmpty() && !renameClashes(messages, plan))
+        plan = planImport(connection, source);
+        if (choose && !choose(plan, source.label(), count))
             return -1;
         std::atomic<bool> cancelled = false;
         const bool finished = run(
             QStringLiteral("Importing %1...").arg(source.label()),
-            [&] { rows = importTable(connection, source, plan, cancelled); },
+            [&] { result = importTable(connection, source, plan, cancelled); },
             [&] {
                 cancelled = true;
                 connection.interrupt();
@@ -81,37 +151,45 @@ long importSource(MessageService& messages, Connection& connection, TableSource&
         tellProblem(messages, e.description());
         return -1;
     }
-    messages.show(Message{QStringLiteral("%L1 records with %L2 fields were imported from '%3'.")
-                              .arg(rows)
-                              .arg(source.columns().size())
-                              .arg(source.label()),
-                          Title});
-    return rows;
+    messages.show(Message{summary(source, plan, result), Title});
+    return result.records;
 }
 
 long importFile(MessageService& messages, Connection& connection, const QString& path,
-                const QString& tableName, const LongWorkRunner& run, const QString& encoding) {
+                const QString& tableName, const LongWorkRunner& run, const ImportChooser& choose,
+                const QString& encoding) {
     // The table is read through the database's handle, so it must go first.
     std::unique_ptr<AccessFile> database;
     std::unique_ptr<TableSource> source;
+    QString table;
+    FieldRoom room;
     try {
+        room = fieldRoom(connection);
         if (!QFileInfo(path).isFile())
             throw RuntimeError(ErrorNumber::General,
                                QStringLiteral("The file '%1' cannot be found.").arg(path));
         if (isAccessFile(path)) {
             database = std::make_unique<AccessFile>(path);
-            const QString table = chooseTable(messages, database->tableNames(), tableName, path);
+            table = chooseTable(messages, database->tableNames(), tableName, path);
             if (table.isEmpty())
                 return -1;
-            source = database->openTable(table);
-        } else {
-            source = std::make_unique<CsvSource>(path, fieldRoom(connection), encoding);
         }
+        source = openSource(path, table, database, room, encoding);
     } catch (const RuntimeError& e) {
         tellProblem(messages, e.description());
         return -1;
     }
-    return importSource(messages, connection, *source, run);
+    const RecordCounter count = [path, table, room, encoding](const std::atomic<bool>& stop) {
+        std::unique_ptr<AccessFile> database;
+        const std::unique_ptr<TableSource> source =
+            openSource(path, table, database, room, encoding);
+        std::vector<SourceCell> cells;
+        long rows = 0;
+        while (!stop && source->next(cells))
+            ++rows;
+        return stop ? -1L : rows;
+    };
+    return importSource(messages, connection, *source, run, choose, count);
 }
 
 LongWorkRunner windowRunner(QWidget* parent) {

@@ -1,29 +1,42 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <functional>
 
 class Connection;
 class MessageService;
 class TableSource;
+struct ImportPlan;
 
 // Runs work that may take long and can be cancelled; false when it was. The windows pass one
 // that shows progress with Cancel (runLongWork), the command line one that just runs it.
 using LongWorkRunner = std::function<bool(const QString& label, const std::function<void()>& work,
                                           const std::function<void()>& cancel)>;
 
+// Counts the records of the table being imported on its own reading of the file, on any
+// thread; -1 once stop turns true. Raises a run-time error where the table is bad input.
+using RecordCounter = std::function<long(const std::atomic<bool>& stop)>;
+
+// Shows where each column of the table named label goes and lets the user change it, before
+// anything is written; false when nothing is to be imported. The windows pass one that shows
+// a dialog; without one, the plan is taken as it is (columns matched by name).
+using ImportChooser =
+    std::function<bool(ImportPlan& plan, const QString& label, const RecordCounter& count)>;
+
 // "Import...": brings the file at path into the connection's data file: a CSV file, or one
-// table of an Access database (the one named, the only one, or the one the user types). Asks
-// whether clashing names are renamed; tells the user the outcome. Returns the records
-// imported, or -1 when nothing was imported (the data file is then as it was). A CSV file is
-// read in the encoding named, or in the one found from the file.
+// table of an Access database (the one named, the only one, or the one the user types). Tells
+// the user the outcome: where each column went, and the values that do not fit their field.
+// Returns the records imported, or -1 when nothing was imported (the data file is then as it
+// was). A CSV file is read in the encoding named, or in the one found from the file.
 long importFile(MessageService& messages, Connection& connection, const QString& path,
                 const QString& tableName, const LongWorkRunner& run,
-                const QString& encoding = QString());
+                const ImportChooser& choose = {}, const QString& encoding = QString());
 
 // The same for a table already opened.
 long importSource(MessageService& messages, Connection& connection, TableSource& source,
-                  const LongWorkRunner& run);
+                  const LongWorkRunner& run, const ImportChooser& choose = {},
+                  const RecordCounter& count = {});
 
 class QWidget;
 // The runner of the windows: progress with Cancel over parent after about a second.

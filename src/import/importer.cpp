@@ -4,14 +4,20 @@
 #include "app/runtimeerror.h"
 #include "fields/fieldschema.h"
 #include "store/connection.h"
+#include "store/engine.h"
 #include "store/fielddefinition.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
+#include <QHash>
 #include <QSet>
 #include <cctype>
+#include <charconv>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <optional>
+#include <unordered_set>
 
 namespace {
 constexpr qint64 BadInput = ErrorNumber::General;
@@ -19,6 +25,7 @@ constexpr qint64 BadInput = ErrorNumber::General;
 const QString TextType = QStringLiteral("Textfield");
 const QString MultilineType = QStringLiteral("Multiline Textfield");
 const QString CheckboxType = QStringLiteral("Checkbox");
+const QString DropdownType = QStringLiteral("Dropdown");
 const QString CheckboxValues = QStringLiteral("Yes,No");
 const QString FieldSize = QStringLiteral("8");
 const QString IdColumn = QStringLiteral("ID");
@@ -61,11 +68,93 @@ qint64 lastRecordId(Connection& connection) {
     return last.columnInt64(0);
 }
 
+bool holdsRecords(Connection& connection) {
+    Statement range(connection, Sql::CustomTableIdRange);
+    return range.step() && !range.isNull(0);
+}
+
+// The id a value gives: a whole number, written as the id column gives it back.
+std::optional<qint64> wholeNumber(const SourceCell& cell) {
+    if (!cell.data || cell.size == 0)
+        return std::nullopt;
+    const char* end = cell.data + cell.size;
+    const bool negative = cell.data[0] == '-';
+    const char* digits = cell.data + (negative ? 1 : 0);
+    if (digits == end || (*digits == '0' && (end - digits > 1 || negative)))
+        return std::nullopt;
+    qint64 value = 0;
+    const auto [stop, error] = std::from_chars(cell.data, end, value);
+    if (error != std::errc() || stop != end)
+        return std::nullopt;
+    return value;
+}
+
+// What a value must be to fit the field it goes into; missing and empty values fit any.
+struct Fit {
+    enum class Kind { Any, Checkbox, Dropdown } kind = Kind::Any;
+    QSet<QByteArray> items;
+    bool fits(const SourceCell& cell) const {
+        if (kind == Kind::Any || cell.size == 0)
+            return true;
+        if (kind == Kind::Dropdown) // as the drop-down finds a stored value among its items
+            return items.contains(QByteArray::fromRawData(cell.data, cell.size));
+        return isYesNoWord(cell) || (cell.size == 1 && (*cell.data == '0' || *cell.data == '1'));
+    }
+};
+
+Fit fitOf(const std::vector<FieldDefinition>& fields, const QString& name) {
+    for (const FieldDefinition& field : fields) {
+        if (field.name.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (field.type.compare(CheckboxType, Qt::CaseInsensitive) == 0)
+            return {Fit::Kind::Checkbox, {}};
+        if (field.type.compare(DropdownType, Qt::CaseInsensitive) != 0)
+            return {};
+        Fit fit{Fit::Kind::Dropdown, {}};
+        for (const QString& item : decodeValues(field.values))
+            fit.items.insert(item.toUtf8());
+        return fit;
+    }
+    return {};
+}
+
+// The columns an import writes: column k of the statement takes source column sourceOf[k].
+struct Targets {
+    QStringList names;
+    std::vector<int> sourceOf;
+    std::vector<Fit> fits;
+    std::vector<bool> added; // a new field, whose kind its values decide
+    void add(const QString& name, size_t source, Fit fit, bool isNew) {
+        names << name;
+        sourceOf.push_back(int(source));
+        fits.push_back(std::move(fit));
+        added.push_back(isNew);
+    }
+};
+
+void checkRoom(Connection& connection, const QString& label, const ImportPlan& plan,
+               size_t fieldsThere) {
+    const auto adding =
+        std::count_if(plan.targets.begin(), plan.targets.end(), [](const ColumnTarget& t) {
+            return t.kind == ColumnTarget::Kind::NewField ||
+                   t.kind == ColumnTarget::Kind::RecordIds;
+        });
+    const int columnLimit = connection.maxColumns();
+    const qsizetype room = columnLimit - 1 - qsizetype(fieldsThere);
+    if (adding > room)
+        badInput(QStringLiteral("'%1' has %L2 columns that would become new fields, but this "
+                                "data file has room for only %L3 more fields (a data file holds "
+                                "at most %L4).")
+                     .arg(label)
+                     .arg(adding)
+                     .arg(std::max<qsizetype>(room, 0))
+                     .arg(columnLimit - 1));
+}
+
 // Appends every row of the source in one prepared statement: target column k takes the
-// value of source column sourceOf[k]. Facts, when wanted, are learnt per target column.
+// value of source column sourceOf[k].
 long appendRows(Connection& connection, TableSource& source, const QStringList& targets,
-                const std::vector<int>& sourceOf, std::vector<ColumnFacts>* facts,
-                const std::atomic<bool>& cancelled) {
+                const std::vector<int>& sourceOf, const std::atomic<bool>& cancelled) {
     Statement insert(connection, Sql::insertRecord(targets));
     std::vector<SourceCell> cells;
     long rows = 0;
@@ -75,8 +164,6 @@ long appendRows(Connection& connection, TableSource& source, const QStringList& 
         for (size_t k = 0; k < sourceOf.size(); ++k) {
             const SourceCell& cell = cells[size_t(sourceOf[k])];
             insert.bindText(int(k) + 1, cell.data, qsizetype(cell.size));
-            if (facts)
-                learn((*facts)[k], cell);
         }
         insert.run();
         ++rows;
@@ -145,16 +232,19 @@ void checkFieldRoom(const FieldRoom& room, const QString& label, qsizetype colum
 
 ImportPlan planImport(Connection& connection, const TableSource& source) {
     const auto& columns = source.columns();
-    const std::vector<FieldDefinition> existing = readFieldDefinitions(connection);
+    ImportPlan plan;
+    plan.fields = readFieldDefinitions(connection);
+    plan.holdsRecords = holdsRecords(connection);
     if (columns.empty())
         badInput(
             QStringLiteral("'%1' has no columns that could become fields.").arg(source.label()));
-    checkFieldRoom(fieldRoom(connection), source.label(), qsizetype(columns.size()));
+    QHash<QString, QString> fieldNamed; // by the name in small letters
+    for (const FieldDefinition& field : plan.fields)
+        fieldNamed.insert(field.name.trimmed().toLower(), field.name);
     QSet<QString> used{IdColumn.toLower()};
-    for (const FieldDefinition& field : existing)
-        used.insert(field.name.toLower());
+    for (auto it = fieldNamed.cbegin(); it != fieldNamed.cend(); ++it)
+        used.insert(it.key());
     QSet<QString> seen;
-    ImportPlan plan;
     for (size_t i = 0; i < columns.size(); ++i) {
         QString name = columns[i].name.trimmed();
         if (name.isEmpty())
@@ -169,62 +259,165 @@ ImportPlan planImport(Connection& connection, const TableSource& source) {
                                     "ignored): each field needs a name of its own.")
                          .arg(source.label(), name));
         seen.insert(name.toLower());
-        if (used.contains(name.toLower()))
-            plan.clashes << name;
-        plan.fieldNames.push_back(name);
+        plan.columns << name;
     }
-    // A clashing name gets the first "_2", "_3"... that no field and no other column has.
-    for (QString& name : plan.fieldNames) {
-        if (!plan.clashes.contains(name))
-            continue;
-        QString free;
+    for (const QString& name : plan.columns) {
+        const QString key = name.toLower();
+        ColumnTarget target;
+        if (fieldNamed.contains(key))
+            target = {ColumnTarget::Kind::Field, fieldNamed.value(key)};
+        else if (key == IdColumn.toLower())
+            target.kind = ColumnTarget::Kind::RecordIds;
+        plan.targets.push_back(target);
+        // As a new field, a name already used gets the first "_2", "_3"... that no field and
+        // no other column has.
+        QString free = name;
         for (int n = 2;
-             free.isEmpty() || used.contains(free.toLower()) || seen.contains(free.toLower()); ++n)
+             used.contains(free.toLower()) || (free != name && seen.contains(free.toLower())); ++n)
             free = name + QStringLiteral("_%1").arg(n);
         used.insert(free.toLower());
-        plan.renamed << free;
-        name = free;
+        plan.newNames << free;
     }
-    // Checked as the fields will be named, new names included.
-    for (size_t i = 0; i < plan.fieldNames.size(); ++i)
-        if (const QString problem = columnNameProblem(connection, plan.fieldNames[i]);
-            !problem.isEmpty())
-            badInput(QStringLiteral("Column %1 of '%2' cannot become a field. %3")
-                         .arg(i + 1)
-                         .arg(source.label(), problem));
+    checkRoom(connection, source.label(), plan, plan.fields.size());
+    // Checked as the new fields will be named, free suffixes included.
+    for (qsizetype i = 0; i < plan.columns.size(); ++i)
+        if (plan.targets[size_t(i)].kind == ColumnTarget::Kind::NewField)
+            if (const QString problem = columnNameProblem(connection, plan.newNames[i]);
+                !problem.isEmpty())
+                badInput(QStringLiteral("Column %1 of '%2' cannot become a field. %3")
+                             .arg(i + 1)
+                             .arg(source.label(), problem));
     return plan;
 }
 
-long importTable(Connection& connection, TableSource& source, const ImportPlan& plan,
-                 const std::atomic<bool>& cancelled) {
-    const auto& columns = source.columns();
-    QStringList targets;
-    std::vector<int> sourceOf;
-    for (size_t i = 0; i < plan.fieldNames.size(); ++i) {
-        targets << plan.fieldNames[i];
-        sourceOf.push_back(int(i));
+void importClashesAsNewFields(ImportPlan& plan) {
+    for (ColumnTarget& target : plan.targets)
+        if (target.kind == ColumnTarget::Kind::Field)
+            target = {ColumnTarget::Kind::NewField, QString()};
+}
+
+namespace {
+// The new fields, the columns the statement writes, and the key column's place among them.
+Targets prepareTargets(Connection& connection, const ImportPlan& plan, bool intoEmpty,
+                       ImportResult& result, int& key) {
+    const std::vector<FieldDefinition> fields = readFieldDefinitions(connection);
+    Targets targets;
+    std::vector<FieldDefinition> added;
+    for (size_t i = 0; i < plan.targets.size(); ++i) {
+        const QString& newName = plan.newNames[qsizetype(i)];
+        switch (plan.targets[i].kind) {
+        case ColumnTarget::Kind::Skip:
+            break;
+        case ColumnTarget::Kind::Field:
+            targets.add(plan.targets[i].field, i, fitOf(fields, plan.targets[i].field), false);
+            break;
+        case ColumnTarget::Kind::RecordIds:
+            if (intoEmpty) {
+                key = int(targets.names.size());
+                targets.add(IdColumn, i, {}, false);
+                break;
+            }
+            result.keyBecameField = QStringLiteral("the data file already holds records");
+            [[fallthrough]];
+        case ColumnTarget::Kind::NewField:
+            added.push_back({newName, TextType, FieldSize, QString()});
+            targets.add(newName, i, {}, true);
+            break;
+        }
     }
+    // All at once: the search index's triggers are made again once, not once per field.
+    addFieldsWithinTransaction(connection, added);
+    return targets;
+}
+
+// The ids a key column gives while its values are unique whole numbers.
+class KeyIds {
+  public:
+    // False when the value cannot be the next record's id.
+    bool take(const SourceCell& cell) {
+        const std::optional<qint64> id = wholeNumber(cell);
+        if (!id || !m_ids.insert(*id).second)
+            return false;
+        highest = std::max(highest, *id);
+        return true;
+    }
+    qint64 highest = std::numeric_limits<qint64>::min();
+
+  private:
+    std::unordered_set<qint64> m_ids;
+};
+
+// After the rows: what the values of a new field made it, and Yes/No words into check boxes
+// stored as they store them, in the records appended after the id given.
+void finishFields(Connection& connection, const TableSource& source, const Targets& targets,
+                  const std::vector<ColumnFacts>& facts, qint64 appendedAfter) {
+    for (size_t k = 0; k < facts.size(); ++k) {
+        const QString& name = targets.names[qsizetype(k)];
+        const SourceColumn& column = source.columns()[size_t(targets.sourceOf[k])];
+        const FieldDefinition field =
+            targets.added[k] ? fieldFor(name, column, facts[k]) : FieldDefinition{};
+        if (targets.fits[k].kind == Fit::Kind::Checkbox ||
+            (field.type == CheckboxType && !column.yesNo))
+            connection.Execute(Sql::yesNoWordsAsNumbers(name), {appendedAfter});
+        if (targets.added[k] && field.type != TextType)
+            updateFieldDefinition(connection, field);
+    }
+}
+} // namespace
+
+ImportResult importTable(Connection& connection, TableSource& source, const ImportPlan& plan,
+                         const std::atomic<bool>& cancelled) {
     Transaction transaction(connection);
-    const qint64 lastId = lastRecordId(connection);
-    std::vector<FieldDefinition> fields;
-    for (const QString& name : targets)
-        fields.push_back({name, TextType, FieldSize, QString()});
-    addFieldsWithinTransaction(connection, fields);
-    std::vector<ColumnFacts> facts(targets.size());
-    const long rows = appendRows(connection, source, targets, sourceOf, &facts, cancelled);
-    if (rows == 0)
-        badInput(
-            QStringLiteral("'%1' has no records: there is nothing to import.").arg(source.label()));
-    for (size_t i = 0; i < facts.size(); ++i) {
-        const FieldDefinition field = fieldFor(targets[qsizetype(i)], columns[i], facts[i]);
-        if (field.type == TextType)
-            continue;
-        if (field.type == CheckboxType && !columns[i].yesNo)
-            connection.Execute(Sql::yesNoWordsAsNumbers(field.name), {lastId});
-        updateFieldDefinition(connection, field);
+    checkRoom(connection, source.label(), plan, readFieldDefinitions(connection).size());
+    // Into a file without records every record is this import's, whatever id it keeps.
+    const bool intoEmpty = !holdsRecords(connection);
+    const qint64 appendedAfter =
+        intoEmpty ? std::numeric_limits<qint64>::min() : lastRecordId(connection);
+    ImportResult result;
+    result.misfits.assign(plan.targets.size(), 0);
+    int key = -1;
+    Targets targets = prepareTargets(connection, plan, intoEmpty, result, key);
+    std::optional<Statement> insert;
+    insert.emplace(connection, Sql::insertRecord(targets.names));
+    KeyIds ids;
+    // The key column becomes its new field after all, holding the ids its rows already got;
+    // the records after them get ids above those.
+    const auto keyBecomesField = [&] {
+        const QString name = plan.newNames[targets.sourceOf[size_t(key)]];
+        result.keyBecameField = QStringLiteral("its values are not unique whole numbers");
+        insert.reset();
+        addFieldsWithinTransaction(connection, {{name, TextType, FieldSize, QString()}});
+        if (result.records > 0) {
+            connection.Execute(Sql::copyIdsInto(name));
+            connection.engine().continueRecordIdsAfter(ids.highest);
+        }
+        targets.names[key] = name;
+        targets.added[size_t(key)] = true;
+        insert.emplace(connection, Sql::insertRecord(targets.names));
+        key = -1;
+    };
+    std::vector<ColumnFacts> facts(size_t(targets.names.size()));
+    std::vector<SourceCell> cells;
+    while (source.next(cells)) {
+        if (cancelled.load(std::memory_order_relaxed))
+            throw RuntimeError(BadInput, QStringLiteral("The import was cancelled."));
+        if (key >= 0 && !ids.take(cells[size_t(targets.sourceOf[size_t(key)])]))
+            keyBecomesField();
+        for (size_t k = 0; k < targets.sourceOf.size(); ++k) {
+            const SourceCell& cell = cells[size_t(targets.sourceOf[k])];
+            insert->bindText(int(k) + 1, cell.data, qsizetype(cell.size));
+            learn(facts[k], cell);
+            if (!targets.fits[k].fits(cell))
+                ++result.misfits[size_t(targets.sourceOf[k])];
+        }
+        insert->run();
+        ++result.records;
     }
+    if (key >= 0 && result.records > 0)
+        connection.engine().continueRecordIdsAfter(ids.highest);
+    finishFields(connection, source, targets, facts, appendedAfter);
     transaction.commit();
-    return rows;
+    return result;
 }
 
 bool holdsDataFileTables(const DatabaseSource& source) {
@@ -253,7 +446,7 @@ long importFieldsAndRecords(Connection& connection, DatabaseSource& source,
     }
     Transaction transaction(connection);
     addFieldsWithinTransaction(connection, fields);
-    const long rows = appendRows(connection, *records, targets, sourceOf, nullptr, cancelled);
+    const long rows = appendRows(connection, *records, targets, sourceOf, cancelled);
     transaction.commit();
     return rows;
 }

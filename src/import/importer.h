@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/tablesource.h"
+#include "store/fielddefinition.h"
 
 #include <QString>
 #include <QStringList>
@@ -8,15 +9,40 @@
 #include <vector>
 
 class Connection;
-struct FieldDefinition;
 
-// The fields a source table becomes, named by the field editor's rules: a name that is a bare
-// number gets "_", and a name already used by a field (capitals ignored) is either refused or
-// given a free suffix, as the user chooses.
+// Where one column of a source table goes.
+struct ColumnTarget {
+    enum class Kind {
+        Field,     // a field already there
+        NewField,  // a new field, named as ImportPlan::newNames gives
+        RecordIds, // the records' ids (a column named like the id, into a file without records)
+        Skip       // nowhere
+    };
+    Kind kind = Kind::NewField;
+    QString field; // Field: the field's name
+};
+
+// What a source table becomes. Columns are matched to the fields there by name (capitals and
+// surrounding blanks ignored); the others become new fields named by the field editor's rules:
+// a name that is a bare number gets "_", a name that a field or the id already has gets a free
+// suffix. A column named like the record id gives the records' ids in a data file without
+// records.
 struct ImportPlan {
-    std::vector<QString> fieldNames; // one per source column, clashes already renamed
-    QStringList clashes;             // the source names that clash with a field there
-    QStringList renamed;             // the names they get instead, in the same order
+    QStringList columns;                 // the source's column names, trimmed
+    QStringList newNames;                // per column: the name it gets as a new field
+    std::vector<FieldDefinition> fields; // the fields already there
+    std::vector<ColumnTarget> targets;   // per column: where it goes
+    bool holdsRecords = false;           // the data file held records when planned
+};
+
+// What an import did besides appending records.
+struct ImportResult {
+    long records = 0;
+    // A column meant to give the ids became its new field instead: why; empty when none did.
+    QString keyBecameField;
+    // Per column: values kept although they do not fit their field (an off-list value for a
+    // drop-down, one other than 0 and 1 for a check box).
+    std::vector<long> misfits;
 };
 
 // How many more fields the store has room for, and the most it holds.
@@ -29,16 +55,22 @@ FieldRoom fieldRoom(Connection& connection);
 void checkFieldRoom(const FieldRoom& room, const QString& label, qsizetype columns);
 
 // Checks the source's header against the fields of the data file; raises a run-time error
-// that says what is wrong (an empty or repeated name, a name no field can hold, more columns
-// than a data file holds).
+// that says what is wrong (an empty or repeated name, a name no field can hold, more new
+// fields than a data file holds).
 ImportPlan planImport(Connection& connection, const TableSource& source);
 
-// Adds a field per column and appends the source's rows, all in one transaction: an error,
+// Columns matched to a field by name become new fields under free names instead.
+void importClashesAsNewFields(ImportPlan& plan);
+
+// Adds the plan's new fields and appends the source's rows, all in one transaction: an error,
 // bad input found on the way or Cancel (the flag, with Connection::interrupt) leaves the data
-// file exactly as it was. A column whose values hold line breaks becomes a multi-line field,
-// one of Yes/No values a check box, any other a text field. Returns the records appended.
-long importTable(Connection& connection, TableSource& source, const ImportPlan& plan,
-                 const std::atomic<bool>& cancelled);
+// file exactly as it was. A new field whose values hold line breaks becomes a multi-line
+// field, one of Yes/No values a check box, any other a text field; Yes/No words going into a
+// check box are stored as it stores them. Values are kept as they are otherwise. The ids are
+// kept only while they are unique whole numbers and the data file holds no records; else
+// their column becomes its new field.
+ImportResult importTable(Connection& connection, TableSource& source, const ImportPlan& plan,
+                         const std::atomic<bool>& cancelled);
 
 // Brings a data file kept by an earlier version as an Access database into this one, whose
 // fields must be none yet: the field definitions as they are and the records with their ids.

@@ -60,6 +60,11 @@ QString Sql::yesNoWordsAsNumbers(const QString& column) {
         .arg(name);
 }
 
+QString Sql::copyIdsInto(const QString& column) {
+    return QStringLiteral("update \"CustomTable\" set %1 = cast(\"ID\" as text)")
+        .arg(quoteName(column));
+}
+
 QString Sql::dropFieldColumn(const QString& name) {
     return QStringLiteral("ALTER TABLE \"CustomTable\" DROP COLUMN ") + quoteName(name);
 }

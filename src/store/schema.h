@@ -45,6 +45,8 @@ QString selectFieldRows(const QString& order);
 // stores them, 1 and 0, in the records whose id is above the one bound.
 QString yesNoWordsAsNumbers(const QString& column);
 QString dropFieldColumn(const QString& name);
+// Writes each record's id, as text, into the column.
+QString copyIdsInto(const QString& column);
 
 // The ids of the records, in id order, whose given columns contain the text, as typed,
 // ignoring case; the text's wildcard characters and quotes are matched literally. Only ids

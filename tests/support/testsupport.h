@@ -4,10 +4,12 @@
 #include "app/paths.h"
 #include "app/recordwindowlink.h"
 
+#include <QApplication>
 #include <QByteArrayList>
 #include <QMetaType>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QVariant>
 #include <deque>
 #include <functional>
@@ -134,6 +136,16 @@ void settle(Form1& window);
 void press(QWidget& window, const char* name);
 // The text box of that entry on the page shown; null when the entry is no text box.
 QLineEdit* textBox(Form1& window, int entry);
+
+// Runs the action on the next modal window of that kind once it is up, as a user would.
+template <class Window> void whenShown(std::function<void(Window&)> action, int tries = 500) {
+    QTimer::singleShot(tries == 500 ? 0 : 10, [action, tries] {
+        if (auto* window = qobject_cast<Window*>(QApplication::activeModalWidget()))
+            action(*window);
+        else if (tries > 0)
+            whenShown<Window>(action, tries - 1);
+    });
+}
 
 // A record window for windows opened without one; it notes what they ask of it.
 struct StubRecordWindow : RecordWindowLink {
