@@ -262,16 +262,18 @@ void TransferTest::csvRoundTripInTheWindowAndWithoutDisplay() {
                         "line 2\nline 3\",\"Yes\"\r\n\"Zoë 😀 ;\ttab\",\"\",\"No\"\r\n"
                         ",\"x\",\"Yes\"\r\n"));
     QCOMPARE(bytesOf(file), bytesOf(headless));
-    QString counted; // back in through the dialog: Name into a new field, Paid left out
-    whenShown<ColumnMappingDialog>([&counted](ColumnMappingDialog& mapping) {
+    QString counted, howRead; // back in through the dialog: Name into a new field, Paid left out
+    whenShown<ColumnMappingDialog>([&](ColumnMappingDialog& mapping) {
         const auto done = [&] { return !mapping.recordsLabel->text().endsWith("..."); };
         counted = QTest::qWaitFor(done) ? mapping.recordsLabel->text() : QString();
+        howRead = mapping.findChild<QLabel*>("howReadLabel")->text();
         mapping.target(0)->setCurrentIndex(mapping.target(0)->findText("(new field Name_2)"));
         mapping.target(2)->setCurrentIndex(mapping.target(2)->findText("(leave out)"));
         QTest::mouseClick(mapping.buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
     });
     fieldList.importFrom(file);
     QCOMPARE(counted, QString("Records to import: 3"));
+    QCOMPARE(howRead, QString("Read as UTF-8 text, the values separated by commas."));
     QCOMPARE(env.query("SELECT Name_2, Notes FROM CustomTable WHERE ID > 3"),
              env.query("SELECT Name, Notes FROM CustomTable WHERE ID <= 3"));
     QCOMPARE(env.query("SELECT count(Paid) FROM CustomTable WHERE ID > 3")[0][0].toInt(), 0);

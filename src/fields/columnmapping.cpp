@@ -41,6 +41,11 @@ void ColumnMappingDialog::createControls(const QString& label) {
     layout->addWidget(new QLabel(
         QStringLiteral("Where the columns of '%1' go (matched to the fields by name):").arg(label),
         this));
+    if (!m_plan.howRead.isEmpty()) {
+        auto* howRead = new QLabel(m_plan.howRead, this);
+        howRead->setObjectName(QStringLiteral("howReadLabel"));
+        layout->addWidget(howRead);
+    }
     columnsTable = new QTableWidget(int(m_plan.columns.size()), 2, this);
     columnsTable->setObjectName(QStringLiteral("columnsTable"));
     columnsTable->setHorizontalHeaderLabels(

@@ -167,6 +167,14 @@ bool CsvSource::parseUntilRow() {
     return true;
 }
 
+QString CsvSource::howRead() const {
+    const QString separator = m_separator == '\t'  ? QStringLiteral("tabs")
+                              : m_separator == ';' ? QStringLiteral("semicolons")
+                                                   : QStringLiteral("commas");
+    return QStringLiteral("Read as %1 text, the values separated by %2.")
+        .arg(encoding(), separator);
+}
+
 bool CsvSource::next(std::vector<SourceCell>& cells) {
     if (!parseUntilRow())
         return false;

@@ -29,6 +29,7 @@ class CsvSource : public TableSource {
     QString label() const override { return m_label; }
     const std::vector<SourceColumn>& columns() const override { return m_columns; }
     bool next(std::vector<SourceCell>& cells) override;
+    QString howRead() const override;
 
     char separator() const { return m_separator; }
     // The encoding the file is read in, as the converter names it ("UTF-8", "WINDOWS-1252").

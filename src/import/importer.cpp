@@ -235,6 +235,7 @@ ImportPlan planImport(Connection& connection, const TableSource& source) {
     ImportPlan plan;
     plan.fields = readFieldDefinitions(connection);
     plan.holdsRecords = holdsRecords(connection);
+    plan.howRead = source.howRead();
     if (columns.empty())
         badInput(
             QStringLiteral("'%1' has no columns that could become fields.").arg(source.label()));

@@ -33,6 +33,7 @@ struct ImportPlan {
     std::vector<FieldDefinition> fields; // the fields already there
     std::vector<ColumnTarget> targets;   // per column: where it goes
     bool holdsRecords = false;           // the data file held records when planned
+    QString howRead;                     // how the source is read (a CSV file's encoding)
 };
 
 // What an import did besides appending records.

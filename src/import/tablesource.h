@@ -26,6 +26,9 @@ class TableSource {
     // What the messages call the table: a file name, or a table name in a file.
     virtual QString label() const = 0;
     virtual const std::vector<SourceColumn>& columns() const = 0;
+    // How the table is read, for the user to check before an import; empty when nothing is
+    // to be checked.
+    virtual QString howRead() const { return QString(); }
     // Reads the next row, one cell per column; false after the last row.
     virtual bool next(std::vector<SourceCell>& cells) = 0;
 };
