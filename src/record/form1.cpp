@@ -12,7 +12,6 @@
 #include "record/recordpage.h"
 #include "store/access1.h"
 #include "store/connection.h"
-#include "store/recordset.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -21,7 +21,7 @@ class QPushButton;
 class QTabWidget;
 class RecordBrowser;
 class RecordPage;
-class Recordset;
+class RecordCursor;
 struct FieldDefinition;
 
 // The record window: wires the designed controls to the generated page of the fields shown
@@ -69,7 +69,7 @@ class Form1 : public QWidget, public RecordWindowLink {
     bool mNewRecord() const;
     bool mGenerating() const { return m_generating; }
     const QList<QWidget*>& mInputControls() const;
-    Recordset& mRSRecords();
+    RecordCursor& mRSRecords();
     Connection* mConnection() { return m_connection.get(); }
     PointerFeedback& pointerFeedback() { return *m_pointer; }
 

@@ -11,7 +11,6 @@
 #include "record/recordpage.h"
 #include "search/form3.h"
 #include "store/connection.h"
-#include "store/recordset.h"
 
 #include <QLineEdit>
 #include <QSignalBlocker>

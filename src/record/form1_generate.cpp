@@ -9,7 +9,7 @@
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
-#include "store/recordset.h"
+#include "store/recordcursor.h"
 #include "store/schema.h"
 
 #include <QCoreApplication>
@@ -158,7 +158,7 @@ void Form1::setControls(int page) {
 }
 
 void Form1::showRecordCount() {
-    Recordset& records = m_browser->records();
+    RecordCursor& records = m_browser->records();
     lblRecord->setText(QStringLiteral("Record %1 of %2")
                            .arg(records.AbsolutePosition())
                            .arg(records.RecordCount()));
@@ -207,7 +207,7 @@ const QList<QWidget*>& Form1::mInputControls() const {
     return m_page->inputControls();
 }
 
-Recordset& Form1::mRSRecords() {
+RecordCursor& Form1::mRSRecords() {
     return m_browser->records();
 }
 
