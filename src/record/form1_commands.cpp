@@ -182,10 +182,8 @@ void Form1::PushButton12_Click() {
 // ---- page switch
 
 void Form1::SSTab1_Click(int previousTab) {
-    m_tabClicked = true;
     if (!m_browser->editing()) {
-        if (!m_generating)
-            generateControls(SSTab1->currentIndex());
+        generateControls(SSTab1->currentIndex(), BuildReason::PageSwitch);
         return;
     }
     if (!m_browser->isOpen())

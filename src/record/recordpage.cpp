@@ -10,7 +10,6 @@
 #include "store/fielddefinition.h"
 #include "store/recordcursor.h"
 
-#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <algorithm>
@@ -19,12 +18,6 @@
 using namespace RecordLayout;
 
 namespace {
-// Lets the window paint while a page is built. The user's clicks, keys and wheel turns wait
-// until the build is over, so no command or page switch runs inside it.
-void letPendingEventsRun() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
 void placeTwips(QWidget* widget, const QRect& r) {
     Twips::place(widget, r.x(), r.y(), r.width(), r.height());
 }
@@ -99,7 +92,6 @@ FieldCaption* RecordPage::labelElement(int element) {
     label->hide();
     m_pointer.watchForDefault(label);
     Label1.push_back(label);
-    letPendingEventsRun();
     return label;
 }
 
@@ -114,7 +106,6 @@ QWidget* RecordPage::inputElement(const FieldInput& kind, int element) {
     else
         m_pointer.leavePointerOver(input);
     array.push_back(input);
-    letPendingEventsRun();
     return input;
 }
 

@@ -27,7 +27,7 @@ class RecordPage {
     // Unloads the loaded elements and hides the designed ones; emptyTexts also empties the
     // designed text boxes.
     void unload(bool emptyTexts);
-    // Lays out the fields of one page, a field at a time, each failure reported by the trap.
+    // Lays out the fields of one page in one go, each failure reported by the trap.
     // Text boxes take the user's size in pixels when both figures are positive.
     void build(ErrorTrap& trap, const std::vector<FieldDefinition>& fields,
                const QStringList& columns, int page, double userWidth, double userHeight);

@@ -31,11 +31,7 @@ std::unique_ptr<Connection> OpenConnection() {
     return connection;
 }
 
-bool TableExists(const QString& path, const QString& tableName) {
-    if (!path.isEmpty() && !FileExists(path))
-        return false;
-    Connection connection;
-    connection.Open(ConnectionString(path));
+bool TableExists(Connection& connection, const QString& tableName) {
     for (const TableEntry& table : connection.engine().tables())
         if (table.kind == QLatin1String("TABLE") &&
             table.name.compare(tableName, Qt::CaseInsensitive) == 0)
