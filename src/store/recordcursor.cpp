@@ -46,12 +46,14 @@ void RecordCursor::Open(Connection& connection) {
     if (m_read)
         throw Errors::objectOpen();
     auto read = std::make_unique<Statement>(connection, Sql::SelectRecordById);
-    Statement ids(connection, Sql::SelectRecordIds);
-    while (ids.step())
-        m_ids.push_back(ids.columnInt64(0));
+    std::vector<qint64> ids;
+    Statement readIds(connection, Sql::SelectRecordIds);
+    while (readIds.step())
+        ids.push_back(readIds.columnInt64(0));
     m_connection = &connection;
     m_read = std::move(read);
-    m_position = m_ids.empty() ? -1 : 0;
+    m_ids = std::move(ids);
+    moveTo(m_ids.empty() ? -1 : 0);
 }
 
 int RecordCursor::State() const {
@@ -209,17 +211,17 @@ int RecordCursor::columnOf(const QString& name) const {
 int RecordCursor::column(const QString& name) {
     if (m_row == Row::NotRead)
         readRow();
-    int column = m_row == Row::Read ? columnOf(name) : -1;
-    if (column < 0 && m_row == Row::Read) {
+    int at = m_row == Row::Read ? columnOf(name) : -1;
+    if (at < 0 && m_row == Row::Read) {
         const QStringList columns = m_columns;
         const QVariantList values = m_values;
         readRow();
         for (int i = 0; m_row == Row::Read && i < columns.size(); ++i)
             if (const int now = columnOf(columns[i]); now >= 0)
                 m_values[now] = values[i];
-        column = m_row == Row::Read ? columnOf(name) : -1;
+        at = m_row == Row::Read ? columnOf(name) : -1;
     }
-    return column;
+    return at;
 }
 
 QVariant RecordCursor::value(const QString& name) {
