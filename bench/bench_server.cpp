@@ -10,7 +10,7 @@
 #include "record/form1.h"
 #include "store/access1.h"
 #include "store/connection.h"
-#include "store/recordset.h"
+#include "store/recordcursor.h"
 #include "store/schema.h"
 #include "store/searchindex.h"
 #include "store/serverengine.h"

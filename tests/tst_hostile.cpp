@@ -7,7 +7,7 @@
 #include "fields/form4.h"
 #include "record/form1.h"
 #include "store/backup.h"
-#include "store/recordset.h"
+#include "store/recordcursor.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -61,7 +61,7 @@ struct FileSizeLimit {
 
 // Walks every record, so a damaged one is met, then edits and saves with that room, or else adds.
 void useTheWindow(Form1& window, const QString& typed, rlim_t room) {
-    Recordset& set = window.mRSRecords();
+    RecordCursor& set = window.mRSRecords();
     for (int i = 0; i < 400 && set.State() != 0 && window.mIndex() < set.RecordCount(); ++i)
         press(window, "PushButton11");
     press(window, "PushButton1");

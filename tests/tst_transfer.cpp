@@ -7,7 +7,7 @@
 #include "record/form1.h"
 #include "store/access1.h"
 #include "store/connection.h"
-#include "store/recordset.h"
+#include "store/recordcursor.h"
 #include "support/testserver.h"
 #include "support/testsupport.h"
 

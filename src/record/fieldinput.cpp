@@ -149,7 +149,7 @@ std::unique_ptr<FieldInput> FieldInput::forTypeWord(const QString& typeWord) {
     return nullptr;
 }
 
-void FieldInput::attach(QWidget* widget, const FieldDefinition& field, int column) {
+void FieldInput::attach(QWidget* widget, const FieldDefinition& field, const QString& column) {
     m_widget = widget;
     m_column = column;
     m_showsStored = false;

@@ -28,10 +28,11 @@ class FieldInput {
     // A new bare widget of this kind.
     virtual QWidget* makeWidget(QWidget* parent) const = 0;
 
-    // Works through this widget, filled from the field's definition, bound to the column.
-    void attach(QWidget* widget, const FieldDefinition& field, int column);
+    // Works through this widget, filled from the field's definition, bound to the column of
+    // this name.
+    void attach(QWidget* widget, const FieldDefinition& field, const QString& column);
     QWidget* widget() const { return m_widget; }
-    int column() const { return m_column; }
+    const QString& column() const { return m_column; }
 
     // Shows a stored value (blanks around a text are not shown) and remembers it.
     void show(const QVariant& stored);
@@ -54,7 +55,7 @@ class FieldInput {
     QWidget* m_widget = nullptr;
 
   private:
-    int m_column = 0;
+    QString m_column;
     bool m_showsStored = false;
     QVariant m_stored;
     QVariant m_shown;

@@ -12,7 +12,6 @@
 #include "record/recordpage.h"
 #include "store/access1.h"
 #include "store/connection.h"
-#include "store/recordset.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -23,7 +22,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
-#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -188,13 +186,6 @@ void Form1::connectSignals() {
         connect(button, &QPushButton::clicked, this, handler);
     connectShortcuts();
     connect(SSTab1, &QTabWidget::currentChanged, this, [this](int tab) {
-        if (m_buildingPage) {
-            // The page being built stays shown; the one asked for follows the build.
-            m_pendingTab = tab;
-            const QSignalBlocker blocker(SSTab1);
-            SSTab1->setCurrentIndex(m_shownTab);
-            return;
-        }
         const int previous = m_shownTab;
         m_shownTab = tab;
         lblRecord->setVisible(tab == 0);
@@ -307,12 +298,7 @@ void Form1::showEvent(QShowEvent* event) {
 
 void Form1::Form_Activate() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("Form_Activate"));
-    trap([&] {
-        if (!m_generating) {
-            m_tabClicked = false;
-            generateControls(SSTab1->currentIndex());
-        }
-    });
+    trap([&] { generateControls(SSTab1->currentIndex()); });
 }
 
 // The program's own windows are modal; when one closes the record window is active again.

@@ -21,7 +21,7 @@ class QPushButton;
 class QTabWidget;
 class RecordBrowser;
 class RecordPage;
-class Recordset;
+class RecordCursor;
 struct FieldDefinition;
 
 // The record window: wires the designed controls to the generated page of the fields shown
@@ -41,7 +41,10 @@ class Form1 : public QWidget, public RecordWindowLink {
     bool Form_Load();
     void Form_Activate();
 
-    void generateControls(int pTab);
+    // Why a page is built: a page switch keeps the record shown; any other build (the fields
+    // may have changed) opens the records afresh.
+    enum class BuildReason { FieldsMayHaveChanged, PageSwitch };
+    void generateControls(int pTab, BuildReason reason = BuildReason::FieldsMayHaveChanged);
     void setControls(int page);
     void setFieldsData();
     void clearFields();
@@ -69,7 +72,7 @@ class Form1 : public QWidget, public RecordWindowLink {
     bool mNewRecord() const;
     bool mGenerating() const { return m_generating; }
     const QList<QWidget*>& mInputControls() const;
-    Recordset& mRSRecords();
+    RecordCursor& mRSRecords();
     Connection* mConnection() { return m_connection.get(); }
     PointerFeedback& pointerFeedback() { return *m_pointer; }
 
@@ -97,9 +100,7 @@ class Form1 : public QWidget, public RecordWindowLink {
     void readFields(ErrorTrap& trap, std::vector<FieldDefinition>& fields, QStringList& columns);
     void buildPage(ErrorTrap& trap, const std::vector<FieldDefinition>& fields,
                    const QStringList& columns, int page);
-    bool waitForCustomTable();
-    class PageBuild;
-    void showPendingPage();
+    bool customTableIsThere();
     void showRecordCount();
     bool writeShownPageAndUpdate(ErrorTrap& trap);
     void afterOwnWindowClosed();
@@ -118,12 +119,9 @@ class Form1 : public QWidget, public RecordWindowLink {
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<RecordBrowser> m_browser;
     std::unique_ptr<RecordPage> m_page;
-    bool m_generating = false;
-    bool m_tabClicked = false;
+    bool m_generating = false; // a page is being built
     bool m_activatedOnce = false;
     bool m_checkingSize = false;
-    bool m_buildingPage = false;
-    int m_pendingTab = -1; // a page asked for while one was built
     int m_shownTab = 0;
 
     // Designed controls.

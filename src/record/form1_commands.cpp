@@ -11,7 +11,6 @@
 #include "record/recordpage.h"
 #include "search/form3.h"
 #include "store/connection.h"
-#include "store/recordset.h"
 
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -183,10 +182,8 @@ void Form1::PushButton12_Click() {
 // ---- page switch
 
 void Form1::SSTab1_Click(int previousTab) {
-    m_tabClicked = true;
     if (!m_browser->editing()) {
-        if (!m_generating)
-            generateControls(SSTab1->currentIndex());
+        generateControls(SSTab1->currentIndex(), BuildReason::PageSwitch);
         return;
     }
     if (!m_browser->isOpen())

@@ -9,49 +9,15 @@
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
-#include "store/recordset.h"
+#include "store/recordcursor.h"
 #include "store/schema.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTabWidget>
-#include <QThread>
-#include <QTimer>
 #include <algorithm>
-
-namespace {
-// How long the window waits for the records table before it says so.
-constexpr qint64 TableWaitMs = 5000;
-} // namespace
-
-// Marks the window as building a page for as long as it lives; a page asked for meanwhile is
-// shown once the build is over.
-class Form1::PageBuild {
-  public:
-    explicit PageBuild(Form1& window) : m_window(window) { m_window.m_buildingPage = true; }
-    ~PageBuild() {
-        m_window.m_buildingPage = false;
-        m_window.showPendingPage();
-    }
-    PageBuild(const PageBuild&) = delete;
-    PageBuild& operator=(const PageBuild&) = delete;
-
-  private:
-    Form1& m_window;
-};
-
-void Form1::showPendingPage() {
-    const int tab = std::exchange(m_pendingTab, -1);
-    if (tab < 0 || tab >= SSTab1->count() || tab == SSTab1->currentIndex())
-        return;
-    QTimer::singleShot(0, this, [this, tab] {
-        if (tab < SSTab1->count())
-            SSTab1->setCurrentIndex(tab);
-    });
-}
 
 void Form1::rebuildPages(int fieldCount) {
     const QSignalBlocker blocker(SSTab1);
@@ -89,37 +55,30 @@ void Form1::buildPage(ErrorTrap& trap, const std::vector<FieldDefinition>& field
                   leadingNumber(Text4->text()));
 }
 
-bool Form1::waitForCustomTable() {
-    QElapsedTimer waited;
-    waited.start();
-    // The empty path is the store in use: a server's database, or else the data file.
-    const QString source = serverAddress().isEmpty() ? m_paths.dataFile() : QString();
-    while (!TableExists(source, Sql::CustomTableName)) {
-        if (waited.elapsed() > TableWaitMs) {
-            m_messages.tell(QStringLiteral("The records cannot be shown: the %1 holds no table "
-                                           "CustomTable.")
-                                .arg(source.isEmpty()
-                                         ? QStringLiteral("server's database")
-                                         : QStringLiteral("data file '%1'").arg(source)));
-            return false;
-        }
-        // The window paints meanwhile; the user's input waits.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        QThread::msleep(50);
-    }
-    return true;
+// Every data file the program makes holds the records table from the start (the template is
+// copied whole under its final name), and a server's tables are made as a connection to it
+// opens; only a file made otherwise can lack it, and waiting would not bring it.
+bool Form1::customTableIsThere() {
+    if (TableExists(*m_connection, Sql::CustomTableName))
+        return true;
+    const QString store = m_connection->isServer()
+                              ? QStringLiteral("server's database")
+                              : QStringLiteral("data file '%1'").arg(m_connection->dataSource());
+    m_messages.tell(
+        QStringLiteral("The records cannot be shown: the %1 holds no table CustomTable.")
+            .arg(store));
+    return false;
 }
 
-void Form1::generateControls(int pTab) {
-    // A rebuild asked for while a page is built (by a timer or a closing window) follows it.
-    if (m_buildingPage) {
-        QTimer::singleShot(0, this, [this, pTab] { generateControls(pTab); });
+void Form1::generateControls(int pTab, BuildReason reason) {
+    // Nothing yields while a page is built, so no click, key or page switch comes inside a
+    // build; a timer firing while a build's message is shown could ask for another, which is
+    // not started then.
+    if (m_generating)
         return;
-    }
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("generateControls"));
     trap.resumeSilentlyOn(ErrorNumber::TableNotFound);
-    const PageBuild build(*this);
-    m_generating = true;
+    const QScopedValueRollback<bool> generating(m_generating, true);
     HourglassPointer hourglass(*m_pointer);
     m_page->unload(false);
     std::vector<FieldDefinition> fields;
@@ -130,26 +89,20 @@ void Form1::generateControls(int pTab) {
     enableFields(false);
     // Without a connection the failure was reported once at start-up; nothing more to show.
     const bool connected = m_connection && m_connection->State() != adStateClosed;
-    // A page switch keeps the record shown; any other rebuild (fields may have changed)
-    // opens the records afresh.
-    if (connected && m_tabClicked) {
+    if (connected && reason == BuildReason::PageSwitch) {
         setFieldsData();
     } else if (connected) {
         trap([&] { m_browser->close(); });
-        if (waitForCustomTable())
-            trap([&] {
-                if (m_browser->reopen(*m_connection))
-                    setFieldsData();
-            });
+        trap([&] {
+            if (customTableIsThere() && m_browser->reopen(*m_connection))
+                setFieldsData();
+        });
     }
-    m_generating = false;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    m_tabClicked = false;
 }
 
 void Form1::setControls(int page) {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("setControls"));
-    const PageBuild build(*this);
+    const QScopedValueRollback<bool> generating(m_generating, true);
     m_page->unload(true);
     std::vector<FieldDefinition> fields;
     QStringList columns;
@@ -158,7 +111,7 @@ void Form1::setControls(int page) {
 }
 
 void Form1::showRecordCount() {
-    Recordset& records = m_browser->records();
+    RecordCursor& records = m_browser->records();
     lblRecord->setText(QStringLiteral("Record %1 of %2")
                            .arg(records.AbsolutePosition())
                            .arg(records.RecordCount()));
@@ -207,7 +160,7 @@ const QList<QWidget*>& Form1::mInputControls() const {
     return m_page->inputControls();
 }
 
-Recordset& Form1::mRSRecords() {
+RecordCursor& Form1::mRSRecords() {
     return m_browser->records();
 }
 

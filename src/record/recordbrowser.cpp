@@ -1,82 +1,75 @@
 #include "record/recordbrowser.h"
 
 #include "store/connection.h"
-#include "store/recordset.h"
-#include "store/schema.h"
-
-RecordBrowser::RecordBrowser() : m_records(std::make_unique<Recordset>()) {}
-
-RecordBrowser::~RecordBrowser() = default;
 
 bool RecordBrowser::isOpen() const {
-    return m_records->State() != adStateClosed;
+    return m_records.State() != adStateClosed;
 }
 
 bool RecordBrowser::onRow() const {
-    return isOpen() && !m_records->IsBOF() && !m_records->IsEOF();
+    return isOpen() && !m_records.IsBOF() && !m_records.IsEOF();
 }
 
 bool RecordBrowser::moveToFirstIfAny() {
-    if (!isOpen() || m_records->IsBOF())
+    if (!isOpen() || m_records.IsBOF())
         return false;
-    m_records->MoveFirst();
+    m_records.MoveFirst();
     m_index = 1;
     return true;
 }
 
 bool RecordBrowser::reopen(Connection& connection) {
     close();
-    m_records->Open(Sql::SelectCustomTable, connection, adOpenKeyset, adLockOptimistic);
-    if (m_records->IsBOF() && m_records->IsEOF())
+    m_records.Open(connection);
+    if (m_records.IsBOF() && m_records.IsEOF())
         return false;
     return moveToFirstIfAny();
 }
 
 void RecordBrowser::close() {
     if (isOpen())
-        m_records->Close();
+        m_records.Close();
 }
 
 bool RecordBrowser::moveFirst() {
-    if (!isOpen() || m_editing || m_records->IsBOF())
+    if (!isOpen() || m_editing || m_records.IsBOF())
         return false;
-    m_records->MoveFirst();
+    m_records.MoveFirst();
     m_index = 1;
     return true;
 }
 
 bool RecordBrowser::movePrevious() {
-    if (!isOpen() || m_editing || m_records->IsBOF() || m_index <= 1)
+    if (!isOpen() || m_editing || m_records.IsBOF() || m_index <= 1)
         return false;
-    m_records->MovePrevious();
+    m_records.MovePrevious();
     m_index -= 1;
     return true;
 }
 
 bool RecordBrowser::moveNext() {
-    if (!isOpen() || m_editing || m_records->IsEOF() || m_index >= m_records->RecordCount())
+    if (!isOpen() || m_editing || m_records.IsEOF() || m_index >= m_records.RecordCount())
         return false;
-    m_records->MoveNext();
+    m_records.MoveNext();
     m_index += 1;
     return true;
 }
 
 bool RecordBrowser::moveLast() {
-    if (!isOpen() || m_editing || m_records->IsEOF())
+    if (!isOpen() || m_editing || m_records.IsEOF())
         return false;
-    m_records->MoveLast();
-    m_index = int(m_records->RecordCount());
+    m_records.MoveLast();
+    m_index = int(m_records.RecordCount());
     return true;
 }
 
 bool RecordBrowser::moveToId(qint64 id) {
     if (!isOpen())
         return false;
-    m_records->MoveFirst();
-    m_records->Find(QStringLiteral("id=%1").arg(id));
-    if (m_records->IsEOF())
+    m_records.Find(id);
+    if (m_records.IsEOF())
         return false;
-    m_index = int(m_records->AbsolutePosition());
+    m_index = int(m_records.AbsolutePosition());
     return true;
 }
 
@@ -92,40 +85,40 @@ bool RecordBrowser::beginEdit() {
 bool RecordBrowser::beginNew() {
     if (!isOpen() || m_editing)
         return false;
-    m_records->AddNew();
+    m_records.AddNew();
     m_editing = true;
     m_newRecord = true;
     return true;
 }
 
 bool RecordBrowser::canDelete() const {
-    return isOpen() && !m_editing && !m_records->IsEOF();
+    return isOpen() && !m_editing && !m_records.IsEOF();
 }
 
 bool RecordBrowser::deleteCurrent() {
-    m_records->Delete();
+    m_records.Delete();
     return moveToFirstIfAny();
 }
 
 void RecordBrowser::write() {
-    m_records->Update();
+    m_records.Update();
 }
 
 void RecordBrowser::save() {
-    m_records->Update();
+    m_records.Update();
     m_editing = false;
-    m_index = int(m_records->AbsolutePosition());
+    m_index = int(m_records.AbsolutePosition());
 }
 
 void RecordBrowser::cancelChanges() {
-    m_records->Cancel();
-    m_index = int(m_records->AbsolutePosition());
+    m_records.Cancel();
+    m_index = int(m_records.AbsolutePosition());
 }
 
 bool RecordBrowser::discardNew() {
-    if (m_records->IsEOF())
+    if (m_records.IsEOF())
         return false;
-    m_records->Delete();
+    m_records.Delete();
     return moveToFirstIfAny();
 }
 

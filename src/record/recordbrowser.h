@@ -1,23 +1,20 @@
 #pragma once
 
-#include <QtGlobal>
-#include <memory>
+#include "store/recordcursor.h"
 
 class Connection;
-class Recordset;
 
-// The records behind the record window, without widgets: the record set over CustomTable, the
+// The records behind the record window, without widgets: the cursor over CustomTable, the
 // number of the current record and whether a record is being edited or created. Each command
 // returns false when it is refused (nothing happens) and raises what the data file refuses;
 // the window shows the outcome.
 class RecordBrowser {
   public:
-    RecordBrowser();
-    ~RecordBrowser();
+    RecordBrowser() = default;
     RecordBrowser(const RecordBrowser&) = delete;
     RecordBrowser& operator=(const RecordBrowser&) = delete;
 
-    Recordset& records() { return *m_records; }
+    RecordCursor& records() { return m_records; }
     bool isOpen() const;
     // Open and on a row, so there is a record to show or edit.
     bool onRow() const;
@@ -55,7 +52,7 @@ class RecordBrowser {
   private:
     bool moveToFirstIfAny();
 
-    std::unique_ptr<Recordset> m_records;
+    RecordCursor m_records;
     int m_index = 0; // 1-based number of the current record
     bool m_editing = false;
     bool m_newRecord = false;

@@ -8,9 +8,8 @@
 #include "record/fieldinput.h"
 #include "record/recordlayout.h"
 #include "store/fielddefinition.h"
-#include "store/recordset.h"
+#include "store/recordcursor.h"
 
-#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <algorithm>
@@ -19,12 +18,6 @@
 using namespace RecordLayout;
 
 namespace {
-// Lets the window paint while a page is built. The user's clicks, keys and wheel turns wait
-// until the build is over, so no command or page switch runs inside it.
-void letPendingEventsRun() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
 void placeTwips(QWidget* widget, const QRect& r) {
     Twips::place(widget, r.x(), r.y(), r.width(), r.height());
 }
@@ -42,14 +35,14 @@ void copyTemplate(QWidget* element, QWidget* templateElement) {
 
 // A field's column is the one of its name, so a file whose columns are out of step with its
 // field rows (a column missing) still shows every other field's own values. Without a column
-// list (the table is not there yet) the position rule applies. -1: the field has no column.
-int columnOfField(const QStringList& columns, const QString& name, int position) {
+// list (the table is not there yet) it is taken to be there. Empty: the field has no column.
+QString columnOfField(const QStringList& columns, const QString& name) {
     if (columns.isEmpty())
-        return position;
-    for (int i = 1; i < columns.size(); ++i)
+        return name;
+    for (qsizetype i = 1; i < columns.size(); ++i)
         if (columns[i].compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+            return columns[i];
+    return QString();
 }
 
 const QStringList TypeWords = {QStringLiteral("Textfield"), QStringLiteral("Multiline Textfield"),
@@ -99,7 +92,6 @@ FieldCaption* RecordPage::labelElement(int element) {
     label->hide();
     m_pointer.watchForDefault(label);
     Label1.push_back(label);
-    letPendingEventsRun();
     return label;
 }
 
@@ -114,7 +106,6 @@ QWidget* RecordPage::inputElement(const FieldInput& kind, int element) {
     else
         m_pointer.leavePointerOver(input);
     array.push_back(input);
-    letPendingEventsRun();
     return input;
 }
 
@@ -170,7 +161,8 @@ void RecordPage::placeInput(QWidget* input, const FieldInput& kind, double lengt
 }
 
 void RecordPage::addInput(const FieldDefinition& field, std::unique_ptr<FieldInput> input,
-                          int column, int left, int top, double userWidth, double userHeight) {
+                          const QString& column, int left, int top, double userWidth,
+                          double userHeight) {
     double factor = leadingNumber(field.length);
     if (factor <= 0)
         factor = 1;
@@ -210,8 +202,8 @@ void RecordPage::build(ErrorTrap& trap, const std::vector<FieldDefinition>& fiel
         });
         std::unique_ptr<FieldInput> input = FieldInput::forTypeWord(field.type);
         const int rowStep = RowStep + (input ? input->extraRowStep() : 0);
-        const int bound = columnOfField(columns, field.name, int(f) + 1);
-        if (input && bound > 0)
+        const QString bound = columnOfField(columns, field.name);
+        if (input && !bound.isEmpty())
             trap([&] {
                 addInput(field, std::move(input), bound, InputLeft[column], inputTop, userWidth,
                          userHeight);
@@ -222,7 +214,7 @@ void RecordPage::build(ErrorTrap& trap, const std::vector<FieldDefinition>& fiel
     m_fieldCount = int(last > first ? last - first : 0);
 }
 
-void RecordPage::show(ErrorTrap& trap, Recordset& records) {
+void RecordPage::show(ErrorTrap& trap, RecordCursor& records) {
     for (const auto& input : m_inputs) {
         // One failed read (the row went away) would fail for every field: report it once.
         if (!trap([&] { input->show(records.Fields(input->column()).Value()); }))
@@ -230,7 +222,7 @@ void RecordPage::show(ErrorTrap& trap, Recordset& records) {
     }
 }
 
-bool RecordPage::write(ErrorTrap& trap, Recordset& records, bool cancelValues) {
+bool RecordPage::write(ErrorTrap& trap, RecordCursor& records, bool cancelValues) {
     for (const auto& input : m_inputs) {
         // What the user left alone is not written at all, so a value another program stored
         // there meanwhile is kept rather than reported as a conflict.

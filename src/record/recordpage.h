@@ -11,7 +11,7 @@ class FieldCaption;
 class FieldInput;
 class PointerFeedback;
 class QWidget;
-class Recordset;
+class RecordCursor;
 struct FieldDefinition;
 
 // The record window's generated page: one caption and one input per field of the page shown,
@@ -27,15 +27,15 @@ class RecordPage {
     // Unloads the loaded elements and hides the designed ones; emptyTexts also empties the
     // designed text boxes.
     void unload(bool emptyTexts);
-    // Lays out the fields of one page, a field at a time, each failure reported by the trap.
+    // Lays out the fields of one page in one go, each failure reported by the trap.
     // Text boxes take the user's size in pixels when both figures are positive.
     void build(ErrorTrap& trap, const std::vector<FieldDefinition>& fields,
                const QStringList& columns, int page, double userWidth, double userHeight);
     // Shows the current row; stops at the first value that cannot be read.
-    void show(ErrorTrap& trap, Recordset& records);
+    void show(ErrorTrap& trap, RecordCursor& records);
     // Writes the inputs the user changed into the current row, or the values of a cancelled
     // new record. False when a value could not be written.
-    bool write(ErrorTrap& trap, Recordset& records, bool cancelValues);
+    bool write(ErrorTrap& trap, RecordCursor& records, bool cancelValues);
     // Empties the inputs; check boxes keep their state.
     void clear();
     void enable(ErrorTrap& trap, bool enabled);
@@ -52,8 +52,8 @@ class RecordPage {
     void placeCaption(FieldCaption* label, int column, int top);
     void placeInput(QWidget* input, const FieldInput& kind, double lengthFactor, int left, int top,
                     double userWidth, double userHeight);
-    void addInput(const FieldDefinition& field, std::unique_ptr<FieldInput> input, int column,
-                  int left, int top, double userWidth, double userHeight);
+    void addInput(const FieldDefinition& field, std::unique_ptr<FieldInput> input,
+                  const QString& column, int left, int top, double userWidth, double userHeight);
 
     QWidget* m_frame;
     PointerFeedback& m_pointer;

@@ -2,7 +2,7 @@
 
 #include "app/paths.h"
 #include "store/connection.h"
-#include "store/recordset.h"
+#include "store/engine.h"
 
 QString serverAddress() {
     return qEnvironmentVariable("LEDGERLOOM_SERVER").trimmed();
@@ -31,24 +31,10 @@ std::unique_ptr<Connection> OpenConnection() {
     return connection;
 }
 
-bool TableExists(const QString& path, const QString& tableName) {
-    if (!path.isEmpty() && !FileExists(path))
-        return false;
-    Connection connection;
-    connection.Open(ConnectionString(path));
-    std::unique_ptr<Recordset> tables = connection.OpenSchema(adSchemaTables);
-    bool found = false;
-    const QString wanted = tableName.toUpper();
-    while (!tables->IsEOF()) {
-        if (tables->Fields(QStringLiteral("TABLE_TYPE")).Value().toString() ==
-                QLatin1String("TABLE") &&
-            tables->Fields(QStringLiteral("TABLE_NAME")).Value().toString().toUpper() == wanted) {
-            found = true;
-            break;
-        }
-        tables->MoveNext();
-    }
-    tables->Close();
-    connection.Close();
-    return found;
+bool TableExists(Connection& connection, const QString& tableName) {
+    for (const TableEntry& table : connection.engine().tables())
+        if (table.kind == QLatin1String("TABLE") &&
+            table.name.compare(tableName, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
 }

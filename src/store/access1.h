@@ -15,6 +15,5 @@ QString ConnectionString(const QString& path);
 QString ServerConnectionString(const QString& address);
 // A new connection in read-write mode, open on the standard data file. The caller owns it.
 std::unique_ptr<Connection> OpenConnection();
-// Whether the data file at path (the store in use for the empty path) holds a base table of that
-// name (case ignored).
-bool TableExists(const QString& path, const QString& tableName);
+// Whether the store the connection is open on holds a base table of that name (case ignored).
+bool TableExists(Connection& connection, const QString& tableName);

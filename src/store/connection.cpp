@@ -1,7 +1,6 @@
 #include "store/connection.h"
 
 #include "app/runtimeerror.h"
-#include "store/recordset.h"
 #include "store/serverengine.h"
 #include "store/sqliteengine.h"
 #include "store/statement.h"
@@ -70,21 +69,6 @@ int Connection::Execute(const QString& sql, const QVariantList& parameters) {
     while (statement.step()) {
     }
     return int(engine().changes());
-}
-
-std::unique_ptr<Recordset> Connection::OpenSchema(int schema) {
-    if (schema != adSchemaTables)
-        throw RuntimeError(ErrorNumber::General,
-                           QStringLiteral("Object or provider is not capable of performing "
-                                          "requested operation."));
-    std::vector<QVariantList> rows;
-    for (const TableEntry& table : engine().tables())
-        rows.push_back({QVariant(), QVariant(), table.name, table.kind});
-    auto records = std::make_unique<Recordset>();
-    records->openMaterialized({QStringLiteral("TABLE_CATALOG"), QStringLiteral("TABLE_SCHEMA"),
-                               QStringLiteral("TABLE_NAME"), QStringLiteral("TABLE_TYPE")},
-                              std::move(rows));
-    return records;
 }
 
 void Connection::Close() {

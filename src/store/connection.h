@@ -5,14 +5,11 @@
 #include <memory>
 
 class Engine;
-class Recordset;
 
-// Object states of connections and record sets.
+// Object states of connections and record cursors.
 enum ObjectState { adStateClosed = 0, adStateOpen = 1 };
 // Access modes of a connection.
 enum ConnectMode { adModeRead = 1, adModeWrite = 2, adModeReadWrite = 3 };
-// The schema rowset of tables.
-constexpr int adSchemaTables = 20;
 
 // A connection to one data file, reached through a connection string; the engine behind it
 // does the work.
@@ -28,7 +25,6 @@ class Connection {
     int State() const { return m_engine ? adStateOpen : adStateClosed; }
     // Runs one statement; values in the statement text are already quoted, or bound here.
     int Execute(const QString& sql, const QVariantList& parameters = {});
-    std::unique_ptr<Recordset> OpenSchema(int schema);
     void Close();
     // Stops the statement running on this connection (from any thread); it fails as interrupted.
     void interrupt();

@@ -34,7 +34,7 @@ struct TableEntry {
 };
 
 // Everything particular to one database engine stands behind this seam: the connection and
-// record set layer above it speaks to any engine alike. The local data file is SQLite
+// record cursor layer above it speaks to any engine alike. The local data file is SQLite
 // (sqliteengine.h); another engine is another implementation of these two classes.
 class Engine {
   public:
@@ -44,8 +44,6 @@ class Engine {
     virtual qint64 changes() const = 0;
     virtual qint64 lastInsertId() const = 0;
     virtual std::vector<TableEntry> tables() = 0;
-    // The table's whole-number key column, or the empty text when it has none.
-    virtual QString integerKeyOf(const QString& table) = 0;
     // Makes the engine see schema changes made through other connections.
     virtual void refreshSchema() = 0;
     // Starts a transaction that writes.

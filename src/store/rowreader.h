@@ -11,7 +11,6 @@ class Statement;
 
 // Reads the rows of a table by their whole-number keys, a chunk of keys at a time, through one
 // prepared statement that is reset after each use: no statement stays open between two reads.
-// Serves the record set and the search window's list alike.
 class RowReader {
   public:
     static constexpr int ChunkKeys = 64;

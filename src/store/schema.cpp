@@ -37,6 +37,16 @@ QString Sql::insertRecords(const QStringList& columns, int records) {
            QStringLiteral(") values ") + QStringList(records, record).join(QLatin1Char(','));
 }
 
+QString Sql::updateRecordIfUnchanged(const QStringList& columns) {
+    QStringList sets, checks;
+    for (const QString& column : columns) {
+        sets << quoteName(column) + QStringLiteral(" = ?");
+        checks << quoteName(column) + QStringLiteral(" IS NOT DISTINCT FROM ?");
+    }
+    return QStringLiteral("UPDATE \"CustomTable\" SET ") + sets.join(QStringLiteral(", ")) +
+           QStringLiteral(" WHERE \"ID\" = ? AND ") + checks.join(QStringLiteral(" AND "));
+}
+
 QString Sql::selectFieldRows(const QString& order) {
     return QStringLiteral("select \"fieldname\", \"FieldType\", \"FieldLength\", \"FieldValues\" "
                           "from \"FieldControl\" order by ") +

@@ -11,7 +11,6 @@ QString quoteName(const QString& name);
 // A text value between single quotes, inner quotes doubled.
 QString quoteText(const QString& value);
 
-inline const QString SelectCustomTable = QStringLiteral("select * from \"CustomTable\"");
 inline const QString SelectLastRecordId =
     QStringLiteral("select coalesce(max(\"ID\"), 0) from \"CustomTable\"");
 inline const QString CustomTableName = QStringLiteral("CustomTable");
@@ -38,6 +37,18 @@ inline const QString DeleteFieldRow =
 QString insertRecord(const QStringList& columns);
 // The same for several records at once, their values one record after the other.
 QString insertRecords(const QStringList& columns, int records);
+// The record window's reads and writes, one record by its id.
+inline const QString SelectRecordIds =
+    QStringLiteral("SELECT \"ID\" FROM \"CustomTable\" ORDER BY \"ID\"");
+inline const QString SelectRecordById =
+    QStringLiteral("SELECT * FROM \"CustomTable\" WHERE \"ID\" = ?");
+inline const QString InsertEmptyRecord =
+    QStringLiteral("INSERT INTO \"CustomTable\" DEFAULT VALUES");
+inline const QString DeleteRecordById =
+    QStringLiteral("DELETE FROM \"CustomTable\" WHERE \"ID\" = ?");
+// Sets these columns of one record only while they still hold the values read: the new values,
+// the id, then the values read are bound, in this order.
+QString updateRecordIfUnchanged(const QStringList& columns);
 // The field rows as they are stored, in the order of the field list, which the engine's
 // order column or expression gives.
 QString selectFieldRows(const QString& order);

@@ -486,22 +486,6 @@ std::vector<TableEntry> ServerEngine::tables() {
     return tables;
 }
 
-QString ServerEngine::integerKeyOf(const QString& table) {
-    auto read = prepare(QStringLiteral(
-        "SELECT a.attname, a.atttypid IN (20, 21, 23) FROM pg_index i JOIN pg_attribute a ON "
-        "a.attrelid = i.indrelid AND a.attnum = ANY(i.indkey) WHERE i.indisprimary AND "
-        "i.indrelid = to_regclass(quote_ident(?))"));
-    read->bind(1, table);
-    QString key;
-    int keyColumns = 0;
-    while (read->step()) {
-        ++keyColumns;
-        if (read->columnInt64(1))
-            key = read->column(0).toString();
-    }
-    return keyColumns == 1 ? key : QString();
-}
-
 qint64 ServerEngine::lastRecordIdGiven() {
     auto read = prepare(QStringLiteral(
         "SELECT greatest(coalesce(pg_sequence_last_value(pg_get_serial_sequence('\"CustomTable\"', "

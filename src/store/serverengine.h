@@ -22,7 +22,6 @@ class ServerEngine : public Engine {
     qint64 changes() const override { return m_changes; }
     qint64 lastInsertId() const override;
     std::vector<TableEntry> tables() override;
-    QString integerKeyOf(const QString& table) override;
     void refreshSchema() override {}
     void beginWrite() override;
     void interrupt() override;

@@ -263,22 +263,6 @@ std::vector<TableEntry> SqliteEngine::tables() {
     return tables;
 }
 
-QString SqliteEngine::integerKeyOf(const QString& table) {
-    SqliteQuery info(m_db, QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
-    info.bind(1, table);
-    QString key;
-    int keyColumns = 0;
-    while (info.step()) {
-        if (info.columnInt64(2) > 0) {
-            ++keyColumns;
-            if (info.column(1).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) ==
-                0)
-                key = info.column(0).toString();
-        }
-    }
-    return keyColumns == 1 ? key : QString();
-}
-
 // SQLite looks up the column of an ALTER TABLE in the schema it last read, and does not notice
 // when another connection has changed the table since. Reading the schema table inside the
 // transaction makes it reload a changed schema first.

@@ -20,7 +20,6 @@ class SqliteEngine : public Engine {
     qint64 changes() const override;
     qint64 lastInsertId() const override;
     std::vector<TableEntry> tables() override;
-    QString integerKeyOf(const QString& table) override;
     void refreshSchema() override;
     void beginWrite() override;
     void interrupt() override;

@@ -14,7 +14,7 @@
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
-#include "store/recordset.h"
+#include "store/recordcursor.h"
 #include "store/searchindex.h"
 
 #include <QtWidgets>
