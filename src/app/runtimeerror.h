@@ -50,6 +50,13 @@ inline RuntimeError providerNotFound() {
                         QStringLiteral("Provider cannot be found. It may not be properly "
                                        "installed."));
 }
+// Another program holds a lock for longer than a write waits; worded once for every store.
+inline RuntimeError inUse(const QString& detail) {
+    return RuntimeError(ErrorNumber::Database,
+                        QStringLiteral("The records are in use by another program (%1). Try "
+                                       "again in a moment.")
+                            .arg(detail));
+}
 inline RuntimeError itemNotFound() {
     return RuntimeError(ErrorNumber::ItemNotFound,
                         QStringLiteral("Item cannot be found in the collection corresponding to "

@@ -451,10 +451,7 @@ void ServerEngine::raise(PGresult* result) {
             QStringLiteral("The server cannot store more (%1). Nothing was changed.").arg(message));
     if (state == QLatin1String("40001") || state == QLatin1String("40P01") ||
         state == QLatin1String("55P03"))
-        throw RuntimeError(ErrorNumber::Database,
-                           QStringLiteral("The records are in use by another program (%1). Try "
-                                          "again in a moment.")
-                               .arg(message));
+        throw Errors::inUse(message);
     if (state == QLatin1String("42501"))
         throw RuntimeError(ErrorNumber::Database,
                            QStringLiteral("The server refused the change: %1. Ask whoever keeps "

@@ -59,10 +59,7 @@ void throwEngineError(sqlite3* db, int code) {
     if (message.startsWith(QLatin1String("no such table")))
         throw missingTableError(message);
     if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
-        throw RuntimeError(ErrorNumber::Database,
-                           QStringLiteral("The data file is in use by another program (%1). "
-                                          "Try again in a moment.")
-                               .arg(message));
+        throw Errors::inUse(message);
     }
     if (const QString problem = fileProblem(db, code); !problem.isEmpty())
         throw RuntimeError(ErrorNumber::Database, problem);
