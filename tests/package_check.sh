@@ -10,17 +10,11 @@ build=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/ledgerloom-package.XXXXXX")
 pid=
 cleanup() {
-    if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then
-        kill -KILL "$pid" 2>/dev/null || true
-    fi
+    [[ -z "$pid" ]] || kill -KILL "$pid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # The package goes to the temporary folder, so the build folder is left as it was.
 "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||

@@ -80,7 +80,6 @@ void TestBadInput::takenExactlyOrRefused() {
     const QString place = QString(QTest::currentDataTag()).section(':', 0, 0);
     TestEnvironment env(QString(QTest::currentDataTag()).contains("on the server") ? Store::Server
                                                                                    : Store::Local);
-    env.createDataFile();
     if (place != "name and item") {
         env.addField("F1", "Textfield", place == "field size" ? text : "8");
         env.addRecords({{place == "search" ? text : "old"}, {"plain"}});

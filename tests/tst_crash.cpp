@@ -39,16 +39,12 @@ Snapshot snapshotOf(const TestEnvironment& env) {
     return s;
 }
 
-long generationOf(const QString& value) {
-    return value.mid(1).toLong();
-}
-
-// The newest value a trial left on the first page, as a count of that trial's operations.
+// The newest value a trial left on the first page ("G<generation>"), as a count of that trial's
+// operations; older trials' values are all below its first.
 long operationsSeen(const Snapshot& s, long first) {
     long newest = first - 1;
     for (const QStringList& pages : s.pages)
-        if (generationOf(pages[0]) >= first)
-            newest = std::max(newest, generationOf(pages[0]));
+        newest = std::max(newest, pages[0].mid(1).toLong());
     return newest - first + 1;
 }
 } // namespace
@@ -157,10 +153,8 @@ void TestCrash::killedOperationLeavesBeforeOrAfter() {
                                              : operationsSeen(after, first);
         QVERIFY(op != "import" || (addedFields % 2 == 0 && addedRecords == 25 * addedFields));
         QVERIFY2(done == finished || done == finished + 1,
-                 qPrintable(QString("trial %1: %2 done in the file, %3 reported")
-                                .arg(t)
-                                .arg(done)
-                                .arg(finished)));
+                 qPrintable(QString::asprintf("trial %d: %ld done in the file, %ld reported", t,
+                                              done, finished)));
         if (op == "delfield") {
             // Every copy kept is whole; a kill between a new copy and the pruning of the oldest
             // leaves one more, pruned by the next delete.

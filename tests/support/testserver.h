@@ -10,7 +10,7 @@
 class TestServer {
   public:
     static TestServer& shared();
-    ~TestServer();
+    ~TestServer() { stop(); }
 
     // Started and reachable; otherwise `why` says what is missing or what failed.
     bool available(QString* why = nullptr);
@@ -25,7 +25,7 @@ class TestServer {
     QString superuserConnection(const QString& database) const;
     // Fast shutdown and start again: open connections are cut, as a server restart does to the
     // program. stop() and start() do either half; databases made before are kept.
-    bool restart();
+    bool restart() { return stop() && start(); }
     bool stop();
     bool start();
 

@@ -38,9 +38,7 @@ Answer ScriptedMessages::show(const Message& message) {
     return takeFront(m_answers);
 }
 
-std::optional<QString> ScriptedMessages::input(const QString& prompt, const QString& title,
-                                               const QString&) {
-    prompts << prompt + QLatin1Char('|') + title;
+std::optional<QString> ScriptedMessages::input(const QString&, const QString&, const QString&) {
     return m_inputs.empty() ? std::nullopt : takeFront(m_inputs);
 }
 
@@ -63,18 +61,12 @@ const std::pair<const char*, QString> Variables[] = {
 } // namespace
 
 TestEnvironment::TestEnvironment(Store store) {
-    // The program keeps its records where LEDGERLOOM_SERVER says: this test's database or the
-    // data file, never a server of the machine's.
+    // The program keeps its records where LEDGERLOOM_SERVER says: this test's database or, when
+    // empty, the data file; never a server of the machine's.
     m_oldServer = qgetenv("LEDGERLOOM_SERVER");
-    if (store == Store::Server) {
-        QString why;
-        if (!TestServer::shared().available(&why))
-            qFatal("the test server is not available: %s", qPrintable(why));
-        m_server = TestServer::shared().newDatabase();
-        qputenv("LEDGERLOOM_SERVER", m_server.toUtf8());
-    } else {
-        qunsetenv("LEDGERLOOM_SERVER");
-    }
+    if (store == Store::Server && (m_server = TestServer::shared().newDatabase()).isEmpty())
+        qFatal("the test server is not available (the warning above says why)");
+    qputenv("LEDGERLOOM_SERVER", m_server.toUtf8());
     // The documents folder, where exports go, is the test's own too.
     for (const auto& [variable, folder] : Variables) {
         m_old << qgetenv(variable);
@@ -239,6 +231,11 @@ void TestEnvironment::addField(const QString& name, const QString& type, const Q
     execute(QStringLiteral("ALTER TABLE \"CustomTable\" ADD COLUMN %1 TEXT").arg(quoted(name)));
     query(QStringLiteral("INSERT INTO \"FieldControl\" VALUES ($1, $2, $3, $4)"),
           {name, type, length, values});
+}
+
+void TestEnvironment::addFields(const QList<QStringList>& fields) const {
+    for (const QStringList& field : fields)
+        addField(field[0], field[1], field.value(2, "8"), field.value(3));
 }
 
 // In one transaction, as the same statements as addField: thousands of fields are made at once.

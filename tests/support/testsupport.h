@@ -34,11 +34,10 @@ class ScriptedMessages : public MessageService {
     void onNextShow(std::function<void()> action) { m_actions.push_back(std::move(action)); }
 
     QList<Message> shown;
-    QStringList prompts;
     QStringList texts() const;
     // Exactly one box was shown, and its text holds every part.
     bool saidOnce(const QStringList& parts) const;
-    void clear() { shown.clear(), prompts.clear(); }
+    void clear() { shown.clear(); }
 
   private:
     std::deque<Answer> m_answers;
@@ -83,6 +82,8 @@ class TestEnvironment {
     void addField(const QString& name, const QString& type, const QString& length = "8",
                   const QString& values = QString()) const;
     void addFields(int count, const QString& type = "Textfield") const;
+    // The same for several: each {name, type} or {name, type, length, values}.
+    void addFields(const QList<QStringList>& fields) const;
     // Adds records; each value list fills the field columns in order.
     void addRecords(const QList<QVariantList>& rows) const;
     // Every row of a query on the store, read apart from the program (values as text, Null as
