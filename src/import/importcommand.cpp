@@ -71,6 +71,7 @@ long importSource(MessageService& messages, Connection& connection, TableSource&
             [&] { rows = importTable(connection, source, plan, cancelled); },
             [&] {
                 cancelled = true;
+                source.cancel();
                 connection.interrupt();
             });
         if (!finished) {
@@ -81,11 +82,15 @@ long importSource(MessageService& messages, Connection& connection, TableSource&
         tellProblem(messages, e.description());
         return -1;
     }
-    messages.show(Message{QStringLiteral("%L1 records with %L2 fields were imported from '%3'.")
-                              .arg(rows)
-                              .arg(source.columns().size())
-                              .arg(source.label()),
-                          Title});
+    QString summary = QStringLiteral("%L1 records with %L2 fields were imported from '%3'.")
+                          .arg(rows)
+                          .arg(source.columns().size())
+                          .arg(source.label());
+    if (const QStringList skipped = source.skippedColumns(); !skipped.isEmpty())
+        summary += QStringLiteral("\r\n\r\nLeft out, because they hold pictures or other binary "
+                                  "data that no field can hold: %1.")
+                       .arg(skipped.join(QStringLiteral(", ")));
+    messages.show(Message{summary, Title});
     return rows;
 }
 
@@ -99,7 +104,7 @@ long importFile(MessageService& messages, Connection& connection, const QString&
             throw RuntimeError(ErrorNumber::General,
                                QStringLiteral("The file '%1' cannot be found.").arg(path));
         if (isAccessFile(path)) {
-            database = std::make_unique<AccessFile>(path);
+            database = std::make_unique<AccessFile>(path, run);
             const QString table = chooseTable(messages, database->tableNames(), tableName, path);
             if (table.isEmpty())
                 return -1;

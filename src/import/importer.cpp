@@ -89,7 +89,7 @@ FieldDefinition fieldFor(const QString& name, const SourceColumn& column,
                          const ColumnFacts& facts) {
     if (column.yesNo || (facts.anyValue && facts.onlyYesNoWords))
         return {name, CheckboxType, FieldSize, CheckboxValues};
-    return {name, facts.lineBreak ? MultilineType : TextType, FieldSize, QString()};
+    return {name, column.multiline || facts.lineBreak ? MultilineType : TextType, FieldSize, {}};
 }
 
 int findColumn(const TableSource& table, const QString& name) {
