@@ -51,7 +51,7 @@ shopt -s nullglob
 libmdb=0
 for crash in "$build"/findings/access-crash-*; do
     where=$("$build/fuzz_access" -detect_leaks=0 -timeout=5 -rss_limit_mb=512 "$crash" 2>&1 |
-        grep -m1 -oE 'libmdb\.so|/src/accessreader/|fuzz_access\.cpp' || true)
+        grep -m1 -oE 'libmdb\.so|/src/accessreader/|fuzz_access(\.cpp|\+0x)' || true)
     if [[ $where == libmdb.so ]]; then
         libmdb=$((libmdb + 1))
     elif [[ -n $where ]]; then
