@@ -83,6 +83,8 @@ double shell(const QString& folder, const QString& producer, const QString& file
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("LEDGERLOOM_ACCESS_READER")) // not beside this program
+        qputenv("LEDGERLOOM_ACCESS_READER", LEDGERLOOM_ACCESS_READER);
     const long rows = argc > 1 ? std::atol(argv[1]) : 100000;
     const QString folder =
         argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::tempPath() + "/ledgerloom-bench";

@@ -34,7 +34,8 @@ for library in libqt6widgets6 libsqlite3-0 libxlsxwriter libmdb libcsv libpq5 li
 done
 
 listing=$(dpkg-deb -c "$deb")
-for path in ./usr/lib/ledgerloom/ledgerloom ./usr/lib/ledgerloom/dbBlank.mdb \
+for path in ./usr/lib/ledgerloom/ledgerloom ./usr/lib/ledgerloom/ledgerloom-access-reader \
+    ./usr/lib/ledgerloom/dbBlank.mdb \
     ./usr/lib/ledgerloom/HAND-M.CUR ./usr/lib/ledgerloom/ledgerloom.png \
     ./usr/share/applications/ledgerloom.desktop ./usr/share/man/man1/ledgerloom.1.gz; do
     grep -qE "[[:space:]]${path}\$" <<<"$listing" || fail "the package does not hold $path"
@@ -80,3 +81,9 @@ pid=
 # 143 is the shell's code for an end by SIGTERM.
 ((status == 0 || status == 143)) || fail "the program ended with status $status on SIGTERM"
 echo "the unpacked program created $data_file from the packaged template"
+
+# The packaged Access reader is found beside the program file, through the bin/ link.
+HOME=$work XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen \
+    "$program" --import "$(dirname "$0")/data/DateTestDatabase.mdb" >"$work/import.log" 2>&1 ||
+    { cat "$work/import.log" >&2; fail "the unpacked program imports no Access file"; }
+echo "the unpacked program imported an Access table with the packaged reader"

@@ -91,6 +91,7 @@ bool replaceAccessDataFile(const AppPaths& paths, MessageService& messages, Data
                 [&] { importFieldsAndRecords(fresh.connection, source, cancelled); },
                 [&] {
                     cancelled = true;
+                    source.cancel();
                     fresh.connection.interrupt();
                 }))
             return false;
@@ -120,7 +121,7 @@ void offerAccessImport(const AppPaths& paths, MessageService& messages, const Lo
     if (messages.show(question) != Answer::Yes)
         return;
     try {
-        AccessFile source(file);
+        AccessFile source(file, run);
         if (replaceAccessDataFile(paths, messages, source, run))
             return;
         messages.show(Message{QStringLiteral("Nothing was imported: the Access file is still the "

@@ -74,6 +74,9 @@ QString summary(const TableSource& source, const ImportPlan& plan, const ImportR
     list(QStringLiteral("Columns into the fields there: "), matched);
     list(QStringLiteral("Columns into new fields: "), added);
     list(QStringLiteral("Columns left out: "), left);
+    list(QStringLiteral("Left out, because they hold pictures or other binary data that no field "
+                        "can hold: "),
+         source.skippedColumns());
     if (!key.isEmpty())
         lines << key;
     if (misfitCount > 0)
@@ -115,13 +118,19 @@ QString chooseTable(MessageService& messages, const QStringList& tables, const Q
 
 // The table to import: the CSV file, or the table of the Access file held in database (opened
 // here when it is not yet).
+// The record count's own reading of an Access file runs on its thread, with no progress shown.
+bool runNow(const QString&, const std::function<void()>& work, const std::function<void()>&) {
+    work();
+    return true;
+}
+
 std::unique_ptr<TableSource> openSource(const QString& path, const QString& table,
                                         std::unique_ptr<AccessFile>& database,
                                         const FieldRoom& room, const QString& encoding) {
     if (!isAccessFile(path))
         return std::make_unique<CsvSource>(path, room, encoding);
     if (!database)
-        database = std::make_unique<AccessFile>(path);
+        database = std::make_unique<AccessFile>(path, runNow);
     return database->openTable(table);
 }
 } // namespace
@@ -141,6 +150,7 @@ long importSource(MessageService& messages, Connection& connection, TableSource&
             [&] { result = importTable(connection, source, plan, cancelled); },
             [&] {
                 cancelled = true;
+                source.cancel();
                 connection.interrupt();
             });
         if (!finished) {
@@ -169,7 +179,7 @@ long importFile(MessageService& messages, Connection& connection, const QString&
             throw RuntimeError(ErrorNumber::General,
                                QStringLiteral("The file '%1' cannot be found.").arg(path));
         if (isAccessFile(path)) {
-            database = std::make_unique<AccessFile>(path);
+            database = std::make_unique<AccessFile>(path, run);
             table = chooseTable(messages, database->tableNames(), tableName, path);
             if (table.isEmpty())
                 return -1;

@@ -174,9 +174,15 @@ long appendRows(Connection& connection, TableSource& source, const QStringList& 
 // The field a column becomes once its values are known.
 FieldDefinition fieldFor(const QString& name, const SourceColumn& column,
                          const ColumnFacts& facts) {
-    if (column.yesNo || (facts.anyValue && facts.onlyYesNoWords))
+    if (column.typed)
+        return {name,
+                column.yesNo       ? CheckboxType
+                : column.multiline ? MultilineType
+                                   : TextType,
+                FieldSize, column.yesNo ? CheckboxValues : QString()};
+    if (facts.anyValue && facts.onlyYesNoWords)
         return {name, CheckboxType, FieldSize, CheckboxValues};
-    return {name, facts.lineBreak ? MultilineType : TextType, FieldSize, QString()};
+    return {name, facts.lineBreak ? MultilineType : TextType, FieldSize, {}};
 }
 
 int findColumn(const TableSource& table, const QString& name) {

@@ -8,7 +8,9 @@
 // One column of a table being brought in.
 struct SourceColumn {
     QString name;
-    bool yesNo = false; // the source itself says the column holds Yes/No values
+    bool yesNo = false;     // the source itself says the column holds Yes/No values
+    bool multiline = false; // the source itself says the column holds long texts
+    bool typed = false;     // the source gives each column a kind: its values decide nothing
 };
 
 // One value of a row: UTF-8 bytes, valid until the next row is read. No bytes at all (a null
@@ -29,8 +31,13 @@ class TableSource {
     // How the table is read, for the user to check before an import; empty when nothing is
     // to be checked.
     virtual QString howRead() const { return QString(); }
+    // The columns left out, because no field can hold what they hold.
+    virtual QStringList skippedColumns() const { return {}; }
     // Reads the next row, one cell per column; false after the last row.
     virtual bool next(std::vector<SourceCell>& cells) = 0;
+    // Called from another thread while next() may be waiting: the read ends at once, with an
+    // error. For sources that never wait long, nothing.
+    virtual void cancel() {}
 };
 
 // A file that holds several tables (an Access database).
@@ -39,4 +46,6 @@ class DatabaseSource {
     virtual ~DatabaseSource() = default;
     virtual QStringList tableNames() const = 0;
     virtual std::unique_ptr<TableSource> openTable(const QString& name) = 0;
+    // As TableSource::cancel, for every table of the file; later reads are refused.
+    virtual void cancel() {}
 };

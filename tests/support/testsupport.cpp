@@ -80,6 +80,7 @@ TestEnvironment::TestEnvironment(Store store) {
     const QString built = QFileInfo(QStringLiteral(LEDGERLOOM_BLANK_TEMPLATE)).absolutePath();
     for (const QString& name : {QStringLiteral("dbBlank.mdb"), QStringLiteral("HAND-M.CUR")})
         QFile::copy(built + QLatin1Char('/') + name, m_program.path() + QLatin1Char('/') + name);
+    qputenv("LEDGERLOOM_ACCESS_READER", LEDGERLOOM_ACCESS_READER); // not beside a test program
 }
 
 TestEnvironment::~TestEnvironment() {
