@@ -130,9 +130,9 @@ void TransferTest::importsOrChangesNothing_data() {
     read("Jet 4", jet4, "DateTest", 6, "IDCol, DateTimeCol, LongTextCol",
          {"1", "2021-12-02 00:00:00", "Hello"}, "", "LongTextCol: Multiline Textfield");
     read("Jet 4, key column ID", idKey, "DateTest", 6, "ID, LongTextCol", {"1", "Hello"},
-         "records' ids", "", {}, true);
+         "records' ids", "LongTextCol: Multiline Textfield", {}, true);
     read("Jet 4, no rows", noRows, "DateTest", 0, "count(IDCol), count(LongTextCol)", {"0", "0"},
-         "no records", "", {}, true);
+         "no records", "LongTextCol: Multiline Textfield", {}, true);
     read("ACE", ace, "", 65, "Make, Cost, Warranty", {"GEO Rocket", "1995.5000", "12"}, "",
          "Comments: Multiline Textfield");
     read("CSV, semicolon, BOM",
@@ -197,7 +197,8 @@ void TransferTest::importsOrChangesNothing_data() {
     refused("Access damaged", damaged, "is damaged: the table 'Orders' cannot be read", "Orders");
     damaged = ace; // one byte that sends libmdb round and round its list of tables
     damaged[438039] = 'y';
-    refused("Access looping", damaged, "is damaged: reading it came to no end");
+    // Runaway memory or no end, whichever the machine meets first.
+    refused("Access looping", damaged, "is damaged: reading it");
     const quint16 maskedS = 0x6aba ^ 's'; // a password beginning with "s"
     jet4[0x42] = char(maskedS & 0xff);
     jet4[0x43] = char(maskedS >> 8);
