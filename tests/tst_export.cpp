@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <map>
 #include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -280,9 +281,13 @@ void ExportTest::everyRecordLeavesUnderItsOwnField() {
                 "(1, 'one', 'Cy', 'Lima')");
     auto connection = OpenConnection();
     QTemporaryDir folder;
+    umask(022);
     QCOMPARE(
         wayOut(*connection, folder.path()),
         QStringList({"Notes|Name|City", "minus five|Alice|Oslo", "zero|Bob|Rome", "one|Cy|Lima"}));
+    // What went out holds the user's records: for the user alone, whatever the umask.
+    for (const QFileInfo& file : QDir(folder.path()).entryInfoList(QDir::Files))
+        QCOMPARE(modeOf(file.filePath()), 0600);
 }
 
 QTEST_MAIN(ExportTest)
