@@ -5,11 +5,11 @@
 
 #include "app/paths.h"
 #include "app/recordwindowlink.h"
-#include "fields/fieldschema.h"
 #include "search/form3.h"
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
+#include "store/fieldrules.h"
 #include "store/schema.h"
 #include "store/searchindex.h"
 

@@ -1,6 +1,6 @@
 #include "app/messages.h"
 #include "app/paths.h"
-#include "import/commandline.h"
+#include "commandline/commandline.h"
 #include "record/form1.h"
 
 #include <QApplication>

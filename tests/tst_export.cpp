@@ -1,6 +1,6 @@
+#include "commandline/storecopy.h"
 #include "export/csvexport.h"
 #include "export/workbookexport.h"
-#include "import/storecopy.h"
 #include "record/form1.h"
 #include "store/access1.h"
 #include "store/connection.h"

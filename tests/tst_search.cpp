@@ -1,9 +1,9 @@
-#include "fields/fieldschema.h"
 #include "record/form1.h"
 #include "search/form3.h"
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
+#include "store/fieldrules.h"
 #include "store/searchindex.h"
 #include "support/testsupport.h"
 

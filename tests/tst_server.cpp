@@ -6,10 +6,10 @@
 #include "support/testsupport.h"
 
 #include "app/settings.h"
-#include "fields/fieldschema.h"
 #include "record/form1.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
+#include "store/fieldrules.h"
 #include "store/searchindex.h"
 
 #include <QtTest>

@@ -6,10 +6,10 @@
 #include "app/pointer.h"
 #include "app/shell.h"
 #include "app/twips.h"
-#include "fields/fieldschema.h"
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
+#include "store/fieldrules.h"
 #include "store/schema.h"
 
 #include <QComboBox>

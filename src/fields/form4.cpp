@@ -9,13 +9,13 @@
 #include "app/twips.h"
 #include "export/csvexport.h"
 #include "fields/columnmapping.h"
-#include "fields/fieldschema.h"
 #include "fields/form2.h"
 #include "import/importcommand.h"
 #include "store/access1.h"
 #include "store/backup.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
+#include "store/fieldrules.h"
 #include "store/schema.h"
 
 #include <QComboBox>

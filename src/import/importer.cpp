@@ -2,10 +2,10 @@
 
 #include "app/numbers.h"
 #include "app/runtimeerror.h"
-#include "fields/fieldschema.h"
 #include "store/connection.h"
 #include "store/engine.h"
 #include "store/fielddefinition.h"
+#include "store/fieldrules.h"
 #include "store/schema.h"
 #include "store/statement.h"
 

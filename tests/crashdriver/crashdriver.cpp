@@ -6,7 +6,6 @@
 
 #include "app/messages.h"
 #include "app/paths.h"
-#include "fields/fieldschema.h"
 #include "fields/form4.h"
 #include "import/csvsource.h"
 #include "import/importer.h"
@@ -14,6 +13,7 @@
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/fielddefinition.h"
+#include "store/fieldrules.h"
 #include "store/recordcursor.h"
 #include "store/searchindex.h"
 

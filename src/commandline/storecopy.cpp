@@ -1,10 +1,10 @@
-#include "import/storecopy.h"
+#include "commandline/storecopy.h"
 
 #include "app/runtimeerror.h"
-#include "fields/fieldschema.h"
 #include "store/connection.h"
 #include "store/engine.h"
 #include "store/fielddefinition.h"
+#include "store/fieldrules.h"
 #include "store/recordbatches.h"
 #include "store/schema.h"
 #include "store/searchindex.h"

@@ -1,4 +1,4 @@
-#include "fields/fieldschema.h"
+#include "store/fieldrules.h"
 
 #include "app/runtimeerror.h"
 #include "store/connection.h"
