@@ -15,6 +15,7 @@
 #include "store/searchindex.h"
 #include "store/serverengine.h"
 #include "store/statement.h"
+#include "store/store.h"
 #include "support/testserver.h"
 
 #include <QApplication>
@@ -255,7 +256,7 @@ int main(int argc, char* argv[]) {
                 .arg(makeMs / 1000, 0, 'f', 1));
         PQclear(version);
     }
-    qputenv("LEDGERLOOM_SERVER", address.toUtf8());
+    const Store store = Store::server(address);
 
     // 1. The record window's start beside psql reading the ids it reads.
     const AppPaths paths{QCoreApplication::applicationDirPath(),
@@ -269,7 +270,7 @@ int main(int argc, char* argv[]) {
         delete window;
         double loadMs = 0;
         showRuns.push_back(Bench::timeMs([&] {
-            window = new Form1(messages, paths);
+            window = new Form1(messages, paths, store);
             loadMs = Bench::timeMs([&] { window->Form_Load(); });
             window->show();
             waitUntilBuilt(*window);
@@ -307,7 +308,7 @@ int main(int argc, char* argv[]) {
     {
         Connection connection;
         connection.setMode(adModeReadWrite);
-        connection.Open(ConnectionString(QString()));
+        connection.Open(store.connectionString());
         Bench::report("search index build (26 pg_trgm indexes)",
                       Bench::timeMs([&] { SearchIndex::build(connection); }), "ms");
         if (!SearchIndex::isReady(connection))
@@ -324,7 +325,7 @@ int main(int argc, char* argv[]) {
         bool indexed = false;
         for (int run = 0; run < 5; ++run) {
             baseline.push_back(Bench::timeMs([&] { bareFound = bareSearch(bare, text); }));
-            RecordSearch search(ConnectionString(QString()), fieldNames(), text);
+            RecordSearch search(store.connectionString(), fieldNames(), text);
             ours.push_back(Bench::timeMs([&] { found = long(search.run().size()); }));
             indexed = search.usedIndex();
         }
@@ -343,7 +344,7 @@ int main(int argc, char* argv[]) {
         for (int run = 0; run < 5; ++run) {
             Connection connection;
             connection.setMode(adModeRead);
-            open.push_back(Bench::timeMs([&] { connection.Open(ConnectionString(QString())); }));
+            open.push_back(Bench::timeMs([&] { connection.Open(store.connectionString()); }));
             ready.push_back(Bench::timeMs([&] { SearchIndex::isReady(connection); }));
             auto search = [&] {
                 Statement read(connection, Sql::searchServer(fieldNames()));
