@@ -1,6 +1,5 @@
 #include "commandline/commandline.h"
 
-#include "app/datafilesetup.h"
 #include "app/messages.h"
 #include "app/paths.h"
 #include "app/runtimeerror.h"
@@ -11,6 +10,7 @@
 #include "import/importer.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/datafilesetup.h"
 #include "store/serversecrets.h"
 
 #include <QCommandLineParser>

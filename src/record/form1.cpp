@@ -1,6 +1,5 @@
 #include "record/form1.h"
 
-#include "app/datafilesetup.h"
 #include "app/errortrap.h"
 #include "app/pointer.h"
 #include "app/settings.h"
@@ -12,6 +11,7 @@
 #include "record/recordpage.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/datafilesetup.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
