@@ -2,6 +2,7 @@
 #include "app/paths.h"
 #include "commandline/commandline.h"
 #include "record/form1.h"
+#include "store/serversecrets.h"
 
 #include <QApplication>
 
@@ -14,7 +15,8 @@ int main(int argc, char* argv[]) {
     }
     options.chooseStore();
     QApplication app(argc, argv);
-    DialogMessages messages;
+    // A server address a message quotes is shown without its secrets.
+    DialogMessages messages([](const QString& text) { return maskSecrets(text); });
     Form1 window(messages, AppPaths::standard());
     if (!window.Form_Load())
         return 0;
