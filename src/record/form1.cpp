@@ -1,6 +1,5 @@
 #include "record/form1.h"
 
-#include "app/datafilesetup.h"
 #include "app/errortrap.h"
 #include "app/pointer.h"
 #include "app/settings.h"
@@ -12,6 +11,7 @@
 #include "record/recordpage.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/datafilesetup.h"
 #include "store/engine.h"
 
 #include <QCloseEvent>
@@ -26,77 +26,77 @@
 #include <QTabWidget>
 #include <QTimer>
 
-    namespace {
-    // The designed client area in twips.
-    constexpr int FormWidth = 10800;
-    constexpr int FormHeight = 10425;
+namespace {
+// The designed client area in twips.
+constexpr int FormWidth = 10800;
+constexpr int FormHeight = 10425;
 
-    // The designed controls: name, caption and place in twips (relative to their container).
-    struct DesignedControl {
-        const char* name;
-        const char* caption;
-        QRect twips;
-    };
-    const DesignedControl DesignedControls[] = {
-        {"PushButton13", "Setup Fields", {120, 120, 1560, 405}},
-        {"PushButton4", "Refresh Fields", {1800, 120, 1680, 405}},
-        {"PushButton7", "Search ", {3600, 120, 960, 405}},
-        {"PushButton5", "Export To Excel", {4680, 120, 1920, 405}},
-        {"PushButton10", "First", {6720, 120, 720, 405}},
-        {"PushButton9", "Previous", {7560, 120, 1080, 405}},
-        {"PushButton11", "Next", {8760, 120, 840, 405}},
-        {"PushButton12", "Last", {9720, 120, 960, 405}},
-        {"SSTab1", "Page 1", {120, 630, 10560, 8340}},
-        {"lblRecord", "Record 0 of 0", {9255, 45, 1125, 225}},
-        {"Frame1", "", RecordLayout::Frame1},
-        {"PushButton3", "Create New Record", {120, 9060, 2280, 400}},
-        {"PushButton1", "Edit Current Record", {2520, 9060, 2295, 400}},
-        {"PushButton2", "Delete Current Record", {4920, 9060, 2640, 400}},
-        {"PushButton6", "Save Record", {7680, 9060, 1590, 400}},
-        {"PushButton8", "Cancel", {9360, 9060, 1320, 405}},
-        {"Frame2",
-         "Set Width and Height in pixels For All TestBoxes (0 means default):",
-         {120, 9540, 10560, 795}},
-        {"Label2", "Width", {480, 330, 495, 225}},
-        {"Text3", "0", {1200, 270, 1425, 375}},
-        {"Label3", "Height", {2880, 330, 540, 225}},
-        {"Text4", "0", {3600, 270, 1425, 375}},
-    };
+// The designed controls: name, caption and place in twips (relative to their container).
+struct DesignedControl {
+    const char* name;
+    const char* caption;
+    QRect twips;
+};
+const DesignedControl DesignedControls[] = {
+    {"PushButton13", "Setup Fields", {120, 120, 1560, 405}},
+    {"PushButton4", "Refresh Fields", {1800, 120, 1680, 405}},
+    {"PushButton7", "Search ", {3600, 120, 960, 405}},
+    {"PushButton5", "Export To Excel", {4680, 120, 1920, 405}},
+    {"PushButton10", "First", {6720, 120, 720, 405}},
+    {"PushButton9", "Previous", {7560, 120, 1080, 405}},
+    {"PushButton11", "Next", {8760, 120, 840, 405}},
+    {"PushButton12", "Last", {9720, 120, 960, 405}},
+    {"SSTab1", "Page 1", {120, 630, 10560, 8340}},
+    {"lblRecord", "Record 0 of 0", {9255, 45, 1125, 225}},
+    {"Frame1", "", RecordLayout::Frame1},
+    {"PushButton3", "Create New Record", {120, 9060, 2280, 400}},
+    {"PushButton1", "Edit Current Record", {2520, 9060, 2295, 400}},
+    {"PushButton2", "Delete Current Record", {4920, 9060, 2640, 400}},
+    {"PushButton6", "Save Record", {7680, 9060, 1590, 400}},
+    {"PushButton8", "Cancel", {9360, 9060, 1320, 405}},
+    {"Frame2",
+     "Set Width and Height in pixels For All TestBoxes (0 means default):",
+     {120, 9540, 10560, 795}},
+    {"Label2", "Width", {480, 330, 495, 225}},
+    {"Text3", "0", {1200, 270, 1425, 375}},
+    {"Label3", "Height", {2880, 330, 540, 225}},
+    {"Text4", "0", {3600, 270, 1425, 375}},
+};
 
-    const DesignedControl& designed(const char* name) {
-        for (const DesignedControl& control : DesignedControls)
-            if (qstrcmp(control.name, name) == 0)
-                return control;
-        Q_UNREACHABLE();
+const DesignedControl& designed(const char* name) {
+    for (const DesignedControl& control : DesignedControls)
+        if (qstrcmp(control.name, name) == 0)
+            return control;
+    Q_UNREACHABLE();
+}
+
+// Names the widget, gives it its caption when it shows one, and puts it in its place.
+template <class Widget> Widget* placeDesigned(Widget* widget, const char* name) {
+    const DesignedControl& control = designed(name);
+    widget->setObjectName(QLatin1String(control.name));
+    Twips::place(widget, control.twips.x(), control.twips.y(), control.twips.width(),
+                 control.twips.height());
+    return widget;
+}
+
+// A caption a pixel or two wider than its designed box gets slightly tighter letters, so it
+// is shown whole without moving or widening the box.
+void fitCaption(QLabel* label) {
+    QFont font = label->font();
+    for (int spacing = 100; spacing >= 90; --spacing) {
+        font.setLetterSpacing(QFont::PercentageSpacing, spacing);
+        if (QFontMetrics(font, label).horizontalAdvance(label->text()) <= label->width())
+            break;
     }
+    label->setFont(font);
+}
 
-    // Names the widget, gives it its caption when it shows one, and puts it in its place.
-    template <class Widget> Widget* placeDesigned(Widget * widget, const char* name) {
-        const DesignedControl& control = designed(name);
-        widget->setObjectName(QLatin1String(control.name));
-        Twips::place(widget, control.twips.x(), control.twips.y(), control.twips.width(),
-                     control.twips.height());
-        return widget;
-    }
-
-    // A caption a pixel or two wider than its designed box gets slightly tighter letters, so it
-    // is shown whole without moving or widening the box.
-    void fitCaption(QLabel * label) {
-        QFont font = label->font();
-        for (int spacing = 100; spacing >= 90; --spacing) {
-            font.setLetterSpacing(QFont::PercentageSpacing, spacing);
-            if (QFontMetrics(font, label).horizontalAdvance(label->text()) <= label->width())
-                break;
-        }
-        label->setFont(font);
-    }
-
-    QFont designedFont() {
-        QFont font(QStringLiteral("Arial"));
-        font.setPointSizeF(9);
-        font.setBold(true);
-        return font;
-    }
+QFont designedFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    return font;
+}
 } // namespace
 
 QRect Form1::designedTwips(const char* name) {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/paths.h"
-#include "app/providercheck.h"
 #include "app/recordwindowlink.h"
+#include "record/providercheck.h"
 #include "store/store.h"
 
 #include <QList>

@@ -2,6 +2,7 @@
 
 #include "app/runtimeerror.h"
 #include "store/datafile.h"
+#include "store/enginecheck.h"
 #include "store/sqlitebackup.h"
 #include "store/textmatch.h"
 
@@ -325,6 +326,7 @@ int SqliteEngine::longestColumnName() const {
     return sqlite3_limit(m_db, SQLITE_LIMIT_SQL_LENGTH, -1);
 }
 
+// Dropping a column needs SQLite 3.35, IS NOT DISTINCT FROM 3.39.
 void checkEngine() {
     constexpr int OldestEngine = 3039000;
     if (sqlite3_libversion_number() < OldestEngine || sqlite3_initialize() != SQLITE_OK)

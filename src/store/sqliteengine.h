@@ -47,7 +47,3 @@ class SqliteEngine : public Engine {
 
 // Raises the engine's failure as a run-time error with its description.
 [[noreturn]] void throwEngineError(sqlite3* db, int code);
-
-// Raises "Provider cannot be found" when the engine here is missing or too old for what the
-// program does (dropping a column needs 3.35, IS NOT DISTINCT FROM 3.39).
-void checkEngine();
