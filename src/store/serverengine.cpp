@@ -391,11 +391,7 @@ void ServerEngine::raise(PGresult* result) {
     if (state == QLatin1String("42P01")) {
         static const QRegularExpression quoted(QStringLiteral("\"(.+)\""));
         const auto match = quoted.match(message);
-        throw RuntimeError(
-            ErrorNumber::TableNotFound,
-            QStringLiteral("The table or query '%1' cannot be found in the %2. Make sure it "
-                           "exists and that its name is spelled correctly.")
-                .arg(match.hasMatch() ? match.captured(1) : message, describe()));
+        throw Errors::tableNotFound(match.hasMatch() ? match.captured(1) : message, describe());
     }
     if (state == QLatin1String("57014"))
         throw RuntimeError(ErrorNumber::Database, QStringLiteral("interrupted"));

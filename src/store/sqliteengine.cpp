@@ -15,11 +15,7 @@ RuntimeError missingTableError(const QString& message) {
     static const QRegularExpression table(QStringLiteral("no such table: (?:\\w+\\.)?(.+)$"));
     const auto match = table.match(message);
     const QString name = match.hasMatch() ? match.captured(1) : message;
-    return RuntimeError(
-        ErrorNumber::TableNotFound,
-        QStringLiteral("The table or query '%1' cannot be found in the data file. "
-                       "Make sure it exists and that its name is spelled correctly.")
-            .arg(name));
+    return Errors::tableNotFound(name, QStringLiteral("data file"));
 }
 
 // Failures of the file itself rather than of one statement: the user must learn which file
