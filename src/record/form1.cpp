@@ -21,6 +21,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTabWidget>
@@ -172,6 +173,25 @@ void Form1::createControls() {
     for (QWidget* w : std::initializer_list<QWidget*>{Label2, Text3, Text4, Frame1, Frame2, SSTab1})
         m_pointer->watchForDefault(w);
     m_page = std::make_unique<RecordPage>(Frame1, *m_pointer);
+    createMenus();
+}
+
+// The menu bar stands above the designed controls: the window grows by its height and every
+// control moves down by as much, keeping its place in the area below.
+void Form1::createMenus() {
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("menuBar"));
+    QMenu* records = m_menuBar->addMenu(QStringLiteral("Records"));
+    records->setObjectName(QStringLiteral("menuRecords"));
+    QAction* deleted = records->addAction(QStringLiteral("Deleted Records..."), this,
+                                          &Form1::deletedRecordsClicked);
+    deleted->setObjectName(QStringLiteral("actionDeletedRecords"));
+    const int height = m_menuBar->sizeHint().height();
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child != m_menuBar && !child->isWindow())
+            child->move(child->x(), child->y() + height);
+    m_menuBar->setGeometry(0, 0, Twips::toPixelsX(FormWidth, this), height);
+    setFixedSize(Twips::toPixelsX(FormWidth, this), Twips::toPixelsY(FormHeight, this) + height);
 }
 
 void Form1::connectSignals() {

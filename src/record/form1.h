@@ -18,6 +18,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenuBar;
 class QPushButton;
 class QTabWidget;
 class RecordBrowser;
@@ -66,6 +67,8 @@ class Form1 : public QWidget, public RecordWindowLink {
     void PushButton12_Click(); // Last
     void PushButton13_Click(); // Setup Fields
     void SSTab1_Click(int previousTab);
+    // The menu bar's commands.
+    void deletedRecordsClicked(); // Records > Deleted Records...
 
     // State the other windows and the tests read.
     int mIndex() const;
@@ -93,6 +96,7 @@ class Form1 : public QWidget, public RecordWindowLink {
     QPushButton* createButton(const char* name);
     void connectSignals();
     void connectShortcuts();
+    void createMenus();
     bool Form_QueryUnload();
 
     void rebuildPages(int fieldCount);
@@ -148,4 +152,7 @@ class Form1 : public QWidget, public RecordWindowLink {
     QLabel* Label3 = nullptr;
     QLineEdit* Text3 = nullptr;
     QLineEdit* Text4 = nullptr;
+
+    // Above the designed controls, which keep their places below it.
+    QMenuBar* m_menuBar = nullptr;
 };

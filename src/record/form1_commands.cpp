@@ -6,6 +6,7 @@
 #include "app/twips.h"
 #include "export/workbookexport.h"
 #include "fields/form4.h"
+#include "record/deletedrecords.h"
 #include "record/recordbrowser.h"
 #include "record/recordlayout.h"
 #include "record/recordpage.h"
@@ -150,6 +151,25 @@ void Form1::PushButton5_Click() {
                                               "export."));
         exportToWorkbook(m_messages, *m_connection, shownCaptions(), this);
     });
+}
+
+// ---- the menu bar's commands
+
+void Form1::deletedRecordsClicked() {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("deletedRecordsClicked"));
+    if (refuseWhileEditing())
+        return;
+    if (!m_connection || m_connection->State() == adStateClosed)
+        return;
+    bool changed = false;
+    trap([&] {
+        DeletedRecords bin(m_messages, *m_connection, this);
+        bin.exec();
+        changed = bin.changed();
+    });
+    // The records are shown afresh, as after the program's other windows.
+    if (changed)
+        afterOwnWindowClosed();
 }
 
 // ---- navigation

@@ -3,6 +3,7 @@
 #include "app/runtimeerror.h"
 #include "store/connection.h"
 #include "store/engine.h"
+#include "store/recordbin.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
@@ -323,11 +324,7 @@ void RecordCursor::write() {
 
 void RecordCursor::Delete() {
     requireCurrentRow();
-    if (!m_newRow) {
-        Statement remove(*m_connection, Sql::DeleteRecordById);
-        remove.bind(1, m_ids[size_t(m_position)]);
-        remove.step();
-    }
+    m_lastBinKey = m_newRow ? 0 : RecordBin::move(*m_connection, m_ids[size_t(m_position)]);
     m_newRow = false;
     m_pending.clear();
     m_original.clear();

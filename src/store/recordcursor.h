@@ -56,7 +56,10 @@ class RecordCursor {
 
     void AddNew();
     void Update();
+    // Moves the current record into the bin (recordbin.h), in one transaction.
     void Delete();
+    // The bin's key of the record the last Delete moved there; 0 when it moved none.
+    qint64 lastBinKey() const { return m_lastBinKey; }
     // Drops the changes not yet written; the record shows its stored values again.
     void Cancel();
 
@@ -87,6 +90,7 @@ class RecordCursor {
     bool m_newRow = false;             // the current record is new and not yet written
     long m_positionBeforeNew = -1;
     bool m_currentDeleted = false;
+    qint64 m_lastBinKey = 0;
 
     // The current record as last read.
     Row m_row = Row::NotRead;
