@@ -4,6 +4,7 @@
 #include "record/form1.h"
 #include "support/testsupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -105,6 +106,8 @@ class RecordWindowTest : public QObject {
     void sizesAndCaptionsKeepTheirDesignedPlace();
     void deletedRecordsGoToTheBinAndComeBack_data() { storeRows(); }
     void deletedRecordsGoToTheBinAndComeBack();
+    void recordChangesAreUndoneAndRedone_data() { storeRows(); }
+    void recordChangesAreUndoneAndRedone();
 
   private:
     std::optional<TestEnvironment> m_env; // each test's own sandbox
@@ -449,6 +452,73 @@ void RecordWindowTest::deletedRecordsGoToTheBinAndComeBack() {
                  QString(answer == Answer::No ? "1" : "0"));
     }
     QVERIFY(m_messages.shown.size() == 2 && m_messages.shown[0].secondButtonDefault);
+}
+
+// Saves, a new record and deletes are taken back in order and made again, with the keys or the
+// Edit menu naming them; a change another program overtook is refused and nothing moves. While
+// a record is edited Ctrl+Z is the input's own.
+void RecordWindowTest::recordChangesAreUndoneAndRedone() {
+    QFETCH(StoreKind, store);
+    TestEnvironment env(store);
+    env.addFields(2);
+    env.addRecords({{"Ann", ""}, {"Bob", QVariant()}});
+    auto w = startRecordWindow(m_messages, env);
+    QApplication::setActiveWindow(w.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    const auto stored = [&] { return env.query("SELECT * FROM \"CustomTable\" ORDER BY \"ID\""); };
+    const auto key = [&](QKeyCombination combination) {
+        QTest::keyClick(QApplication::focusWidget(), combination.key(),
+                        combination.keyboardModifiers());
+        settle(*w);
+    };
+    auto* undo = w->findChild<QAction*>("actionUndo");
+    const QList<QVariantList> original = stored();
+    press(*w, "PushButton1");
+    textBox(*w, 0)->setText("Anna");
+    press(*w, "PushButton6");
+    press(*w, "PushButton3");
+    textBox(*w, 0)->setText("Cy");
+    press(*w, "PushButton6");
+    press(*w, "PushButton10");
+    press(*w, "PushButton11");
+    m_messages.answer(Answer::Yes);
+    press(*w, "PushButton2");
+    QCOMPARE(undo->text(), QString("Undo Delete Record 2"));
+    const QList<QVariantList> changed = stored();
+    for (int i = 0; i < 3; ++i)
+        key(Qt::CTRL | Qt::Key_Z);
+    QCOMPARE(stored(), original);
+    QCOMPARE(textBox(*w, 0)->text(), QString("Ann"));
+    for (QKeyCombination redo :
+         {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z})
+        key(redo);
+    QCOMPARE(stored(), changed);
+
+    // Refused while the deleted record's id is taken, and once the record holds other values.
+    m_messages.clear();
+    env.execute("INSERT INTO \"CustomTable\" (\"ID\", \"F1\") VALUES (2, 'taken')");
+    key(Qt::CTRL | Qt::Key_Z);
+    VERIFY_SAID_ONCE(m_messages, "Record 2 cannot come back");
+    env.execute("DELETE FROM \"CustomTable\" WHERE \"ID\" = 2");
+    key(Qt::CTRL | Qt::Key_Z);
+    QCOMPARE(textBox(*w, 0)->text(), QString("Bob"));
+    key(Qt::CTRL | Qt::Key_Z);
+    env.execute("UPDATE \"CustomTable\" SET \"F1\" = 'other' WHERE \"ID\" = 1");
+    const QList<QVariantList> overtaken = stored();
+    m_messages.clear();
+    key(Qt::CTRL | Qt::Key_Z);
+    VERIFY_SAID_ONCE(m_messages, "Record 1 was changed by another program");
+    QCOMPARE(stored(), overtaken);
+    QCOMPARE(undo->text(), QString("Undo Save Record 1"));
+
+    m_messages.clear();
+    press(*w, "PushButton1");
+    QTest::keyClicks(textBox(*w, 0), "typed");
+    key(Qt::CTRL | Qt::Key_Z);
+    QVERIFY(w->mEditing() && m_messages.shown.isEmpty() && textBox(*w, 0)->text() == "Anna");
+    chooseMenu(*w, "Edit", "Undo Save Record 1");
+    VERIFY_SAID_ONCE(m_messages, "Please save or cancel current record first.");
+    QCOMPARE(stored(), overtaken);
 }
 
 QTEST_MAIN(RecordWindowTest)

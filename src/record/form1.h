@@ -19,6 +19,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
+class QUndoStack;
 class QPushButton;
 class QTabWidget;
 class RecordBrowser;
@@ -69,6 +70,8 @@ class Form1 : public QWidget, public RecordWindowLink {
     void SSTab1_Click(int previousTab);
     // The menu bar's commands.
     void deletedRecordsClicked(); // Records > Deleted Records...
+    void undoClicked();           // Edit > Undo <what>
+    void redoClicked();           // Edit > Redo <what>
 
     // State the other windows and the tests read.
     int mIndex() const;
@@ -112,6 +115,8 @@ class Form1 : public QWidget, public RecordWindowLink {
     bool refuseWhileEditing();
     void focusFirstInput();
     void moveAndShow(const QString& handler, bool (RecordBrowser::*move)());
+    void pushChange();
+    void stepChanges(bool back);
 
     void sizeBoxChanged(const QString& key, const QString& text);
     void sizeBoxLeft(QLineEdit* box);
@@ -155,4 +160,6 @@ class Form1 : public QWidget, public RecordWindowLink {
 
     // Above the designed controls, which keep their places below it.
     QMenuBar* m_menuBar = nullptr;
+    // The changes made to records, in order, for as long as the window is open.
+    QUndoStack* m_changes = nullptr;
 };

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "store/recordchange.h"
 #include "store/recordcursor.h"
+
+#include <optional>
 
 class Connection;
 
@@ -48,6 +51,9 @@ class RecordBrowser {
     // Drops a new record; true when a first record is left and now current.
     bool discardNew();
     void endEditing();
+    // The change the last delete made, or the writes since editing began (which a failed save
+    // leaves out), once; none when nothing changed.
+    std::optional<RecordChange> takeChange();
 
   private:
     bool moveToFirstIfAny();
@@ -56,4 +62,5 @@ class RecordBrowser {
     int m_index = 0; // 1-based number of the current record
     bool m_editing = false;
     bool m_newRecord = false;
+    std::optional<RecordChange> m_deleted;
 };

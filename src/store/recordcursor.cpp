@@ -8,6 +8,7 @@
 #include "store/statement.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -290,6 +291,7 @@ void RecordCursor::write() {
         values << value;
     }
     qint64& id = m_ids[size_t(m_position)];
+    const bool created = m_newRow;
     if (m_newRow) {
         Statement insert(*m_connection,
                          columns.isEmpty() ? Sql::InsertEmptyRecord : Sql::insertRecord(columns));
@@ -317,9 +319,29 @@ void RecordCursor::write() {
                                               "to see the stored values."));
         }
     }
+    noteWrite(id, created);
     m_pending.clear();
     m_original.clear();
     m_row = Row::NotRead;
+}
+
+void RecordCursor::noteWrite(qint64 id, bool created) {
+    if (m_written.id != id || created)
+        m_written = RecordWrite{id, created, {}, {}};
+    for (const auto& [column, value] : m_pending) {
+        if (!m_written.created && !m_written.before.contains(column))
+            m_written.before[column] = m_original[column];
+        m_written.after[column] = value;
+    }
+}
+
+RecordWrite RecordCursor::takeWrites() {
+    return std::exchange(m_written, RecordWrite());
+}
+
+qint64 RecordCursor::currentId() const {
+    requireCurrentRow();
+    return m_ids[size_t(m_position)];
 }
 
 void RecordCursor::Delete() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/recordchange.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -60,6 +62,10 @@ class RecordCursor {
     void Delete();
     // The bin's key of the record the last Delete moved there; 0 when it moved none.
     qint64 lastBinKey() const { return m_lastBinKey; }
+    // The id of the current record; 0 for a new one not yet written.
+    qint64 currentId() const;
+    // What the writes since the last call did to the record they wrote (recordchange.h).
+    RecordWrite takeWrites();
     // Drops the changes not yet written; the record shows its stored values again.
     void Cancel();
 
@@ -82,6 +88,7 @@ class RecordCursor {
     QVariant value(const QString& name);
     void setValue(const QString& name, const QVariant& value);
     void write();
+    void noteWrite(qint64 id, bool created);
 
     Connection* m_connection = nullptr;
     std::unique_ptr<Statement> m_read; // the record of the id bound, every column
@@ -91,6 +98,7 @@ class RecordCursor {
     long m_positionBeforeNew = -1;
     bool m_currentDeleted = false;
     qint64 m_lastBinKey = 0;
+    RecordWrite m_written;
 
     // The current record as last read.
     Row m_row = Row::NotRead;
