@@ -231,10 +231,9 @@ void Form1::stepChanges(bool back) {
     if (!done || !refusal.isEmpty())
         return;
     back ? m_changes->undo() : m_changes->redo();
-    // The records are read afresh and the one changed shown, where it is.
-    trap([&] { generateControls(SSTab1->currentIndex()); });
+    // The record changed is shown where it is; the other records' ids stay as they were read.
     trap([&] {
-        if (m_browser->moveToId(change.id()) || m_browser->moveFirst())
+        if (m_browser->showChanged(change.id()))
             setFieldsData();
     });
 }

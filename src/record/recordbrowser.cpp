@@ -75,6 +75,13 @@ bool RecordBrowser::moveToId(qint64 id) {
     return true;
 }
 
+bool RecordBrowser::showChanged(qint64 id) {
+    if (!isOpen() || m_editing)
+        return false;
+    m_records.Recheck(id);
+    return moveToId(id) || moveToFirstIfAny();
+}
+
 // Editing needs a row to write into; without one Save could only fail.
 bool RecordBrowser::beginEdit() {
     if (m_editing || !onRow())

@@ -35,6 +35,9 @@ class RecordBrowser {
     bool moveLast();
     // Moves to the record with this id; false when it is not there.
     bool moveToId(qint64 id);
+    // After the record with this id was changed, brought back or taken away outside the
+    // cursor: shows it when it is there, else the first record; true when one is current.
+    bool showChanged(qint64 id);
 
     bool beginEdit();
     bool beginNew();

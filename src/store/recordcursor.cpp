@@ -169,6 +169,22 @@ void RecordCursor::Find(qint64 id) {
     moveTo(long(std::find(m_ids.begin(), m_ids.end(), id) - m_ids.begin()));
 }
 
+void RecordCursor::Recheck(qint64 id) {
+    requireOpen();
+    leaveRow();
+    settleDeletedRow();
+    Statement read(*m_connection, Sql::CountRecordsWithId);
+    read.bind(1, id);
+    const bool there = read.step() && read.columnInt64(0) > 0;
+    const auto at = std::lower_bound(m_ids.begin(), m_ids.end(), id);
+    const bool listed = at != m_ids.end() && *at == id;
+    if (there && !listed)
+        m_ids.insert(at, id);
+    else if (!there && listed)
+        m_ids.erase(at);
+    moveTo(std::clamp(m_position, -1L, count()));
+}
+
 // ---- reading
 
 void RecordCursor::readRow() {

@@ -53,6 +53,9 @@ class RecordCursor {
     void MovePrevious();
     // Moves to the record with this id; EOF when it is not there.
     void Find(qint64 id);
+    // Looks whether the record with this id is there now, and takes its id into the list or
+    // out of it, as a change made elsewhere left it; the position stays where it was.
+    void Recheck(qint64 id);
 
     Field Fields(const QString& name) { return Field(*this, name); }
 
