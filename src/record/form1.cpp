@@ -21,10 +21,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUndoStack>
 
 namespace {
 // The designed client area in twips.
@@ -172,6 +174,48 @@ void Form1::createControls() {
     for (QWidget* w : std::initializer_list<QWidget*>{Label2, Text3, Text4, Frame1, Frame2, SSTab1})
         m_pointer->watchForDefault(w);
     m_page = std::make_unique<RecordPage>(Frame1, *m_pointer);
+    createMenus();
+}
+
+// The menu bar stands above the designed controls: the window grows by its height and every
+// control moves down by as much, keeping its place in the area below.
+void Form1::createMenus() {
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("menuBar"));
+    m_changes = new QUndoStack(this);
+    QMenu* edit = m_menuBar->addMenu(QStringLiteral("Edit"));
+    edit->setObjectName(QStringLiteral("menuEdit"));
+    // The keys act from anywhere in the window but an input, which keeps them for its text.
+    const auto addStep = [&](const char* name, const QString& word, auto handler,
+                             QList<QKeySequence> keys, auto textChanged, auto canChanged) {
+        QAction* action = edit->addAction(word, this, handler);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setEnabled(false);
+        addAction(action);
+        connect(m_changes, textChanged, action, [action, word](const QString& what) {
+            action->setText(what.isEmpty() ? word : word + QLatin1Char(' ') + what);
+        });
+        connect(m_changes, canChanged, action, &QAction::setEnabled);
+    };
+    addStep("actionUndo", QStringLiteral("Undo"), &Form1::undoClicked,
+            {QKeySequence(Qt::CTRL | Qt::Key_Z)}, &QUndoStack::undoTextChanged,
+            &QUndoStack::canUndoChanged);
+    addStep("actionRedo", QStringLiteral("Redo"), &Form1::redoClicked,
+            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
+            &QUndoStack::redoTextChanged, &QUndoStack::canRedoChanged);
+    QMenu* records = m_menuBar->addMenu(QStringLiteral("Records"));
+    records->setObjectName(QStringLiteral("menuRecords"));
+    QAction* deleted = records->addAction(QStringLiteral("Deleted Records..."), this,
+                                          &Form1::deletedRecordsClicked);
+    deleted->setObjectName(QStringLiteral("actionDeletedRecords"));
+    const int height = m_menuBar->sizeHint().height();
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child != m_menuBar && !child->isWindow())
+            child->move(child->x(), child->y() + height);
+    m_menuBar->setGeometry(0, 0, Twips::toPixelsX(FormWidth, this), height);
+    setFixedSize(Twips::toPixelsX(FormWidth, this), Twips::toPixelsY(FormHeight, this) + height);
 }
 
 void Form1::connectSignals() {

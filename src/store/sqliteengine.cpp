@@ -313,6 +313,15 @@ void SqliteEngine::continueRecordIdsAfter(qint64 id) {
     add.step();
 }
 
+// The time is kept as the text it was written as, which sorts as it reads.
+void SqliteEngine::makeBinIfMissing() {
+    SqliteQuery make(m_db, QStringLiteral("CREATE TABLE IF NOT EXISTS \"DeletedRecords\" "
+                                          "(\"BinKey\" INTEGER PRIMARY KEY AUTOINCREMENT, \"ID\" "
+                                          "INTEGER NOT NULL, \"DeletedAt\" TEXT NOT NULL, "
+                                          "\"Record\" TEXT NOT NULL)"));
+    make.step();
+}
+
 int SqliteEngine::maxColumns() const {
     return sqlite3_limit(m_db, SQLITE_LIMIT_COLUMN, -1);
 }

@@ -26,6 +26,8 @@ class SqliteEngine : public Engine {
     void stopWhen(const std::atomic<bool>* flag) override;
     qint64 lastRecordIdGiven() override;
     void continueRecordIdsAfter(qint64 id) override;
+    void makeBinIfMissing() override;
+    QString binTimeAsText() const override { return QStringLiteral("\"DeletedAt\""); }
     int maxColumns() const override;
     // The rows' own key, which an update keeps.
     QString fieldRowOrder() const override { return QStringLiteral("rowid"); }
