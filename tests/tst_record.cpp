@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -104,6 +105,8 @@ class RecordWindowTest : public QObject {
     void untouchedValuesAreStoredBackExactly_data();
     void untouchedValuesAreStoredBackExactly();
     void sizesAndCaptionsKeepTheirDesignedPlace();
+    void kindsTypedInTheLocaleAreStoredCanonically_data() { storeRows(); }
+    void kindsTypedInTheLocaleAreStoredCanonically();
     void deletedRecordsGoToTheBinAndComeBack_data() { storeRows(); }
     void deletedRecordsGoToTheBinAndComeBack();
     void recordChangesAreUndoneAndRedone_data() { storeRows(); }
@@ -326,6 +329,8 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly_data() {
     QTest::newRow("check box") << QString("Checkbox") << " 1" << false;
     QTest::newRow("text box, page left") << QString("Textfield") << longText << true;
     QTest::newRow("check box, page left") << QString("Checkbox") << " 1" << true;
+    QTest::newRow("number, not canonical") << QString("number") << " 1,5 " << false;
+    QTest::newRow("date, as imported") << QString("Date") << "1948-12-08 00:00:00" << false;
 }
 
 // Shown trimmed and from their beginning, but written back exactly as stored while the user
@@ -353,6 +358,45 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly() {
     QCOMPARE(row[0].toString(), stored);
     QCOMPARE(row[switchPage ? 2 : 1].toString(), typed);
     QCOMPARE(m_messages.texts(), QStringList());
+}
+
+// Shown and typed in the user's locale, stored canonically; a value that is none of its kind is
+// refused naming the field, keeps the input with the focus, and writes nothing.
+void RecordWindowTest::kindsTypedInTheLocaleAreStoredCanonically() {
+    QFETCH(StoreKind, store);
+    TestEnvironment env(store);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    env.addFields({{"Amount", "Number"}, {"Price", "CURRENCY"}, {"Born", "date"}});
+    env.addRecords({{"-1234.5", "3.10", "1948-12-08T13:05:00"}});
+    auto w = startRecordWindow(m_messages, env);
+    QCOMPARE(shown(*w), (QStringList{"-1234,5", "3,10", "08.12.1948 13:05:00"}));
+    QApplication::setActiveWindow(w.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    w->PushButton3_Click();
+    textBox(*w, 0)->setText("1.234,5");
+    textBox(*w, 1)->setText("12");
+    auto* born = textBox(*w, 2);
+    born->findChild<QAction*>("chooseDate")->trigger();
+    auto* calendar = born->findChild<QCalendarWidget*>("calendar");
+    QVERIFY(calendar && calendar->isVisible());
+    emit calendar->clicked(QDate(1900, 2, 28));
+    QCOMPARE(born->text(), QString("28.02.1900"));
+    born->setText(born->text() + " 7:30");
+    w->PushButton6_Click();
+    QCOMPARE(
+        env.query("SELECT \"Amount\", \"Price\", \"Born\" FROM \"CustomTable\" WHERE \"ID\" = 2"),
+        (QList<QVariantList>{{"1234.5", "12.00", "1900-02-28T07:30:00"}}));
+    QCOMPARE(m_messages.texts(), QStringList());
+
+    w->PushButton1_Click();
+    textBox(*w, 1)->setText("1e400");
+    w->PushButton6_Click();
+    VERIFY_SAID_ONCE(m_messages, "\"Price\" is not a number");
+    QVERIFY(textBox(*w, 1)->isEnabled()); // still editing
+    QCOMPARE(QApplication::focusWidget(), textBox(*w, 1));
+    QCOMPARE(textBox(*w, 1)->text(), QString("1e400"));
+    QCOMPARE(cell(env, "SELECT \"Price\" FROM \"CustomTable\" WHERE \"ID\" = 2"), QString("12.00"));
+    QLocale::setDefault(QLocale::c());
 }
 
 // Inputs grow with their field's length factor; the size boxes size text boxes, not drop-downs,

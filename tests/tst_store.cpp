@@ -4,6 +4,7 @@
 #include "app/runtimeerror.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/fieldvalue.h"
 #include "store/recordcursor.h"
 #include "store/schema.h"
 #include "support/testsupport.h"
@@ -17,6 +18,8 @@ class StoreTest : public QObject {
     void editsAreWrittenOnLeavingTheRowAndCancelledExactly();
     void valuesGoByNameWhateverColumnsChangeElsewhere_data();
     void valuesGoByNameWhateverColumnsChangeElsewhere();
+    void typedValuesReadCanonicallyOrRefused_data();
+    void typedValuesReadCanonicallyOrRefused();
 };
 
 namespace {
@@ -111,6 +114,64 @@ void StoreTest::valuesGoByNameWhateverColumnsChangeElsewhere() {
     records.Update();
     QCOMPARE(env.query("SELECT * FROM \"CustomTable\" WHERE \"ID\" < 3"),
              Rows({{"1", "b1", "c1"}, {"2", "mine", "c2"}}));
+}
+
+void StoreTest::typedValuesReadCanonicallyOrRefused_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("canonical"); // empty when refused
+    const auto row = [](const char* name, const char* type, const char* locale, const QString& text,
+                        const char* canonical) {
+        QTest::newRow(name) << type << locale << text << canonical;
+    };
+    row("german grouping", "Number", "de_DE", "-1.234,50", "-1234.5");
+    row("german, canonical", "Number", "de_DE", "0.25", "0.25");
+    row("english grouping", "Number", "en_US", "1,234.5", "1234.5");
+    row("misplaced grouping", "Number", "en_US", "1,5", "");
+    row("leading zeros and point", "Number", "en_US", "007.", "7");
+    row("negative zero", "Number", "en_US", "-0", "0");
+    row("negative zero money", "Currency", "en_US", "-0.00", "0.00");
+    row("exponent", "Number", "en_US", "1e400", "");
+    row("NaN", "Number", "en_US", "NaN", "");
+    row("infinity", "Number", "en_US", "inf", "");
+    row("a thousand digits", "Number", "en_US", QString(1000, u'9'), "");
+    row("fifteen digits", "Number", "en_US", "-0.000123456789012345", "-0.000123456789012345");
+    row("sixteen digits", "Number", "en_US", "1234567890123456", "");
+    row("tiny", "Number", "en_US", "0." + QString(30, u'0') + "1", "");
+    row("arabic digits", "Number", "ar_EG", QString::fromUtf8("\u0661\u0662\u066b\u0665"), "12.5");
+    row("direction marks", "Number", "he_IL", QString::fromUtf8("\u200f\u2067-12\u2069"), "-12");
+    row("money padded", "Currency", "de_DE", "1.234,5", "1234.50");
+    row("money, third decimal", "Currency", "en_US", "1.005", "");
+    row("german date", "Date", "de_DE", "8.12.1948", "1948-12-08");
+    row("english short date", "Date", "en_US", "12/8/1948", "1948-12-08");
+    row("written date", "Date", "de_DE", "December 8, 1948", "1948-12-08");
+    row("canonical with time", "Date", "en_US", "1948-12-08 13:05", "1948-12-08T13:05:00");
+    row("time in the locale", "Date", "de_DE", "08.12.1948 13:05:09", "1948-12-08T13:05:09");
+    row("31 February", "Date", "en_US", "2023-02-31", "");
+    row("31 February, written", "Date", "en_US", "February 31, 2023", "");
+    row("year 0", "Date", "en_US", "0000-01-01", "");
+    row("year 10000", "Date", "en_US", "1/1/10000", "");
+    row("time zone", "Date", "en_US", "2024-01-01T10:00:00Z", "");
+    row("time zone offset", "Date", "en_US", "2024-01-01T10:00:00+02:00", "");
+    row("hour 24", "Date", "en_US", "2024-01-01T24:00:00", "");
+}
+
+// Every value stored is canonical and reads back as itself in the locale it is shown in.
+void StoreTest::typedValuesReadCanonicallyOrRefused() {
+    QFETCH(QString, type);
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    QFETCH(QString, canonical);
+    const FieldKind kind = fieldKindOf(type.toLower());
+    const QLocale where(locale);
+    const ParsedValue parsed = parseFieldValue(kind, text, where);
+    QCOMPARE(parsed.ok() ? parsed.canonical : QString(), canonical);
+    QCOMPARE(parsed.ok(), parsed.problem.isEmpty() && !canonical.isEmpty());
+    if (!parsed.ok())
+        return;
+    const QString shown = displayFieldValue(kind, canonical, where);
+    QCOMPARE(parseFieldValue(kind, shown, where).canonical, canonical);
 }
 
 QTEST_MAIN(StoreTest)

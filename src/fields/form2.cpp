@@ -10,6 +10,7 @@
 #include "store/connection.h"
 #include "store/fielddefinition.h"
 #include "store/fieldrules.h"
+#include "store/fieldvalue.h"
 #include "store/schema.h"
 
 #include <QComboBox>
@@ -83,7 +84,9 @@ void Form2::createControls() {
     cboFieldType = new QComboBox(this);
     cboFieldType->setObjectName(QStringLiteral("cboFieldType"));
     cboFieldType->addItems({QStringLiteral("Checkbox"), QStringLiteral("Dropdown"),
-                            QStringLiteral("Textfield"), QStringLiteral("Multiline Textfield")});
+                            QStringLiteral("Textfield"), QStringLiteral("Multiline Textfield"),
+                            typeWordOf(FieldKind::Number), typeWordOf(FieldKind::Currency),
+                            typeWordOf(FieldKind::Date)});
     Twips::place(cboFieldType, 1440, 620, 6480, 345);
     // The size is carried along for the record window but never shown here.
     Label1.push_back(label(QStringLiteral("Field Size:"), this, 180, 420, 840, 225));

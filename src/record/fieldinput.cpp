@@ -2,8 +2,11 @@
 
 #include "app/numbers.h"
 #include "store/fielddefinition.h"
+#include "store/fieldvalue.h"
 #include "store/schema.h"
 
+#include <QAction>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -134,18 +137,117 @@ class CheckboxInput : public FieldInput {
     QCheckBox* box() const { return static_cast<QCheckBox*>(m_widget); }
 };
 
+// Number, Currency and Date: a text box that shows the stored canonical text in the user's
+// locale and stores what is typed (in the locale's form or the canonical one) canonically.
+class CanonicalInput : public FieldInput {
+  public:
+    QRect designedRect() const override { return {1845, 225, 400, 345}; }
+    QWidget* makeWidget(QWidget* parent) const override {
+        auto* box = new QLineEdit(parent);
+        box->setAlignment(kind() == FieldKind::Date ? Qt::AlignLeft : Qt::AlignRight);
+        return box;
+    }
+    QString defaultText() const override { return box()->text(); }
+    QString problem() const override { return parsed().problem; }
+
+  protected:
+    virtual FieldKind kind() const = 0;
+    // A stored text that is not canonical is shown and kept whole, however long.
+    void prepare(const FieldDefinition&) override {
+        box()->setMaxLength(std::numeric_limits<int>::max());
+    }
+    void showStored(const QString& stored) override {
+        box()->setText(displayFieldValue(kind(), stored, QLocale()));
+        box()->setCursorPosition(0);
+    }
+    QVariant typedValue() const override {
+        const ParsedValue value = parsed();
+        return value.ok() ? value.canonical : box()->text();
+    }
+    void empty() override { box()->clear(); }
+    ParsedValue parsed() const { return parseFieldValue(kind(), box()->text(), QLocale()); }
+    QLineEdit* box() const { return static_cast<QLineEdit*>(m_widget); }
+};
+
+class NumberInput : public CanonicalInput {
+  public:
+    QString arrayName() const override { return QStringLiteral("Number1"); }
+
+  protected:
+    FieldKind kind() const override { return FieldKind::Number; }
+};
+
+class CurrencyInput : public CanonicalInput {
+  public:
+    QString arrayName() const override { return QStringLiteral("Currency1"); }
+
+  protected:
+    FieldKind kind() const override { return FieldKind::Currency; }
+};
+
+// A date box has a calendar at its end: the day picked replaces the date typed, and a time
+// typed after it stays.
+class DateInput : public CanonicalInput {
+  public:
+    QString arrayName() const override { return QStringLiteral("Date1"); }
+    QWidget* makeWidget(QWidget* parent) const override {
+        auto* box = static_cast<QLineEdit*>(CanonicalInput::makeWidget(parent));
+        QAction* pick = box->addAction(QIcon::fromTheme(QStringLiteral("x-office-calendar")),
+                                       QLineEdit::TrailingPosition);
+        pick->setText(QStringLiteral("Choose a date"));
+        pick->setToolTip(pick->text());
+        pick->setObjectName(QStringLiteral("chooseDate"));
+        QObject::connect(pick, &QAction::triggered, box, [box] { showCalendar(box); });
+        return box;
+    }
+
+  protected:
+    FieldKind kind() const override { return FieldKind::Date; }
+
+  private:
+    static void showCalendar(QLineEdit* box) {
+        if (box->isReadOnly() || !box->isEnabled())
+            return;
+        const ParsedValue typed = parseFieldValue(FieldKind::Date, box->text(), QLocale());
+        auto* calendar = new QCalendarWidget(box);
+        calendar->setObjectName(QStringLiteral("calendar"));
+        calendar->setWindowFlags(Qt::Popup);
+        calendar->setAttribute(Qt::WA_DeleteOnClose);
+        if (typed.ok() && !typed.canonical.isEmpty())
+            calendar->setSelectedDate(QDate::fromString(typed.canonical.left(10), Qt::ISODate));
+        QObject::connect(calendar, &QCalendarWidget::clicked, box, [box, calendar, typed](QDate d) {
+            QString canonical = d.toString(Qt::ISODate);
+            if (typed.ok() && typed.canonical.size() > 10)
+                canonical += typed.canonical.mid(10);
+            box->setText(displayFieldValue(FieldKind::Date, canonical, QLocale()));
+            calendar->close();
+        });
+        calendar->move(box->mapToGlobal(QPoint(0, box->height())));
+        calendar->show();
+    }
+};
+
 } // namespace
 
 std::unique_ptr<FieldInput> FieldInput::forTypeWord(const QString& typeWord) {
-    const QString word = typeWord.toLower();
-    if (word == QLatin1String("textfield"))
+    switch (fieldKindOf(typeWord)) {
+    case FieldKind::Textfield:
         return std::make_unique<TextBoxInput>();
-    if (word == QLatin1String("multiline textfield"))
+    case FieldKind::Multiline:
         return std::make_unique<MultilineInput>();
-    if (word == QLatin1String("dropdown"))
+    case FieldKind::Dropdown:
         return std::make_unique<DropdownInput>();
-    if (word == QLatin1String("checkbox"))
+    case FieldKind::Checkbox:
         return std::make_unique<CheckboxInput>();
+    case FieldKind::Number:
+        return std::make_unique<NumberInput>();
+    case FieldKind::Currency:
+        return std::make_unique<CurrencyInput>();
+    case FieldKind::Date:
+        return std::make_unique<DateInput>();
+    case FieldKind::Unknown:
+        break;
+    }
     return nullptr;
 }
 

@@ -45,6 +45,9 @@ class FieldInput {
     bool changedByUser() const;
     // The input's default property as text: the text, or 1/0 for a check box.
     virtual QString defaultText() const = 0;
+    // Why what the user typed cannot be saved, as the end of a sentence naming the field; the
+    // empty text when it can.
+    virtual QString problem() const { return QString(); }
 
   protected:
     virtual void prepare(const FieldDefinition&) {}

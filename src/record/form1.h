@@ -110,6 +110,8 @@ class Form1 : public QWidget, public RecordWindowLink {
                    const QStringList& columns, int page);
     bool customTableIsThere();
     void showRecordCount();
+    // Refuses, naming the field, a change that cannot be saved; its input gets the focus.
+    bool valuesCanBeSaved();
     bool writeShownPageAndUpdate(ErrorTrap& trap);
     void afterOwnWindowClosed();
     bool refuseWhileEditing();

@@ -95,7 +95,7 @@ void Form1::PushButton6_Click() {
     if (!m_browser->editing() || !m_browser->isOpen())
         return;
     // A value or row the database refuses keeps the window editing with everything typed.
-    if (!m_page->write(trap, m_browser->records(), false))
+    if (!valuesCanBeSaved() || !m_page->write(trap, m_browser->records(), false))
         return;
     if (!trap([&] { m_browser->save(); }))
         return;
@@ -287,8 +287,18 @@ void Form1::SSTab1_Click(int previousTab) {
     setFieldsData();
 }
 
+bool Form1::valuesCanBeSaved() {
+    const auto [input, problem] = m_page->firstProblem();
+    if (!input)
+        return true;
+    m_messages.tell(problem);
+    input->setFocus();
+    return false;
+}
+
 bool Form1::writeShownPageAndUpdate(ErrorTrap& trap) {
-    return m_page->write(trap, m_browser->records(), false) && trap([&] { m_browser->write(); });
+    return valuesCanBeSaved() && m_page->write(trap, m_browser->records(), false) &&
+           trap([&] { m_browser->write(); });
 }
 
 // ---- size boxes

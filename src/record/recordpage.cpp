@@ -8,6 +8,7 @@
 #include "record/fieldinput.h"
 #include "record/recordlayout.h"
 #include "store/fielddefinition.h"
+#include "store/fieldvalue.h"
 #include "store/recordcursor.h"
 
 #include <QLineEdit>
@@ -45,8 +46,9 @@ QString columnOfField(const QStringList& columns, const QString& name) {
     return QString();
 }
 
-const QStringList TypeWords = {QStringLiteral("Textfield"), QStringLiteral("Multiline Textfield"),
-                               QStringLiteral("Checkbox"), QStringLiteral("Dropdown")};
+const FieldKind Kinds[] = {FieldKind::Textfield, FieldKind::Multiline, FieldKind::Checkbox,
+                           FieldKind::Dropdown,  FieldKind::Number,    FieldKind::Currency,
+                           FieldKind::Date};
 } // namespace
 
 RecordPage::RecordPage(QWidget* frame, PointerFeedback& pointer)
@@ -58,29 +60,19 @@ RecordPage::RecordPage(QWidget* frame, PointerFeedback& pointer)
     label->hide();
     Label1.push_back(label);
     m_pointer.watchForDefault(label);
-    for (const QString& word : TypeWords) {
-        const auto kind = FieldInput::forTypeWord(word);
+    for (FieldKind k : Kinds) {
+        const auto kind = FieldInput::forTypeWord(typeWordOf(k));
         QWidget* element = kind->makeWidget(frame);
         element->setObjectName(kind->arrayName());
         placeTwips(element, kind->designedRect());
         element->hide();
         if (kind->followsSizeSettings())
             m_pointer.watchForDefault(element);
-        controlArray(kind->arrayName()).push_back(element);
+        m_arrays[kind->arrayName()].push_back(element);
     }
 }
 
 RecordPage::~RecordPage() = default;
-
-std::vector<QWidget*>& RecordPage::controlArray(const QString& name) {
-    if (name == QLatin1String("Text2"))
-        return Text2;
-    if (name == QLatin1String("Combo1"))
-        return Combo1;
-    if (name == QLatin1String("Check2"))
-        return Check2;
-    return Text1;
-}
 
 FieldCaption* RecordPage::labelElement(int element) {
     if (element == 0)
@@ -96,7 +88,7 @@ FieldCaption* RecordPage::labelElement(int element) {
 }
 
 QWidget* RecordPage::inputElement(const FieldInput& kind, int element) {
-    std::vector<QWidget*>& array = controlArray(kind.arrayName());
+    std::vector<QWidget*>& array = m_arrays.at(kind.arrayName());
     if (element == 0)
         return array[0];
     QWidget* input = kind.makeWidget(m_frame);
@@ -113,8 +105,9 @@ void RecordPage::unload(bool emptyTexts) {
     m_inputs.clear();
     m_inputControls.clear();
     m_fieldCount = 0;
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{Label1[0], Text1[0], Check2[0], Text2[0], Combo1[0]}) {
+    Label1[0]->hide();
+    for (auto& [name, array] : m_arrays) {
+        QWidget* w = array[0];
         w->hide();
         if (!emptyTexts)
             continue;
@@ -129,10 +122,8 @@ void RecordPage::unload(bool emptyTexts) {
         array.resize(1);
     };
     unloadArray(Label1);
-    unloadArray(Text1);
-    unloadArray(Check2);
-    unloadArray(Text2);
-    unloadArray(Combo1);
+    for (auto& [name, array] : m_arrays)
+        unloadArray(array);
 }
 
 // A caption stands at its designed place; a longer one grows to the left into the free room
@@ -235,14 +226,25 @@ bool RecordPage::write(ErrorTrap& trap, RecordCursor& records, bool cancelValues
     return true;
 }
 
+std::pair<QWidget*, QString> RecordPage::firstProblem() const {
+    for (const auto& input : m_inputs) {
+        if (!input->changedByUser())
+            continue; // a value left as it was is saved back as it was
+        if (const QString problem = input->problem(); !problem.isEmpty())
+            return {input->widget(), QStringLiteral("The field \"%1\" %2.")
+                                         .arg(input->widget()->accessibleName(), problem)};
+    }
+    return {nullptr, QString()};
+}
+
 void RecordPage::clear() {
     for (const auto& input : m_inputs)
         input->clear();
 }
 
 void RecordPage::enable(ErrorTrap& trap, bool enabled) {
-    for (auto* array : {&Text1, &Text2, &Check2, &Combo1})
-        for (QWidget* element : *array)
+    for (auto& [name, array] : m_arrays)
+        for (QWidget* element : array)
             trap([&] { element->setEnabled(enabled); });
 }
 

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class ErrorTrap;
@@ -36,6 +37,9 @@ class RecordPage {
     // Writes the inputs the user changed into the current row, or the values of a cancelled
     // new record. False when a value could not be written.
     bool write(ErrorTrap& trap, RecordCursor& records, bool cancelValues);
+    // The first input, in field order, holding a change that cannot be saved, and a message
+    // naming its field and what is wrong; no input when every change can be saved.
+    std::pair<QWidget*, QString> firstProblem() const;
     // Empties the inputs; check boxes keep their state.
     void clear();
     void enable(ErrorTrap& trap, bool enabled);
@@ -46,7 +50,6 @@ class RecordPage {
     QStringList captions() const;
 
   private:
-    std::vector<QWidget*>& controlArray(const QString& name);
     QWidget* inputElement(const FieldInput& kind, int element);
     FieldCaption* labelElement(int element);
     void placeCaption(FieldCaption* label, int column, int top);
@@ -62,10 +65,7 @@ class RecordPage {
     int m_fieldCount = 0;
     std::map<QString, int> m_loaded; // elements of each array in use while a page is laid out
 
-    // Control arrays.
+    // Control arrays: the captions, and the inputs of each kind by array name ("Text1", ...).
     std::vector<FieldCaption*> Label1;
-    std::vector<QWidget*> Text1;
-    std::vector<QWidget*> Text2;
-    std::vector<QWidget*> Check2;
-    std::vector<QWidget*> Combo1;
+    std::map<QString, std::vector<QWidget*>> m_arrays;
 };
