@@ -1,10 +1,13 @@
 #include "fields/form2.h"
 #include "fields/form4.h"
 #include "record/form1.h"
+#include "store/connection.h"
+#include "store/fieldrules.h"
 #include "store/sqlitebackup.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -80,6 +83,8 @@ class FieldSetupTest : public QObject {
     Q_OBJECT
   private slots:
     void fieldsAddedAndDeletedKeepTablesPaired();
+    void checksAreKeptApartAndRefuseValues_data() { storeRows(); }
+    void checksAreKeptApartAndRefuseValues();
     void refusedCaptionsKeepEditorOpenAndChangeNothing_data();
     void refusedCaptionsKeepEditorOpenAndChangeNothing();
     void editorValueListAndNumericCaption();
@@ -189,6 +194,83 @@ void FieldSetupTest::editorValueListAndNumericCaption() {
     QCOMPARE(fieldRows(env), QStringList{"3.5_|Multiline Textfield|8|"});
     QCOMPARE(env.columnsOf("CustomTable"), QStringList({"ID", "3.5_"}));
     QVERIFY(!editor.isVisible() && !editor.connectionOpen());
+}
+
+// Checks are set in the field editor and kept in a table of their own, made with the first one,
+// so a field's row keeps its four columns; Save refuses a value against them, naming the field.
+void FieldSetupTest::checksAreKeptApartAndRefuseValues() {
+    QFETCH(StoreKind, store);
+    TestEnvironment env(store);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    env.addFields({{"Price", "Currency"}, {"Name", "Textfield"}});
+    env.addRecords({{"5.00", "Ann"}});
+    ScriptedMessages messages;
+    const auto edit = [&](const QString& name, const QString& type,
+                          const std::function<void(Form2&)>& fill) {
+        Form2 editor(messages, env.paths(), env.store(), FieldDefinition{name, type, "8", ""});
+        fill(editor);
+        editor.PushButton2_Click();
+        return editor.result() == QDialog::Accepted;
+    };
+    const QStringList rowsBefore = fieldRows(env);
+    const QList<std::tuple<QString, QString, QString, QString>> refused = {
+        {"abc", "", "", "The minimum is not a number."},
+        {"10", "1,5", "", "The minimum is above the maximum."},
+        {"", "", "3", "from 0 to 2."}};
+    for (const auto& [minimum, maximum, decimals, said] : refused) {
+        messages.clear();
+        QVERIFY(!edit("Price", "Currency", [&](Form2& e) {
+            e.txtMinimum->setText(minimum);
+            e.txtMaximum->setText(maximum);
+            e.txtDecimals->setText(decimals);
+        }));
+        VERIFY_SAID_ONCE(messages, said);
+        QCOMPARE(env.columnsOf("FieldChecks"), QStringList()); // nothing made yet
+    }
+    QVERIFY(edit("Price", "Currency", [](Form2& e) {
+        e.chkRequired->setChecked(true);
+        e.txtMinimum->setText("1");
+        e.txtMaximum->setText("1.000");
+    }));
+    QVERIFY(edit("Name", "Textfield", [](Form2& e) { e.chkRequired->setChecked(true); }));
+    QCOMPARE(fieldRows(env), rowsBefore);
+    QCOMPARE(env.query("SELECT \"fieldname\", \"Required\", \"Minimum\", \"Maximum\", "
+                       "\"Decimals\" FROM \"FieldChecks\" ORDER BY \"fieldname\""),
+             (QList<QVariantList>{{"Name", "1", QVariant(), QVariant(), QVariant()},
+                                  {"Price", "1", "1.00", "1000.00", QVariant()}}));
+    QStringList shown;
+    edit("Price", "Currency", [&](Form2& e) {
+        shown << e.txtMinimum->text() << e.txtMaximum->text()
+              << (e.chkRequired->isChecked() ? "required" : "");
+    });
+    QCOMPARE(shown, (QStringList{"1,00", "1000,00", "required"}));
+
+    messages.clear();
+    auto w = startRecordWindow(messages, env);
+    w->PushButton3_Click();
+    QLineEdit* price = textBox(*w, 0);
+    const QList<std::pair<QString, QString>> values = {
+        {"", "\"Price\" must be given."},
+        {"1000,01", "\"Price\" is above its maximum, 1000,00."},
+        {"0,5", "\"Price\" is below its minimum, 1,00."},
+        {"12", "\"Name\" must be given."}};
+    for (const auto& [typed, said] : values) {
+        messages.clear();
+        price->setText(typed);
+        textBox(*w, 1)->setText(" ");
+        w->PushButton6_Click();
+        VERIFY_SAID_ONCE(messages, said);
+        QCOMPARE(env.query("SELECT count(*) FROM \"CustomTable\"")[0][0].toString(), "1");
+    }
+    textBox(*w, 1)->setText("Bo");
+    w->PushButton6_Click();
+    QCOMPARE(env.query("SELECT \"Price\" FROM \"CustomTable\" WHERE \"ID\" = 2")[0][0],
+             QVariant("12.00"));
+    w.reset();
+    auto connection = env.store().open();
+    deleteFieldFromTables(*connection, "Price");
+    QCOMPARE(env.query("SELECT \"fieldname\" FROM \"FieldChecks\"").size(), 1);
+    QLocale::setDefault(QLocale::c());
 }
 
 void FieldSetupTest::updateChangesDefinitionOnly() {

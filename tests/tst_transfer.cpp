@@ -365,13 +365,18 @@ void TransferTest::copiesToAServerAndBackKeepingIds() {
     env.addFields(2);
     env.addRecords({{"007", QVariant()}, {"", "Zoë 😀 ;\"'"}, {"last", "gone"}});
     env.execute("DELETE FROM \"CustomTable\" WHERE \"ID\" = 3");
+    env.execute("CREATE TABLE \"FieldChecks\" (\"fieldname\" TEXT PRIMARY KEY, \"Required\" "
+                "INTEGER NOT NULL, \"Minimum\" TEXT, \"Maximum\" TEXT, \"Decimals\" INTEGER); "
+                "INSERT INTO \"FieldChecks\" VALUES ('F2', 1, '-1', NULL, 2)");
     const QString records = "SELECT * FROM \"CustomTable\" ORDER BY \"ID\"";
     const QString fields = FieldRows;
+    const QString checks = "SELECT * FROM \"FieldChecks\"";
     QProcess program;
     const auto run = [&](const QStringList& arguments) { return runProgram(program, arguments); };
     QCOMPARE(run({"--copy-from", env.server()}), 0);
     QCOMPARE(queryFile(env.dataFile(), records), env.query(records));
     QCOMPARE(queryFile(env.dataFile(), fields), env.query(fields));
+    QCOMPARE(queryFile(env.dataFile(), checks), env.query(checks));
     QCOMPARE(queryFile(env.dataFile(), "SELECT seq FROM sqlite_sequence"),
              QList<QVariantList>{{"3"}});
     const QByteArray copied = bytesOf(env.dataFile());

@@ -3,6 +3,7 @@
 #include "app/runtimeerror.h"
 #include "store/connection.h"
 #include "store/engine.h"
+#include "store/fieldchecks.h"
 #include "store/fielddefinition.h"
 #include "store/fieldrules.h"
 #include "store/recordbatches.h"
@@ -43,8 +44,10 @@ void copyFields(Connection& from, Connection& to, const QStringList& columns) {
                                    .arg(column, to.describe(), problem));
         to.Execute(Sql::addFieldColumn(column));
     }
-    for (const FieldDefinition& field : readFieldDefinitions(from))
+    for (const FieldDefinition& field : readFieldDefinitions(from)) {
         to.Execute(Sql::InsertFieldRow, {field.name, field.type, field.length, field.values});
+        writeFieldChecks(to, field.name, field.checks);
+    }
 }
 
 // Writes the rows read so far in statements of many records each.

@@ -13,6 +13,7 @@
 #include "store/fieldvalue.h"
 #include "store/schema.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -20,11 +21,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <tuple>
 
 namespace {
 // The designed client area in twips.
 constexpr int FormWidth = 8040;
-constexpr int FormHeight = 3075;
+constexpr int FormHeight = 4185;
 
 enum FieldTypeIndex { CheckboxType = 0, DropdownType = 1, TextfieldType = 2, MultilineType = 3 };
 
@@ -54,6 +56,26 @@ void Form2::presetField(const FieldDefinition& field) {
     cboFieldValues->clear();
     cboFieldValues->addItems(decodeValues(field.values));
     cboFieldValues->setCurrentIndex(-1);
+    // The field list knows a field's four columns; its checks are read here.
+    FieldChecks checks = field.checks;
+    if (!checks.any() && connectionOpen()) {
+        try {
+            const auto all = readFieldChecks(*m_connection);
+            if (const auto found = all.find(field.name); found != all.end())
+                checks = found->second;
+        } catch (const RuntimeError& e) {
+            m_messages.tell(e.description());
+        }
+    }
+    showChecks(checks);
+}
+
+void Form2::showChecks(const FieldChecks& checks) {
+    const FieldKind kind = fieldKindOf(cboFieldType->currentText());
+    chkRequired->setChecked(checks.required);
+    txtMinimum->setText(displayFieldValue(kind, checks.minimum, QLocale()));
+    txtMaximum->setText(displayFieldValue(kind, checks.maximum, QLocale()));
+    txtDecimals->setText(checks.decimals < 0 ? QString() : QString::number(checks.decimals));
 }
 
 Form2::~Form2() = default;
@@ -116,9 +138,27 @@ void Form2::createControls() {
                          3600, 750, 1860, 405);
     PushButton4 = button(QStringLiteral("PushButton4"), QStringLiteral("Clear All"), Frame1, 5640,
                          750, 1860, 405);
+    Frame2 = new QGroupBox(QStringLiteral("Checks"), this);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Twips::place(Frame2, 120, 2520, 7800, 1035);
+    chkRequired = new QCheckBox(QStringLiteral("A value must be given"), Frame2);
+    chkRequired->setObjectName(QStringLiteral("chkRequired"));
+    Twips::place(chkRequired, 240, 300, 7300, 285);
+    const auto numberBox = [&](const char* name, const QString& caption, int left) {
+        QLabel* l = label(caption, Frame2, left, 645, 900, 225);
+        auto* box = new QLineEdit(Frame2);
+        box->setObjectName(QLatin1String(name));
+        Twips::place(box, left + 900, 600, 1500, 315);
+        l->setBuddy(box);
+        return box;
+    };
+    txtMinimum = numberBox("txtMinimum", QStringLiteral("Minimum:"), 240);
+    txtMaximum = numberBox("txtMaximum", QStringLiteral("Maximum:"), 2760);
+    txtDecimals = numberBox("txtDecimals", QStringLiteral("Decimals:"), 5280);
+    txtDecimals->resize(Twips::toPixelsX(1365, this), txtDecimals->height());
     PushButton2 =
-        button(QStringLiteral("PushButton2"), QStringLiteral("OK"), this, 120, 2550, 3840, 405);
-    PushButton3 = button(QStringLiteral("PushButton3"), QStringLiteral("Cancel"), this, 4080, 2550,
+        button(QStringLiteral("PushButton2"), QStringLiteral("OK"), this, 120, 3660, 3840, 405);
+    PushButton3 = button(QStringLiteral("PushButton3"), QStringLiteral("Cancel"), this, 4080, 3660,
                          3840, 405);
     PushButton2->setDefault(true);
 
@@ -165,6 +205,13 @@ void Form2::setValueListEnabled(bool enabled) {
 void Form2::cboFieldType_Click() {
     setValueListEnabled(false);
     cboFieldValues->clear();
+    // Bounds and decimals belong to numbers and money alone, and read by the kind chosen.
+    const FieldKind kind = fieldKindOf(cboFieldType->currentText());
+    const bool numeric = kind == FieldKind::Number || kind == FieldKind::Currency;
+    for (QLineEdit* box : {txtMinimum, txtMaximum, txtDecimals}) {
+        box->clear();
+        box->setEnabled(numeric);
+    }
     switch (cboFieldType->currentIndex()) {
     case CheckboxType:
         setValueListEnabled(true);
@@ -286,6 +333,41 @@ bool Form2::acceptInput(QString& name) {
     return true;
 }
 
+std::optional<FieldChecks> Form2::typedChecks() {
+    FieldChecks checks;
+    checks.required = chkRequired->isChecked();
+    const FieldKind kind = fieldKindOf(cboFieldType->currentText());
+    const auto refuse = [this](QLineEdit* box, const QString& text) {
+        m_messages.tell(text);
+        box->setFocus();
+        box->selectAll();
+        return std::nullopt;
+    };
+    for (auto [box, bound, what] : {std::tuple{txtMinimum, &checks.minimum, "minimum"},
+                                    std::tuple{txtMaximum, &checks.maximum, "maximum"}}) {
+        if (!box->isEnabled())
+            continue;
+        const ParsedValue value = parseFieldValue(kind, box->text(), QLocale());
+        if (!value.ok())
+            return refuse(box,
+                          QStringLiteral("The %1 %2.").arg(QLatin1String(what), value.problem));
+        *bound = value.canonical;
+    }
+    if (!checks.minimum.isEmpty() && !checks.maximum.isEmpty() &&
+        checks.minimum.toDouble() > checks.maximum.toDouble())
+        return refuse(txtMinimum, QStringLiteral("The minimum is above the maximum."));
+    const int mostDecimals = kind == FieldKind::Currency ? 2 : 20;
+    if (txtDecimals->isEnabled() && !txtDecimals->text().trimmed().isEmpty()) {
+        bool whole = false;
+        checks.decimals = txtDecimals->text().trimmed().toInt(&whole);
+        if (!whole || checks.decimals < 0 || checks.decimals > mostDecimals)
+            return refuse(txtDecimals,
+                          QStringLiteral("The decimals must be a whole number from 0 to %1.")
+                              .arg(mostDecimals));
+    }
+    return checks;
+}
+
 Connection& Form2::connection() {
     if (!connectionOpen())
         throw Errors::objectClosed();
@@ -304,9 +386,9 @@ QStringList Form2::valueItems() const {
 }
 
 bool Form2::addField(ErrorTrap& trap, const QString& name, const QString& type,
-                     const QString& length) {
+                     const QString& length, const FieldChecks& checks) {
     const FieldDefinition field{name, type, length,
-                                encodeValues(valueItems(), cboFieldValues->currentIndex())};
+                                encodeValues(valueItems(), cboFieldValues->currentIndex()), checks};
     // Column and row go in together; on failure the dialog stays open with the user's input.
     if (!trap([&] { addFieldToTables(connection(), field); }))
         return false;
@@ -314,10 +396,11 @@ bool Form2::addField(ErrorTrap& trap, const QString& name, const QString& type,
     return true;
 }
 
-bool Form2::updateField(ErrorTrap& trap, const QString& type, const QString& length) {
+bool Form2::updateField(ErrorTrap& trap, const QString& type, const QString& length,
+                        const FieldChecks& checks) {
     // The name never changes, so the row is found by the name exactly as stored.
     const FieldDefinition field{m_edited->name, type, length,
-                                encodeValues(valueItems(), cboFieldValues->currentIndex())};
+                                encodeValues(valueItems(), cboFieldValues->currentIndex()), checks};
     if (!trap([&] { updateFieldDefinition(connection(), field); }))
         return false;
     m_stored = field;
@@ -329,10 +412,13 @@ void Form2::PushButton2_Click() {
     QString name;
     if (!acceptInput(name))
         return;
+    const std::optional<FieldChecks> checks = typedChecks();
+    if (!checks)
+        return;
     const QString type = cboFieldType->currentText();
     const QString length = Text2->text();
-    const bool stored =
-        addMode() ? addField(trap, name, type, length) : updateField(trap, type, length);
+    const bool stored = addMode() ? addField(trap, name, type, length, *checks)
+                                  : updateField(trap, type, length, *checks);
     if (!stored)
         return;
     accept();

@@ -14,6 +14,7 @@ class Connection;
 class ErrorTrap;
 class MessageService;
 class PointerFeedback;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -62,6 +63,12 @@ class Form2 : public QDialog {
     QPushButton* PushButton4 = nullptr;
     QPushButton* PushButton2 = nullptr;
     QPushButton* PushButton3 = nullptr;
+    // The field's checks: required for every kind; bounds and decimals for numbers and money.
+    QGroupBox* Frame2 = nullptr;
+    QCheckBox* chkRequired = nullptr;
+    QLineEdit* txtMinimum = nullptr;
+    QLineEdit* txtMaximum = nullptr;
+    QLineEdit* txtDecimals = nullptr;
 
   public slots:
     void done(int result) override;
@@ -78,8 +85,14 @@ class Form2 : public QDialog {
     void presetField(const FieldDefinition& field);
     // The checks of OK; false when one refused the input.
     bool acceptInput(QString& name);
-    bool addField(ErrorTrap& trap, const QString& name, const QString& type, const QString& length);
-    bool updateField(ErrorTrap& trap, const QString& type, const QString& length);
+    // The field's checks as typed; nothing (after saying why, the box given the focus) when
+    // one cannot be a check of the chosen kind.
+    std::optional<FieldChecks> typedChecks();
+    void showChecks(const FieldChecks& checks);
+    bool addField(ErrorTrap& trap, const QString& name, const QString& type, const QString& length,
+                  const FieldChecks& checks);
+    bool updateField(ErrorTrap& trap, const QString& type, const QString& length,
+                     const FieldChecks& checks);
     Connection& connection();
     QStringList valueItems() const;
     void setValueListEnabled(bool enabled);

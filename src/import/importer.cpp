@@ -367,7 +367,7 @@ void finishFields(Connection& connection, const TableSource& source, const Targe
             (field.type == CheckboxType && !column.yesNo))
             connection.Execute(Sql::yesNoWordsAsNumbers(name), {appendedAfter});
         if (targets.added[k] && field.type != TextType)
-            updateFieldDefinition(connection, field);
+            updateFieldWithinTransaction(connection, field);
     }
 }
 } // namespace

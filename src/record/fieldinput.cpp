@@ -21,6 +21,7 @@ QString nullAsEmpty(const QVariant& value) {
 
 class TextBoxInput : public FieldInput {
   public:
+    FieldKind kind() const override { return FieldKind::Textfield; }
     QString arrayName() const override { return QStringLiteral("Text1"); }
     QRect designedRect() const override { return {1845, 225, 400, 420}; }
     bool followsSizeSettings() const override { return true; }
@@ -46,6 +47,7 @@ class TextBoxInput : public FieldInput {
 
 class MultilineInput : public FieldInput {
   public:
+    FieldKind kind() const override { return FieldKind::Multiline; }
     QString arrayName() const override { return QStringLiteral("Text2"); }
     QRect designedRect() const override { return {1845, 225, 855, 600}; }
     bool followsSizeSettings() const override { return true; }
@@ -69,6 +71,7 @@ class MultilineInput : public FieldInput {
 // is shown and saved back unchanged; the extra item is marked with this role.
 class DropdownInput : public FieldInput {
   public:
+    FieldKind kind() const override { return FieldKind::Dropdown; }
     QString arrayName() const override { return QStringLiteral("Combo1"); }
     QRect designedRect() const override { return {1845, 225, 400, 345}; }
     QWidget* makeWidget(QWidget* parent) const override { return new QComboBox(parent); }
@@ -115,6 +118,7 @@ class DropdownInput : public FieldInput {
 // A check box is ticked by a stored 1 and writes 1 or 0; clearing the page leaves it as it is.
 class CheckboxInput : public FieldInput {
   public:
+    FieldKind kind() const override { return FieldKind::Checkbox; }
     QString arrayName() const override { return QStringLiteral("Check2"); }
     QRect designedRect() const override { return {1845, 225, 375, 330}; }
     QWidget* makeWidget(QWidget* parent) const override { return new QCheckBox(parent); }
@@ -148,10 +152,9 @@ class CanonicalInput : public FieldInput {
         return box;
     }
     QString defaultText() const override { return box()->text(); }
-    QString problem() const override { return parsed().problem; }
 
   protected:
-    virtual FieldKind kind() const = 0;
+    QString kindProblem() const override { return parsed().problem; }
     // A stored text that is not canonical is shown and kept whole, however long.
     void prepare(const FieldDefinition&) override {
         box()->setMaxLength(std::numeric_limits<int>::max());
@@ -173,7 +176,6 @@ class NumberInput : public CanonicalInput {
   public:
     QString arrayName() const override { return QStringLiteral("Number1"); }
 
-  protected:
     FieldKind kind() const override { return FieldKind::Number; }
 };
 
@@ -181,7 +183,6 @@ class CurrencyInput : public CanonicalInput {
   public:
     QString arrayName() const override { return QStringLiteral("Currency1"); }
 
-  protected:
     FieldKind kind() const override { return FieldKind::Currency; }
 };
 
@@ -201,7 +202,6 @@ class DateInput : public CanonicalInput {
         return box;
     }
 
-  protected:
     FieldKind kind() const override { return FieldKind::Date; }
 
   private:
@@ -254,6 +254,7 @@ std::unique_ptr<FieldInput> FieldInput::forTypeWord(const QString& typeWord) {
 void FieldInput::attach(QWidget* widget, const FieldDefinition& field, const QString& column) {
     m_widget = widget;
     m_column = column;
+    m_checks = field.checks;
     m_showsStored = false;
     prepare(field);
 }
@@ -263,6 +264,12 @@ void FieldInput::show(const QVariant& stored) {
     m_stored = stored;
     m_shown = typedValue();
     m_showsStored = true;
+}
+
+QString FieldInput::problem() const {
+    if (QString wrong = kindProblem(); !wrong.isEmpty())
+        return wrong;
+    return checkProblem(kind(), m_checks, typedValue().toString(), QLocale());
 }
 
 bool FieldInput::changedByUser() const {

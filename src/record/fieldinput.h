@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/fieldchecks.h"
 #include <QRect>
 #include <QString>
 #include <QVariant>
@@ -17,6 +18,7 @@ class FieldInput {
     static std::unique_ptr<FieldInput> forTypeWord(const QString& typeWord);
     virtual ~FieldInput() = default;
 
+    virtual FieldKind kind() const = 0;
     // The control array this kind's widgets belong to ("Text1", "Text2", "Combo1", "Check2").
     virtual QString arrayName() const = 0;
     // The array's designed template element, in twips relative to Frame1.
@@ -45,11 +47,13 @@ class FieldInput {
     bool changedByUser() const;
     // The input's default property as text: the text, or 1/0 for a check box.
     virtual QString defaultText() const = 0;
-    // Why what the user typed cannot be saved, as the end of a sentence naming the field; the
-    // empty text when it can.
-    virtual QString problem() const { return QString(); }
+    // Why what the user typed cannot be saved (not of the field's kind, or against one of its
+    // checks), as the end of a sentence naming the field; the empty text when it can.
+    QString problem() const;
 
   protected:
+    // Why the text typed is no value of the field's kind.
+    virtual QString kindProblem() const { return QString(); }
     virtual void prepare(const FieldDefinition&) {}
     virtual void showStored(const QString& stored) = 0;
     virtual QVariant typedValue() const { return defaultText(); }
@@ -59,6 +63,7 @@ class FieldInput {
 
   private:
     QString m_column;
+    FieldChecks m_checks;
     bool m_showsStored = false;
     QVariant m_stored;
     QVariant m_shown;

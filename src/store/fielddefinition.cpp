@@ -12,6 +12,11 @@ std::vector<FieldDefinition> readFieldDefinitions(Connection& connection) {
     const auto text = [&rows](int column) { return rows.column(column).toString(); };
     while (rows.step())
         fields.push_back(FieldDefinition{text(0), text(1), text(2), text(3)});
+    rows.reset();
+    const std::map<QString, FieldChecks> checks = readFieldChecks(connection);
+    for (FieldDefinition& field : fields)
+        if (const auto found = checks.find(field.name); found != checks.end())
+            field.checks = found->second;
     return fields;
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "store/fieldchecks.h"
+
 #include <QString>
 #include <QStringList>
+#include <utility>
 #include <vector>
 
 class Connection;
@@ -11,14 +14,20 @@ constexpr int FieldsPerPage = 26;
 
 // One field as FieldControl describes it. A Null column reads as the empty text.
 struct FieldDefinition {
-    QString name;   // the caption, and the name of the field's column in CustomTable
-    QString type;   // the type word as stored
-    QString length; // the width factor as stored
-    QString values; // the encoded value list
+    FieldDefinition() = default;
+    FieldDefinition(QString name_, QString type_, QString length_, QString values_,
+                    FieldChecks checks_ = {})
+        : name(std::move(name_)), type(std::move(type_)), length(std::move(length_)),
+          values(std::move(values_)), checks(std::move(checks_)) {}
+    QString name;       // the caption, and the name of the field's column in CustomTable
+    QString type;       // the type word as stored
+    QString length;     // the width factor as stored
+    QString values;     // the encoded value list
+    FieldChecks checks; // kept apart from FieldControl
 };
 
-// The rows of FieldControl in the order the fields were made. A field's values are in the
-// column of CustomTable that has its name.
+// The rows of FieldControl in the order the fields were made, each with its checks. A field's
+// values are in the column of CustomTable that has its name.
 std::vector<FieldDefinition> readFieldDefinitions(Connection& connection);
 
 // The names of CustomTable's columns in table order; empty while the table does not exist.

@@ -26,6 +26,7 @@ void addFieldsWithinTransaction(Connection& connection,
         connection.Execute(Sql::addFieldColumn(field.name));
         connection.Execute(Sql::InsertFieldRow,
                            {field.name, field.type, field.length, field.values});
+        writeFieldChecks(connection, field.name, field.checks);
     }
     SearchIndex::afterColumnChange(connection, indexed);
 }
@@ -39,11 +40,18 @@ void deleteFieldFromTables(Connection& connection, const QString& name) {
     if (readRecordColumns(connection).contains(name, Qt::CaseInsensitive))
         connection.Execute(Sql::dropFieldColumn(name));
     connection.Execute(Sql::DeleteFieldRow, {name});
+    deleteFieldChecks(connection, name);
     SearchIndex::afterColumnChange(connection, indexed);
     transaction.commit();
 }
 
 void updateFieldDefinition(Connection& connection, const FieldDefinition& field) {
+    Transaction transaction(connection);
+    updateFieldWithinTransaction(connection, field);
+    transaction.commit();
+}
+
+void updateFieldWithinTransaction(Connection& connection, const FieldDefinition& field) {
     const int changed = connection.Execute(Sql::UpdateFieldRow,
                                            {field.type, field.length, field.values, field.name});
     if (changed == 0)
@@ -51,6 +59,7 @@ void updateFieldDefinition(Connection& connection, const FieldDefinition& field)
                            QStringLiteral("The field '%1' is no longer in the data file, so its "
                                           "definition was not changed.")
                                .arg(field.name));
+    writeFieldChecks(connection, field.name, field.checks);
 }
 
 QString columnNameProblem(const Connection& connection, const QString& name) {

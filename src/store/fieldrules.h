@@ -17,9 +17,11 @@ void addFieldToTables(Connection& connection, const FieldDefinition& field);
 void addFieldsWithinTransaction(Connection& connection, const std::vector<FieldDefinition>& fields);
 // Drops the field's column and its row, likewise all or nothing.
 void deleteFieldFromTables(Connection& connection, const QString& name);
-// Rewrites the field's type, size and values; the column is not touched. Raises an error when
-// no row of that name is there, so nothing claims a change that was not stored.
+// Rewrites the field's type, size, values and checks; the column is not touched. Raises an error
+// when no row of that name is there, so nothing claims a change that was not stored.
 void updateFieldDefinition(Connection& connection, const FieldDefinition& field);
+// The same inside a transaction the caller holds.
+void updateFieldWithinTransaction(Connection& connection, const FieldDefinition& field);
 
 // Why the store could not hold this caption as a column name, or the empty text when it can.
 // The caption is already trimmed and known not to be empty.

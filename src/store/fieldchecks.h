@@ -1,0 +1,38 @@
+#pragma once
+
+#include "store/fieldvalue.h"
+
+#include <QString>
+#include <map>
+
+class Connection;
+
+// What a field's values must keep to, beyond being of the field's kind. Kept in the table
+// FieldChecks, one row per field with a check, made with the first check set; a store without
+// it has no checks, and FieldControl keeps its four columns and their meaning.
+struct FieldChecks {
+    bool required = false; // a value must be given
+    // For Number and Currency: canonical bounds (empty for none) and the most decimals (-1 for
+    // no limit).
+    QString minimum;
+    QString maximum;
+    int decimals = -1;
+    bool any() const {
+        return required || !minimum.isEmpty() || !maximum.isEmpty() || decimals >= 0;
+    }
+    bool operator==(const FieldChecks&) const = default;
+};
+
+// Why a value (canonical, or the text of a field without a canonical form) breaks the checks,
+// as the end of a sentence that names the field ("must be given", "is below the minimum 5");
+// the empty text when it keeps them.
+QString checkProblem(FieldKind kind, const FieldChecks& checks, const QString& value,
+                     const QLocale& locale);
+
+// The checks of every field that has any, by field name.
+std::map<QString, FieldChecks> readFieldChecks(Connection& connection);
+// Replaces the field's checks, inside the caller's transaction; the table is made when the
+// first check is set.
+void writeFieldChecks(Connection& connection, const QString& name, const FieldChecks& checks);
+// Drops the field's checks, inside the caller's transaction.
+void deleteFieldChecks(Connection& connection, const QString& name);
