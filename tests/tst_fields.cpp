@@ -85,6 +85,8 @@ class FieldSetupTest : public QObject {
     void fieldsAddedAndDeletedKeepTablesPaired();
     void checksAreKeptApartAndRefuseValues_data() { storeRows(); }
     void checksAreKeptApartAndRefuseValues();
+    void kindChangesConvertEveryValueOrNone_data() { storeRows(); }
+    void kindChangesConvertEveryValueOrNone();
     void refusedCaptionsKeepEditorOpenAndChangeNothing_data();
     void refusedCaptionsKeepEditorOpenAndChangeNothing();
     void editorValueListAndNumericCaption();
@@ -270,6 +272,57 @@ void FieldSetupTest::checksAreKeptApartAndRefuseValues() {
     auto connection = env.store().open();
     deleteFieldFromTables(*connection, "Price");
     QCOMPARE(env.query("SELECT \"fieldname\" FROM \"FieldChecks\"").size(), 1);
+    QLocale::setDefault(QLocale::c());
+}
+
+// Every value is stored in the new kind's canonical form, or, when one does not read as it, the
+// change is refused listing how many and the first ten, and nothing changes. Back to text the
+// canonical text stays.
+void FieldSetupTest::kindChangesConvertEveryValueOrNone() {
+    QFETCH(StoreKind, store);
+    TestEnvironment env(store);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    env.addFields({{"Amount", "Textfield"}, {"Born", "Textfield"}});
+    env.addRecords({{"1.234,5", "1948-12-08 00:00:00"},
+                    {" 12 ", "December 8, 1948"},
+                    {QVariant(), "08.12.1948"},
+                    {"", ""}});
+    QList<QVariantList> bad;
+    for (int i = 1; i <= 11; ++i)
+        bad << QVariantList{"x" + QString::number(i)};
+    env.addRecords(bad);
+    ScriptedMessages messages;
+    const auto change = [&](const QString& name, const QString& from, const QString& to) {
+        Form2 editor(messages, env.paths(), env.store(), FieldDefinition{name, from, "8", ""});
+        chooseType(editor, to);
+        editor.PushButton2_Click();
+    };
+    const QString values = "SELECT \"Amount\", \"Born\" FROM \"CustomTable\" ORDER BY \"ID\"";
+    const QList<QVariantList> before = env.query(values);
+    change("Amount", "Textfield", "Number");
+    VERIFY_SAID_ONCE(messages, "11 of its values are not numbers (record 5: \"x1\"",
+                     "record 14: \"x10\", ...). Nothing was changed.");
+    QVERIFY(!messages.texts()[0].contains("x11"));
+    QCOMPARE(env.query(values), before);
+    QVERIFY(fieldRows(env).contains("Amount|Textfield|8|"));
+
+    env.execute("DELETE FROM \"CustomTable\" WHERE \"ID\" > 4");
+    messages.clear();
+    change("Amount", "Textfield", "Number");
+    change("Born", "Textfield", "Date");
+    const QList<QVariantList> numbers = {{"1234.5", "1948-12-08T00:00:00"},
+                                         {"12", "1948-12-08"},
+                                         {QVariant(), "1948-12-08"},
+                                         {"", ""}};
+    QCOMPARE(env.query(values), numbers);
+    change("Amount", "Number", "Currency");
+    QCOMPARE(env.query(values)[0][0], QVariant("1234.50"));
+    change("Amount", "Currency", "Textfield");
+    QCOMPARE(env.query(values)[1][0], QVariant("12.00"));
+    QStringList rows = fieldRows(env);
+    rows.sort();
+    QCOMPARE(rows, (QStringList{"Amount|Textfield|8|", "Born|Date|8|"}));
+    QCOMPARE(messages.texts(), QStringList());
     QLocale::setDefault(QLocale::c());
 }
 

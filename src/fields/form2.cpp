@@ -401,8 +401,20 @@ bool Form2::updateField(ErrorTrap& trap, const QString& type, const QString& len
     // The name never changes, so the row is found by the name exactly as stored.
     const FieldDefinition field{m_edited->name, type, length,
                                 encodeValues(valueItems(), cboFieldValues->currentIndex()), checks};
-    if (!trap([&] { updateFieldDefinition(connection(), field); }))
+    QString refusal;
+    if (!trap([&] {
+            try {
+                updateFieldDefinition(connection(), field);
+            } catch (const ValuesNotOfKind& e) {
+                refusal = e.description();
+            }
+        }))
         return false;
+    if (!refusal.isEmpty()) {
+        m_messages.tell(refusal);
+        cboFieldType->setFocus();
+        return false;
+    }
     m_stored = field;
     return true;
 }

@@ -5,6 +5,7 @@
 #include "store/fielddefinition.h"
 #include "store/schema.h"
 #include "store/searchindex.h"
+#include "store/statement.h"
 
 void addFieldToTables(Connection& connection, const FieldDefinition& field) {
     Transaction transaction(connection);
@@ -45,13 +46,83 @@ void deleteFieldFromTables(Connection& connection, const QString& name) {
     transaction.commit();
 }
 
-void updateFieldDefinition(Connection& connection, const FieldDefinition& field) {
+void updateFieldDefinition(Connection& connection, const FieldDefinition& field,
+                           const QLocale& locale) {
     Transaction transaction(connection);
-    updateFieldWithinTransaction(connection, field);
+    updateFieldWithinTransaction(connection, field, locale);
     transaction.commit();
 }
 
-void updateFieldWithinTransaction(Connection& connection, const FieldDefinition& field) {
+namespace {
+
+// What a kind is called in a refusal: "12 values are not numbers".
+QString kindPlural(FieldKind kind) {
+    switch (kind) {
+    case FieldKind::Number:
+        return QStringLiteral("numbers");
+    case FieldKind::Currency:
+        return QStringLiteral("amounts of money");
+    default:
+        return QStringLiteral("dates");
+    }
+}
+
+// Stores every value of the field in the canonical form of its new kind, or, when any value
+// does not read as one, raises an error listing how many and the first ten and changes nothing.
+void convertValues(Connection& connection, const QString& name, FieldKind kind,
+                   const QLocale& locale) {
+    Statement read(connection, QStringLiteral("SELECT \"ID\", %1 FROM \"CustomTable\" ORDER BY "
+                                              "\"ID\"")
+                                   .arg(Sql::quoteName(name)));
+    std::vector<std::pair<qint64, QString>> converted;
+    QStringList refused;
+    qint64 refusedCount = 0;
+    while (read.step()) {
+        if (read.isNull(1))
+            continue;
+        const QString value = read.column(1).toString();
+        const ParsedValue parsed = parseFieldValue(kind, value, locale);
+        if (!parsed.ok()) {
+            if (++refusedCount <= 10)
+                refused << QStringLiteral("record %1: \"%2\"")
+                               .arg(read.columnInt64(0))
+                               .arg(value.left(100));
+        } else if (parsed.canonical != value) {
+            converted.emplace_back(read.columnInt64(0), parsed.canonical);
+        }
+    }
+    read.reset();
+    if (refusedCount > 0)
+        throw ValuesNotOfKind(
+            ErrorNumber::General,
+            QStringLiteral("The field '") + name + QStringLiteral("' keeps its kind: ") +
+                QStringLiteral("%L1 of its values are not %2 (%3%4). Nothing was changed.")
+                    .arg(refusedCount)
+                    .arg(kindPlural(kind), refused.join(QStringLiteral(", ")),
+                         refusedCount > 10 ? QStringLiteral(", ...") : QString()));
+    Statement write(connection, QStringLiteral("UPDATE \"CustomTable\" SET %1 = ? WHERE \"ID\" = ?")
+                                    .arg(Sql::quoteName(name)));
+    for (const auto& [id, value] : converted) {
+        write.bind(1, value);
+        write.bind(2, id);
+        write.run();
+    }
+}
+
+} // namespace
+
+void updateFieldWithinTransaction(Connection& connection, const FieldDefinition& field,
+                                  const QLocale& locale) {
+    const FieldKind kind = fieldKindOf(field.type);
+    if (hasCanonicalForm(kind)) {
+        Statement was(connection, QStringLiteral("SELECT \"FieldType\" FROM \"FieldControl\" WHERE "
+                                                 "\"fieldname\" = ?"));
+        was.bind(1, field.name);
+        const bool changesKind = was.step() && fieldKindOf(was.column(0).toString()) != kind;
+        was.reset();
+        if (changesKind && readRecordColumns(connection).contains(field.name))
+            convertValues(connection, field.name, kind, locale);
+    }
     const int changed = connection.Execute(Sql::UpdateFieldRow,
                                            {field.type, field.length, field.values, field.name});
     if (changed == 0)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/runtimeerror.h"
+
+#include <QLocale>
 #include <QString>
 #include <vector>
 
@@ -17,11 +20,22 @@ void addFieldToTables(Connection& connection, const FieldDefinition& field);
 void addFieldsWithinTransaction(Connection& connection, const std::vector<FieldDefinition>& fields);
 // Drops the field's column and its row, likewise all or nothing.
 void deleteFieldFromTables(Connection& connection, const QString& name);
-// Rewrites the field's type, size, values and checks; the column is not touched. Raises an error
-// when no row of that name is there, so nothing claims a change that was not stored.
-void updateFieldDefinition(Connection& connection, const FieldDefinition& field);
+// Rewrites the field's type, size, values and checks. Raises an error when no row of that name
+// is there, so nothing claims a change that was not stored. A change to Number, Currency or
+// Date stores every value in the kind's canonical form (read in the locale's form, the
+// canonical one, or for dates a common written form); when a value does not read as one, the
+// error says how many and lists the first ten (record id and value), and nothing changes.
+// Back to text the values stay as they are.
+// The error of a kind change that values refuse, for the editor to tell as a refusal.
+class ValuesNotOfKind : public RuntimeError {
+  public:
+    using RuntimeError::RuntimeError;
+};
+void updateFieldDefinition(Connection& connection, const FieldDefinition& field,
+                           const QLocale& locale = QLocale());
 // The same inside a transaction the caller holds.
-void updateFieldWithinTransaction(Connection& connection, const FieldDefinition& field);
+void updateFieldWithinTransaction(Connection& connection, const FieldDefinition& field,
+                                  const QLocale& locale = QLocale());
 
 // Why the store could not hold this caption as a column name, or the empty text when it can.
 // The caption is already trimmed and known not to be empty.
