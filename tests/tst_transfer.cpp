@@ -161,6 +161,14 @@ void TransferTest::importsOrChangesNothing_data() {
          {"1\r\n2", QVariant()}, "", "a: Multiline Textfield");
     read("into the fields there", " NAME ,paid,Colour,Notes\r\nx,Yes,Green,y\r\n,2,[Blue],\r\n", "",
          2, "Name, Paid, Colour, Notes", {"x", "1", "Green", "y"}, "2 values");
+    read("into typed fields, with checks",
+         "Amount,Name\r\n12.5,a\r\nabc,b\r\n-1,c\r\n,d\r\n1e3,e\r\n", "", 1, "Amount, Name",
+         {"12.50", "a"},
+         "4 rows were not imported, as a value there is not of its field's kind or breaks the "
+         "field's checks; the first: row 2, column Amount, \"abc\" is not a number.");
+    read("typed fields, server", "Amount,Name\r\n-1,c\r\n7.001,x\r\n7,x\r\n", "", 1,
+         "\"Amount\", \"Name\"", {"7.00", "x"}, "row 1, column Amount, \"-1\" is below its minimum",
+         "", windowRunner(nullptr), false, StoreKind::Server);
     read("ID kept in an empty file", "id,Name\r\n7,x\r\n-3,y\r\n", "", 2, "ID, Name", {"-3", "y"},
          "records' ids", "", windowRunner(nullptr), true);
     read("ID not unique", "ID,Name\r\n5,x\r\n5,y\r\n", "", 2, "ID_2, Name", {"5", "x"},
@@ -222,6 +230,10 @@ void TransferTest::importsOrChangesNothing() {
     env.addField("Name", "Textfield");
     env.addField("Paid", "Checkbox", "8", "Yes,No");
     env.addField("Colour", "Dropdown", "8", "Red,[Blue]");
+    env.addField("Amount", "Currency");
+    env.execute("CREATE TABLE \"FieldChecks\" (\"fieldname\" TEXT, \"Required\" INTEGER, "
+                "\"Minimum\" TEXT, \"Maximum\" TEXT, \"Decimals\" INTEGER); INSERT INTO "
+                "\"FieldChecks\" VALUES ('Amount', 1, '0.00', NULL, NULL)");
     if (!emptyFile)
         env.addRecords({{"kept"}});
     const QByteArray before = bytesOf(env.dataFile());
@@ -247,7 +259,7 @@ void TransferTest::importsOrChangesNothing() {
                  first);
         if (store == StoreKind::Local)
             QCOMPARE(env.query("SELECT group_concat(fieldname || ': ' || FieldType, ', ') FROM "
-                               "FieldControl WHERE FieldType <> 'Textfield' AND rowid > 3")[0][0]
+                               "FieldControl WHERE FieldType <> 'Textfield' AND rowid > 4")[0][0]
                          .toString(),
                      made);
         return;

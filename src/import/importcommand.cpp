@@ -26,10 +26,11 @@ QString columnAs(const QString& column, const QString& name) {
 
 // The outcome: how many records, where each column went, which values do not fit.
 QString summary(const TableSource& source, const ImportPlan& plan, const ImportResult& result) {
-    QStringList lines{result.records > 0
+    QStringList lines{result.records > 0 || result.refusedRows > 0
                           ? QStringLiteral("%1 imported from '%2'.")
-                                .arg(result.records == 1
-                                         ? QStringLiteral("1 record was")
+                                .arg(result.records == 1 ? QStringLiteral("1 record was")
+                                     : result.records == 0
+                                         ? QStringLiteral("No record was")
                                          : QStringLiteral("%L1 records were").arg(result.records),
                                      source.label())
                           : QStringLiteral("'%1' holds no records, so none were imported; its "
@@ -85,6 +86,13 @@ QString summary(const TableSource& source, const ImportPlan& plan, const ImportR
                      .arg(misfitCount == 1 ? QStringLiteral("1 value does not")
                                            : QStringLiteral("%L1 values do not").arg(misfitCount))
                      .arg(misfits.join(QStringLiteral(", ")));
+    if (result.refusedRows > 0)
+        lines << QStringLiteral("%1 not imported, as a value there is not of its field's kind or "
+                                "breaks the field's checks; the first: %2.")
+                     .arg(result.refusedRows == 1
+                              ? QStringLiteral("1 row was")
+                              : QStringLiteral("%L1 rows were").arg(result.refusedRows),
+                          result.firstRefused);
     return lines.join(QStringLiteral("\r\n"));
 }
 

@@ -6,6 +6,7 @@
 #include "store/engine.h"
 #include "store/fielddefinition.h"
 #include "store/fieldrules.h"
+#include "store/fieldvalue.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
@@ -118,19 +119,65 @@ Fit fitOf(const std::vector<FieldDefinition>& fields, const QString& name) {
     return {};
 }
 
+// What a field there asks of the values that go into it: its kind's form and its checks.
+struct Rules {
+    FieldKind kind = FieldKind::Textfield;
+    FieldChecks checks;
+    bool any() const { return hasCanonicalForm(kind) || checks.any(); }
+};
+
+Rules rulesOf(const std::vector<FieldDefinition>& fields, const QString& name) {
+    for (const FieldDefinition& field : fields)
+        if (field.name.compare(name, Qt::CaseInsensitive) == 0)
+            return {fieldKindOf(field.type), field.checks};
+    return {};
+}
+
 // The columns an import writes: column k of the statement takes source column sourceOf[k].
 struct Targets {
     QStringList names;
     std::vector<int> sourceOf;
     std::vector<Fit> fits;
+    std::vector<Rules> rules;
     std::vector<bool> added; // a new field, whose kind its values decide
-    void add(const QString& name, size_t source, Fit fit, bool isNew) {
+    void add(const QString& name, size_t source, Fit fit, bool isNew, Rules rule = {}) {
         names << name;
         sourceOf.push_back(int(source));
         fits.push_back(std::move(fit));
+        rules.push_back(std::move(rule));
         added.push_back(isNew);
     }
 };
+
+// The canonical forms of a row's values for the fields with rules, into stored[k]; what is
+// wrong with the first value that breaks them (column k), or the empty text.
+QString applyRules(const Targets& targets, const std::vector<SourceCell>& cells,
+                   std::vector<std::optional<QByteArray>>& stored, size_t& wrongColumn) {
+    for (size_t k = 0; k < targets.sourceOf.size(); ++k) {
+        stored[k].reset();
+        const Rules& rules = targets.rules[k];
+        if (!rules.any())
+            continue;
+        const SourceCell& cell = cells[size_t(targets.sourceOf[k])];
+        QString value = cell.data ? QString::fromUtf8(cell.data, cell.size) : QString();
+        if (hasCanonicalForm(rules.kind) && cell.size > 0) {
+            const ParsedValue parsed = parseFieldValue(rules.kind, value, QLocale());
+            if (parsed.ok() && parsed.canonical != value)
+                stored[k] = parsed.canonical.toUtf8();
+            value = parsed.ok() ? parsed.canonical : value;
+            if (!parsed.ok()) {
+                wrongColumn = k;
+                return parsed.problem;
+            }
+        }
+        if (QString problem = checkProblem(rules.kind, rules.checks, value, QLocale());
+            !problem.isEmpty()) {
+            wrongColumn = k;
+            return problem;
+        }
+    }
+    return QString();
+}
 
 void checkRoom(Connection& connection, const QString& label, const ImportPlan& plan,
                size_t fieldsThere) {
@@ -316,7 +363,8 @@ Targets prepareTargets(Connection& connection, const ImportPlan& plan, bool into
         case ColumnTarget::Kind::Skip:
             break;
         case ColumnTarget::Kind::Field:
-            targets.add(plan.targets[i].field, i, fitOf(fields, plan.targets[i].field), false);
+            targets.add(plan.targets[i].field, i, fitOf(fields, plan.targets[i].field), false,
+                        rulesOf(fields, plan.targets[i].field));
             break;
         case ColumnTarget::Kind::RecordIds:
             if (intoEmpty) {
@@ -405,14 +453,32 @@ ImportResult importTable(Connection& connection, TableSource& source, const Impo
     };
     std::vector<ColumnFacts> facts(size_t(targets.names.size()));
     std::vector<SourceCell> cells;
+    std::vector<std::optional<QByteArray>> stored(targets.sourceOf.size());
+    long row = 0;
     while (source.next(cells)) {
         if (cancelled.load(std::memory_order_relaxed))
             throw RuntimeError(BadInput, QStringLiteral("The import was cancelled."));
+        ++row;
+        size_t wrong = 0;
+        if (const QString problem = applyRules(targets, cells, stored, wrong); !problem.isEmpty()) {
+            if (result.refusedRows++ == 0) {
+                const SourceCell& cell = cells[size_t(targets.sourceOf[wrong])];
+                result.firstRefused =
+                    QStringLiteral("row %L1, column %2, \"%3\" %4")
+                        .arg(row)
+                        .arg(plan.columns[targets.sourceOf[wrong]],
+                             QString::fromUtf8(cell.data, cell.size).left(100), problem);
+            }
+            continue;
+        }
         if (key >= 0 && !ids.take(cells[size_t(targets.sourceOf[size_t(key)])]))
             keyBecomesField();
         for (size_t k = 0; k < targets.sourceOf.size(); ++k) {
             const SourceCell& cell = cells[size_t(targets.sourceOf[k])];
-            insert->bindText(int(k) + 1, cell.data, qsizetype(cell.size));
+            if (stored[k])
+                insert->bindText(int(k) + 1, stored[k]->constData(), stored[k]->size());
+            else
+                insert->bindText(int(k) + 1, cell.data, qsizetype(cell.size));
             learn(facts[k], cell);
             if (!targets.fits[k].fits(cell))
                 ++result.misfits[size_t(targets.sourceOf[k])];

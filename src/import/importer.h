@@ -44,6 +44,11 @@ struct ImportResult {
     // Per column: values kept although they do not fit their field (an off-list value for a
     // drop-down, one other than 0 and 1 for a check box).
     std::vector<long> misfits;
+    // Rows left out because a value going into a field there is not of the field's kind
+    // (Number, Currency, Date) or breaks its checks, and the first of them: its place among
+    // the source's rows, the column, the value and what is wrong.
+    long refusedRows = 0;
+    QString firstRefused;
 };
 
 // How many more fields the store has room for, and the most it holds.
@@ -67,7 +72,10 @@ void importClashesAsNewFields(ImportPlan& plan);
 // bad input found on the way or Cancel (the flag, with Connection::interrupt) leaves the data
 // file exactly as it was. A new field whose values hold line breaks becomes a multi-line
 // field, one of Yes/No values a check box, any other a text field; Yes/No words going into a
-// check box are stored as it stores them. Values are kept as they are otherwise. The ids are
+// check box are stored as it stores them. Values going into a Number, Currency or Date field are
+// stored in its canonical form; a row with a value that is none of its field's kind, or that
+// breaks the field's checks, is left out (ImportResult says which). Values are kept as they are
+// otherwise. The ids are
 // kept only while they are unique whole numbers and the data file holds no records; else
 // their column becomes its new field.
 ImportResult importTable(Connection& connection, TableSource& source, const ImportPlan& plan,
