@@ -121,20 +121,42 @@ void TransferTest::importsOrChangesNothing_data() {
     qToLittleEndian<quint32>(0, noRows.data() + 20 * 4096 + 4);
     // An Access column's own kind decides its field: a text column with line breaks stays text.
     read("Jet 3", jet3, "Orders", 830, "OrderID, ShipCity, OrderDate",
-         {"10330", "Barquisimeto", "1994-11-16 00:00:00"}, "830 records", "", {});
-    read("Jet 3, Yes/No column", jet3, "Products", 77, "ProductName, Discontinued", {"Chai", "0"},
-         "", "Discontinued: Checkbox");
+         {"10330", "Barquisimeto", "1994-11-16"}, "830 records",
+         "OrderID: Number, EmployeeID: Number, OrderDate: Date, RequiredDate: Date, ShippedDate: "
+         "Date, "
+         "ShipVia: Number, Freight: Currency",
+         {});
+    read(
+        "Jet 3, Yes/No column", jet3, "Products", 77, "ProductName, Discontinued", {"Chai", "0"},
+        "",
+        "ProductID: Number, SupplierID: Number, CategoryID: Number, UnitPrice: Currency, "
+        "UnitsInStock: Number, UnitsOnOrder: Number, ReorderLevel: Number, Discontinued: Checkbox");
     read("Jet 3, memo and picture", jet3, "Categories", 8, "CategoryName, Description",
          {"Beverages", "Soft drinks, coffees, teas, beers, and ales"},
-         "binary data that no field can hold: Picture.", "Description: Multiline Textfield");
+         "binary data that no field can hold: Picture.",
+         "CategoryID: Number, Description: Multiline Textfield");
     read("Jet 4", jet4, "DateTest", 6, "IDCol, DateTimeCol, LongTextCol",
-         {"1", "2021-12-02 00:00:00", "Hello"}, "", "LongTextCol: Multiline Textfield");
+         {"1", "2021-12-02", "Hello"}, "",
+         "IDCol: Number, DateTimeCol: Date, DateCol: Date, TimeCol: Date, LongTextCol: Multiline "
+         "Textfield");
+    read("Jet 4, dates before 1900", jet4, "DateTest", 6,
+         "(SELECT group_concat(DateCol || '/' || TimeCol, ' ') FROM CustomTable)",
+         {"2021-12-02/2021-12-02 9999-01-01/9999-01-01 1899-01-01/1900-01-01 0633-01-01/0634-01-01 "
+          "2021-12-02/2021-12-02 2021-12-02/2021-12-02"},
+         "",
+         "IDCol: Number, DateTimeCol: Date, DateCol: Date, TimeCol: Date, LongTextCol: Multiline "
+         "Textfield");
     read("Jet 4, key column ID", idKey, "DateTest", 6, "ID, LongTextCol", {"1", "Hello"},
-         "records' ids", "LongTextCol: Multiline Textfield", {}, true);
+         "records' ids",
+         "DateTimeCol: Date, DateCol: Date, TimeCol: Date, LongTextCol: Multiline Textfield", {},
+         true);
     read("Jet 4, no rows", noRows, "DateTest", 0, "count(IDCol), count(LongTextCol)", {"0", "0"},
-         "no records", "LongTextCol: Multiline Textfield", {}, true);
-    read("ACE", ace, "", 65, "Make, Cost, Warranty", {"GEO Rocket", "1995.5000", "12"}, "",
-         "Comments: Multiline Textfield");
+         "no records",
+         "IDCol: Number, DateTimeCol: Date, DateCol: Date, TimeCol: Date, LongTextCol: Multiline "
+         "Textfield",
+         {}, true);
+    read("ACE", ace, "", 65, "Make, Cost, Warranty", {"GEO Rocket", "1995.50", "12"}, "",
+         "Acquired: Date, Cost: Currency, Warranty: Number, Comments: Multiline Textfield");
     read("CSV, semicolon, BOM",
          "\xEF\xBB\xBF"
          "a;b\r\n\"1;2\";x\r\n",

@@ -22,6 +22,9 @@ enum Flags : uint8_t {
     YesNo = 1,     // a Yes/No column: values 1 and 0
     Multiline = 2, // a long text (memo) column
     Skipped = 4,   // pictures or other binary data: no values are sent
+    Number = 8,    // whole or decimal numbers
+    Currency = 16, // money
+    Date = 32,     // dates and times: "YYYY-MM-DD", with " HH:MM:SS" unless at midnight
 };
 
 constexpr uint32_t NoValue = 0xffffffffu;

@@ -3,6 +3,7 @@
 #include "accessreader/accessframes.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -35,6 +36,63 @@ std::string grouped(unsigned long number) {
     for (int at = int(digits.size()) - 3; at > 0; at -= 3)
         digits.insert(size_t(at), 1, ',');
     return digits;
+}
+
+uint8_t kindFlag(int type) {
+    switch (type) {
+    case MDB_BOOL:
+        return YesNo;
+    case MDB_MEMO:
+        return Multiline;
+    case MDB_BYTE:
+    case MDB_INT:
+    case MDB_LONGINT:
+    case MDB_FLOAT:
+    case MDB_DOUBLE:
+    case MDB_NUMERIC:
+        return Number;
+    case MDB_MONEY:
+        return Currency;
+    case MDB_DATETIME:
+        return Date;
+    default:
+        return 0;
+    }
+}
+
+// Access keeps a date as days since 30 December 1899 and the time of day as the fraction, whose
+// sign does not count (-1.25 is 29 December 1899, 6:00). libmdb's own text is wrong before
+// 1900, so the date is worked out here: "YYYY-MM-DD", with " HH:MM:SS" unless at midnight;
+// empty outside the years 1 to 9999.
+std::string accessDate(double value) {
+    if (!std::isfinite(value) || value < -693593.0 || value >= 2958466.0)
+        return std::string();
+    const double whole = std::trunc(value);
+    long long days = static_cast<long long>(whole);
+    long long seconds = std::llround(std::fabs(value - whole) * 86400.0);
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        ++days;
+    }
+    // Days since 1 March of the year 0 of the proleptic Gregorian calendar (30 December 1899 is
+    // day 693899), then the civil date.
+    const long long z = days + 693899;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    const long long day = doy - (153 * mp + 2) / 5 + 1;
+    const long long month = mp < 10 ? mp + 3 : mp - 9;
+    const long long year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    if (year < 1 || year > 9999)
+        return std::string();
+    char text[32];
+    int size = std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", year, month, day);
+    if (seconds > 0)
+        size += std::snprintf(text + size, sizeof text - size_t(size), " %02lld:%02lld:%02lld",
+                              seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return std::string(text, size_t(size));
 }
 
 // A frame being put together, sent whole.
@@ -125,6 +183,7 @@ void sendTable(MdbCatalogEntry* entry, FrameSink& out) {
     struct Bound {
         std::unique_ptr<char[]> buffer;
         int length = 0;
+        MdbColumn* date = nullptr; // a date column, whose text is made here
     };
     // libmdb keeps pointers into the bound buffers: they must never move.
     std::vector<Bound> bound;
@@ -133,14 +192,12 @@ void sendTable(MdbCatalogEntry* entry, FrameSink& out) {
     for (unsigned i = 0; i < table->num_cols; ++i) {
         auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
         const bool binary = isBinary(column->col_type);
-        frame.byte(binary                         ? Skipped
-                   : column->col_type == MDB_BOOL ? YesNo
-                   : column->col_type == MDB_MEMO ? Multiline
-                                                  : 0);
+        frame.byte(binary ? uint8_t(Skipped) : kindFlag(column->col_type));
         frame.text(column->name);
         if (binary)
             continue;
-        bound.push_back({std::make_unique<char[]>(MaxValue), 0});
+        bound.push_back({std::make_unique<char[]>(MaxValue), 0,
+                         column->col_type == MDB_DATETIME ? column : nullptr});
         mdb_bind_column(table.get(), int(i) + 1, bound.back().buffer.get(), &bound.back().length);
     }
     frame.send(out);
@@ -149,6 +206,13 @@ void sendTable(MdbCatalogEntry* entry, FrameSink& out) {
         ++rows;
         frame.start(Row);
         for (const Bound& b : bound) {
+            if (b.date && b.date->cur_value_len == 8) {
+                const std::string date =
+                    accessDate(mdb_get_double(entry->mdb->pg_buf, b.date->cur_value_start));
+                frame.number(date.empty() ? NoValue : uint32_t(date.size()));
+                frame.bytes(date.data(), date.size());
+                continue;
+            }
             // libmdb gives a missing value and the empty text alike: no bytes.
             if (b.length <= 0 || unsigned(b.length) > MaxValue) {
                 frame.number(NoValue);

@@ -270,7 +270,11 @@ class AccessTable : public TableSource {
             if (flags & Skipped)
                 m_skipped << column;
             else
-                m_columns.push_back({column, bool(flags & YesNo), bool(flags & Multiline), true});
+                m_columns.push_back({column, bool(flags & YesNo), bool(flags & Multiline), true,
+                                     (flags & Date)       ? FieldKind::Date
+                                     : (flags & Currency) ? FieldKind::Currency
+                                     : (flags & Number)   ? FieldKind::Number
+                                                          : FieldKind::Textfield});
         }
     }
 

@@ -221,6 +221,8 @@ long appendRows(Connection& connection, TableSource& source, const QStringList& 
 // The field a column becomes once its values are known.
 FieldDefinition fieldFor(const QString& name, const SourceColumn& column,
                          const ColumnFacts& facts) {
+    if (column.typed && hasCanonicalForm(column.kind))
+        return {name, typeWordOf(column.kind), FieldSize, QString()};
     if (column.typed)
         return {name,
                 column.yesNo       ? CheckboxType
@@ -414,8 +416,20 @@ void finishFields(Connection& connection, const TableSource& source, const Targe
         if (targets.fits[k].kind == Fit::Kind::Checkbox ||
             (field.type == CheckboxType && !column.yesNo))
             connection.Execute(Sql::yesNoWordsAsNumbers(name), {appendedAfter});
-        if (targets.added[k] && field.type != TextType)
-            updateFieldWithinTransaction(connection, field);
+        if (!targets.added[k] || field.type == TextType)
+            continue;
+        // Money with more than two decimals is kept as a number; what is neither stays text.
+        FieldDefinition typed = field;
+        for (;;) {
+            try {
+                updateFieldWithinTransaction(connection, typed);
+                break;
+            } catch (const ValuesNotOfKind&) {
+                if (typed.type != typeWordOf(FieldKind::Currency))
+                    break;
+                typed.type = typeWordOf(FieldKind::Number);
+            }
+        }
     }
 }
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/fieldvalue.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -11,6 +13,8 @@ struct SourceColumn {
     bool yesNo = false;     // the source itself says the column holds Yes/No values
     bool multiline = false; // the source itself says the column holds long texts
     bool typed = false;     // the source gives each column a kind: its values decide nothing
+    // A typed source's numbers, money and dates: the field's kind when every value reads as one.
+    FieldKind kind = FieldKind::Textfield;
 };
 
 // One value of a row: UTF-8 bytes, valid until the next row is read. No bytes at all (a null
