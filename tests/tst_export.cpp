@@ -116,6 +116,7 @@ class ExportTest : public QObject {
   private slots:
     void init() { m_messages = ScriptedMessages(); }
     void writesTextAndFitsColumnsToRecords();
+    void kindsGoOutAsNumbersAndDates();
     void refusalsFailuresAndCancelLeaveNoFileAndReplaceNone();
     void tellsWhichValuesWereCutToACell();
     void writesToTheDocumentsFolderAndOpensOnlyWithAProgram_data();
@@ -170,6 +171,27 @@ void ExportTest::writesTextAndFitsColumnsToRecords() {
 }
 
 // Each refusal or failure is told once, the record shown stays, and no one's file is replaced.
+// Numbers and money as number cells (money with its format), dates as date cells; a value that
+// is not canonical, and a date before 1900, which a workbook has not, as text.
+void ExportTest::kindsGoOutAsNumbersAndDates() {
+    TestEnvironment env;
+    env.addFields({{"N", "Number"}, {"M", "Currency"}, {"D", "date"}});
+    env.addRecords({{"-1234.5", "3.10", "1948-12-08T13:05:00"}, {"007", "x", "1899-12-31"}});
+    Connection connection;
+    connection.Open(env.connectionString());
+    Exporter exporter;
+    const QString file =
+        exportToWorkbook(m_messages, connection, {"N", "M", "D"}, nullptr, exporter.options);
+    const Sheet sheet(file);
+    QCOMPARE(sheet.cells.at("A2"), QString("|-1234.5"));
+    QCOMPARE(sheet.cells.at("B2"), QString("|3.1"));
+    QVERIFY(sheet.cells.at("C2").startsWith("|17875.545138"));
+    for (const auto& [ref, text] :
+         std::map<QString, QString>{{"A3", "007"}, {"B3", "x"}, {"C3", "1899-12-31"}})
+        QCOMPARE(sheet.cells.at(ref), "inlineStr|" + text);
+    QVERIFY(member(file, "xl/styles.xml").contains("formatCode=\"#,##0.00\""));
+}
+
 void ExportTest::refusalsFailuresAndCancelLeaveNoFileAndReplaceNone() {
     TestEnvironment env;
     env.addField("Name", "Textfield");

@@ -5,6 +5,8 @@
 #include "app/messages.h"
 #include "export/columnfit.h"
 #include "store/connection.h"
+#include "store/fielddefinition.h"
+#include "store/fieldvalue.h"
 #include "store/recordbatches.h"
 #include "store/schema.h"
 #include "store/statement.h"
@@ -87,6 +89,14 @@ class PendingWorkbook {
         }
         m_bold = workbook_add_format(m_book);
         format_set_bold(m_bold);
+        const auto numberFormat = [this](const char* pattern) {
+            lxw_format* format = workbook_add_format(m_book);
+            format_set_num_format(format, pattern);
+            return format;
+        };
+        m_money = numberFormat("#,##0.00");
+        m_date = numberFormat("yyyy-mm-dd");
+        m_dateTime = numberFormat("yyyy-mm-dd hh:mm:ss");
     }
     ~PendingWorkbook() { drop(); }
     PendingWorkbook(const PendingWorkbook&) = delete;
@@ -94,6 +104,8 @@ class PendingWorkbook {
 
     lxw_worksheet* sheet() const { return m_sheet; }
     lxw_format* bold() const { return m_bold; }
+    lxw_format* money() const { return m_money; }
+    lxw_format* date(bool withTime) const { return withTime ? m_dateTime : m_date; }
 
     // Writes the file and moves it to a free name in the folder; returns that name.
     QString finishAs(const QString& folder) {
@@ -123,6 +135,9 @@ class PendingWorkbook {
     lxw_workbook* m_book = nullptr;
     lxw_worksheet* m_sheet = nullptr;
     lxw_format* m_bold = nullptr;
+    lxw_format* m_money = nullptr;
+    lxw_format* m_date = nullptr;
+    lxw_format* m_dateTime = nullptr;
 };
 
 // Writes a text cell; true when the text was longer than a cell holds and was cut.
@@ -134,6 +149,38 @@ bool writeCell(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, const char
     if (result != LXW_NO_ERROR)
         throw RuntimeError(ErrorNumber::General, QString::fromUtf8(lxw_strerror(result)));
     return !cut.empty();
+}
+
+void checkWritten(lxw_error result) {
+    if (result != LXW_NO_ERROR)
+        throw RuntimeError(ErrorNumber::General, QString::fromUtf8(lxw_strerror(result)));
+}
+
+// A canonical value of a Number, Currency or Date field as a number or date cell; false for
+// anything else (a value that is not canonical, a date before 1900, which a workbook has not),
+// which goes out as text.
+bool writeTypedCell(PendingWorkbook& book, lxw_row_t row, lxw_col_t column, FieldKind kind,
+                    std::string_view text) {
+    if (!hasCanonicalForm(kind) || text.size() > 40)
+        return false;
+    const QString value = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    const ParsedValue parsed = parseFieldValue(kind, value, QLocale::c());
+    if (!parsed.ok() || parsed.canonical != value || value.isEmpty())
+        return false;
+    if (kind != FieldKind::Date) {
+        checkWritten(worksheet_write_number(book.sheet(), row, column, value.toDouble(),
+                                            kind == FieldKind::Currency ? book.money() : nullptr));
+        return true;
+    }
+    const QDateTime at =
+        QDateTime::fromString(value.size() > 10 ? value : value + "T00:00:00", Qt::ISODate);
+    if (at.date().year() < 1900)
+        return false;
+    lxw_datetime cell{at.date().year(), at.date().month(),  at.date().day(),
+                      at.time().hour(), at.time().minute(), double(at.time().second())};
+    checkWritten(
+        worksheet_write_datetime(book.sheet(), row, column, &cell, book.date(value.size() > 10)));
+    return true;
 }
 
 // "2 values of Notes, 1 value of Body", for the fields whose values were cut.
@@ -152,6 +199,10 @@ QString cutValuesText(const QStringList& captions, const std::vector<qint64>& cu
 bool writeRecords(Connection& connection, PendingWorkbook& book, ColumnFit& fit,
                   const QStringList& captions, qint64 total, const ExportOptions& options,
                   const std::atomic<bool>& cancelled, std::vector<qint64>& cutPerField) {
+    std::vector<FieldKind> kinds(size_t(captions.size()), FieldKind::Textfield);
+    for (const FieldDefinition& field : readFieldDefinitions(connection))
+        if (const qsizetype at = captions.indexOf(field.name); at >= 0)
+            kinds[size_t(at)] = fieldKindOf(field.type);
     RecordBatches records(connection, captions, options.batchRecords);
     lxw_row_t row = 1;
     const auto writeRecord = [&](const BatchRecord& record) {
@@ -159,9 +210,11 @@ bool writeRecords(Connection& connection, PendingWorkbook& book, ColumnFit& fit,
             if (record.isNull(j))
                 continue;
             const std::string_view text = record.text(j);
+            fit.measure(j, text.data(), int(text.size()));
+            if (writeTypedCell(book, row, lxw_col_t(j), kinds[size_t(j)], text))
+                continue;
             if (writeCell(book.sheet(), row, lxw_col_t(j), text.data(), int(text.size()), nullptr))
                 ++cutPerField[size_t(j)];
-            fit.measure(j, text.data(), int(text.size()));
         }
         ++row;
     };
