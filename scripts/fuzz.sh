@@ -20,7 +20,7 @@ cmake --build "$build" -j"${FUZZ_JOBS:-2}"
 
 mkdir -p "$build/findings"
 status=0
-for target in values numbers connstring schema like access; do
+for target in values numbers fieldvalue connstring schema like access; do
     # New inputs go to a scratch folder so the checked-in seeds stay small.
     work="$build/corpus/$target"
     mkdir -p "$work"

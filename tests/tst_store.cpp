@@ -144,6 +144,7 @@ void StoreTest::typedValuesReadCanonicallyOrRefused_data() {
     row("money padded", "Currency", "de_DE", "1.234,5", "1234.50");
     row("money, third decimal", "Currency", "en_US", "1.005", "");
     row("german date", "Date", "de_DE", "8.12.1948", "1948-12-08");
+    row("arabic date, shown with marks", "Date", "ar_EG", "1948-12-08", "1948-12-08");
     row("english short date", "Date", "en_US", "12/8/1948", "1948-12-08");
     row("written date", "Date", "de_DE", "December 8, 1948", "1948-12-08");
     row("canonical with time", "Date", "en_US", "1948-12-08 13:05", "1948-12-08T13:05:00");

@@ -160,7 +160,9 @@ const QStringList& timeFormats() {
 // A date, or a date and a time after a blank, in one of the formats.
 std::optional<ParsedValue> dateInFormats(const QString& text, const QStringList& dateFormats,
                                          const QLocale& locale) {
-    for (const QString& df : dateFormats) {
+    for (const QString& format : dateFormats) {
+        // The marks were taken out of the text; a locale's format may hold them (Arabic).
+        const QString df = withoutMarks(format);
         QDate date = locale.toDate(text, df);
         if (date.isValid()) {
             // Two digits of a year stand for the hundred years up to twenty years ahead.
