@@ -178,7 +178,9 @@ void TransferTest::importsOrChangesNothing_data() {
     QByteArray many = "a,b\r\n"; // rows that go on from one block read into the next
     for (int i = 0; i < 30000; ++i)
         many += QByteArray::number(i) + ",\"" + QByteArray(40, 'v') + "\"\r\n";
-    read("CSV, several blocks", many, "", 30000, "a, b", {"0", QString(40, 'v')});
+    read("CSV, several blocks", many, "", 30000, "a, b", {"0", QString(40, 'v')}, "", "a: Number");
+    read("CSV, numbers and dates", "n,d,z,m\r\n1.5,1948-12-08,00501,1\r\n-2,8 Dec 1948,7,x\r\n",
+         "", 2, "n, d, z, m", {"1.5", "1948-12-08", "00501", "1"}, "", "n: Number, d: Date");
     read("CSV, quoted break, missing", "a,b\r\n\"1\r\n2\",\r\n", "", 1, "a, b",
          {"1\r\n2", QVariant()}, "", "a: Multiline Textfield");
     read("into the fields there", " NAME ,paid,Colour,Notes\r\nx,Yes,Green,y\r\n,2,[Blue],\r\n", "",
@@ -194,10 +196,11 @@ void TransferTest::importsOrChangesNothing_data() {
     read("ID kept in an empty file", "id,Name\r\n7,x\r\n-3,y\r\n", "", 2, "ID, Name", {"-3", "y"},
          "records' ids", "", windowRunner(nullptr), true);
     read("ID not unique", "ID,Name\r\n5,x\r\n5,y\r\n", "", 2, "ID_2, Name", {"5", "x"},
-         "became the field ID_2", "", windowRunner(nullptr), true);
+         "became the field ID_2", "ID_2: Number", windowRunner(nullptr), true);
     read("ID not unique, server", "ID,Name\r\n5,x\r\n5,y\r\n", "", 2, "\"ID_2\", \"Name\"",
          {"5", "x"}, "field ID_2", "", windowRunner(nullptr), true, StoreKind::Server);
-    read("ID beside records", "ID\r\n7\r\n", "", 1, "ID, ID_2", {"2", "7"}, "field ID_2");
+    read("ID beside records", "ID\r\n7\r\n", "", 1, "ID, ID_2", {"2", "7"}, "field ID_2",
+         "ID_2: Number");
     read("header only", "a,b\r\n", "", 0, "count(a), count(b)", {"0", "0"}, "no records", "",
          windowRunner(nullptr), true);
     refused("ragged row", "a,b\r\n1,2\r\n3\r\n", "has 1 values in row 3, but its header names 2");

@@ -3,6 +3,7 @@
 #include "app/runtimeerror.h"
 #include "import/importer.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -55,6 +56,13 @@ void ColumnMappingDialog::createControls(const QString& label) {
     columnsTable->setSelectionMode(QAbstractItemView::NoSelection);
     columnsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     layout->addWidget(columnsTable);
+    numbersAndDatesBox = new QCheckBox(
+        QStringLiteral("New fields whose every value is a number, or every value a date, become "
+                       "Number or Date fields"),
+        this);
+    numbersAndDatesBox->setObjectName(QStringLiteral("numbersAndDatesBox"));
+    numbersAndDatesBox->setChecked(m_plan.numbersAndDates);
+    layout->addWidget(numbersAndDatesBox);
     recordsLabel = new QLabel(this);
     recordsLabel->setObjectName(QStringLiteral("recordsLabel"));
     layout->addWidget(recordsLabel);
@@ -149,5 +157,6 @@ void ColumnMappingDialog::accept() {
         m_plan.targets[size_t(row)] = {Kind(choices->currentData(KindRole).toInt()),
                                        choices->currentData(FieldRole).toString()};
     }
+    m_plan.numbersAndDates = numbersAndDatesBox->isChecked();
     QDialog::accept();
 }

@@ -7,6 +7,7 @@
 #include <thread>
 
 struct ImportPlan;
+class QCheckBox;
 class QComboBox;
 class QDialogButtonBox;
 class QLabel;
@@ -29,6 +30,8 @@ class ColumnMappingDialog : public QDialog {
     QTableWidget* columnsTable = nullptr;
     QLabel* recordsLabel = nullptr;
     QLabel* problemLabel = nullptr;
+    // New fields of numbers only or dates only become Number or Date fields; unticked, text.
+    QCheckBox* numbersAndDatesBox = nullptr;
     QDialogButtonBox* buttons = nullptr;
 
   public slots:

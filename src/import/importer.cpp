@@ -40,7 +40,17 @@ struct ColumnFacts {
     bool lineBreak = false;
     bool onlyYesNoWords = true;
     bool anyValue = false;
+    bool onlyNumbers = true; // each as the canonical form or the locale shows it, nothing lost
+    bool onlyDates = true;
 };
+
+// The value reads as the kind and is written as the kind's canonical form or as the locale
+// shows it, so that nothing written in it ("00501", "1.50") is lost.
+bool readsWhole(FieldKind kind, const QString& value) {
+    const ParsedValue parsed = parseFieldValue(kind, value, QLocale());
+    return parsed.ok() && (parsed.canonical == value ||
+                           displayFieldValue(kind, parsed.canonical, QLocale()) == value);
+}
 
 bool isYesNoWord(const SourceCell& cell) {
     if (cell.size > 5)
@@ -61,6 +71,13 @@ void learn(ColumnFacts& facts, const SourceCell& cell) {
         facts.lineBreak = true;
     if (facts.onlyYesNoWords && !isYesNoWord(cell))
         facts.onlyYesNoWords = false;
+    if (!facts.onlyNumbers && !facts.onlyDates)
+        return;
+    const QString value = QString::fromUtf8(cell.data, cell.size);
+    if (facts.onlyNumbers && !readsWhole(FieldKind::Number, value))
+        facts.onlyNumbers = false;
+    if (facts.onlyDates && !readsWhole(FieldKind::Date, value))
+        facts.onlyDates = false;
 }
 
 qint64 lastRecordId(Connection& connection) {
@@ -219,8 +236,8 @@ long appendRows(Connection& connection, TableSource& source, const QStringList& 
 }
 
 // The field a column becomes once its values are known.
-FieldDefinition fieldFor(const QString& name, const SourceColumn& column,
-                         const ColumnFacts& facts) {
+FieldDefinition fieldFor(const QString& name, const SourceColumn& column, const ColumnFacts& facts,
+                         bool numbersAndDates) {
     if (column.typed && hasCanonicalForm(column.kind))
         return {name, typeWordOf(column.kind), FieldSize, QString()};
     if (column.typed)
@@ -231,6 +248,11 @@ FieldDefinition fieldFor(const QString& name, const SourceColumn& column,
                 FieldSize, column.yesNo ? CheckboxValues : QString()};
     if (facts.anyValue && facts.onlyYesNoWords)
         return {name, CheckboxType, FieldSize, CheckboxValues};
+    if (numbersAndDates && facts.anyValue && (facts.onlyNumbers || facts.onlyDates))
+        return {name,
+                typeWordOf(facts.onlyNumbers ? FieldKind::Number : FieldKind::Date),
+                FieldSize,
+                {}};
     return {name, facts.lineBreak ? MultilineType : TextType, FieldSize, {}};
 }
 
@@ -407,12 +429,14 @@ class KeyIds {
 // After the rows: what the values of a new field made it, and Yes/No words into check boxes
 // stored as they store them, in the records appended after the id given.
 void finishFields(Connection& connection, const TableSource& source, const Targets& targets,
-                  const std::vector<ColumnFacts>& facts, qint64 appendedAfter) {
+                  const std::vector<ColumnFacts>& facts, qint64 appendedAfter,
+                  bool numbersAndDates) {
     for (size_t k = 0; k < facts.size(); ++k) {
         const QString& name = targets.names[qsizetype(k)];
         const SourceColumn& column = source.columns()[size_t(targets.sourceOf[k])];
-        const FieldDefinition field =
-            targets.added[k] ? fieldFor(name, column, facts[k]) : FieldDefinition{};
+        const FieldDefinition field = targets.added[k]
+                                          ? fieldFor(name, column, facts[k], numbersAndDates)
+                                          : FieldDefinition{};
         if (targets.fits[k].kind == Fit::Kind::Checkbox ||
             (field.type == CheckboxType && !column.yesNo))
             connection.Execute(Sql::yesNoWordsAsNumbers(name), {appendedAfter});
@@ -502,7 +526,7 @@ ImportResult importTable(Connection& connection, TableSource& source, const Impo
     }
     if (key >= 0 && result.records > 0)
         connection.engine().continueRecordIdsAfter(ids.highest);
-    finishFields(connection, source, targets, facts, appendedAfter);
+    finishFields(connection, source, targets, facts, appendedAfter, plan.numbersAndDates);
     transaction.commit();
     return result;
 }

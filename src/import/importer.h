@@ -34,6 +34,10 @@ struct ImportPlan {
     std::vector<ColumnTarget> targets;   // per column: where it goes
     bool holdsRecords = false;           // the data file held records when planned
     QString howRead;                     // how the source is read (a CSV file's encoding)
+    // A new field of a file without kinds (CSV) whose every value is a number, or every value a
+    // date, as written in the canonical form or as the user's locale shows it, becomes a Number
+    // or Date field; otherwise text.
+    bool numbersAndDates = true;
 };
 
 // What an import did besides appending records.
