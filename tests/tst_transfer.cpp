@@ -179,8 +179,8 @@ void TransferTest::importsOrChangesNothing_data() {
     for (int i = 0; i < 30000; ++i)
         many += QByteArray::number(i) + ",\"" + QByteArray(40, 'v') + "\"\r\n";
     read("CSV, several blocks", many, "", 30000, "a, b", {"0", QString(40, 'v')}, "", "a: Number");
-    read("CSV, numbers and dates", "n,d,z,m\r\n1.5,1948-12-08,00501,1\r\n-2,8 Dec 1948,7,x\r\n",
-         "", 2, "n, d, z, m", {"1.5", "1948-12-08", "00501", "1"}, "", "n: Number, d: Date");
+    read("CSV, numbers and dates", "n,d,z,m\r\n1.5,1948-12-08,00501,1\r\n-2,8 Dec 1948,7,x\r\n", "",
+         2, "n, d, z, m", {"1.5", "1948-12-08", "00501", "1"}, "", "n: Number, d: Date");
     read("CSV, quoted break, missing", "a,b\r\n\"1\r\n2\",\r\n", "", 1, "a, b",
          {"1\r\n2", QVariant()}, "", "a: Multiline Textfield");
     read("into the fields there", " NAME ,paid,Colour,Notes\r\nx,Yes,Green,y\r\n,2,[Blue],\r\n", "",
