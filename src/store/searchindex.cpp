@@ -148,11 +148,6 @@ void buildOnServer(Connection& connection) {
         executeAll(connection, Sql::makeServerSearchDocument(state.schema));
 }
 
-// Past this share of the records, looking up each candidate costs more than reading every
-// record; below this many, the estimate of the records may be out of date.
-constexpr qint64 RecordsPerCandidate = 4;
-constexpr qint64 FewestCandidates = 100;
-
 QString columnsKey(const QStringList& columns) {
     return columns.join(QChar(0x1f));
 }
@@ -204,6 +199,14 @@ QString SearchIndex::serverPattern(const QString& text) {
         pattern += QLatin1Char(']');
     }
     return pattern;
+}
+
+// Looking up a candidate costs a few times what reading a record does, and when a text is in
+// most records, the documents read before the limit is reached are time lost: a tenth of the
+// records keeps the look-ups well under the time of reading every record, and the loss small.
+// At least a hundred, as the estimate of the records may be out of date.
+qint64 SearchIndex::serverCandidateLimit(qint64 records) {
+    return std::max<qint64>(records / 10, 100);
 }
 
 bool SearchIndex::isReady(Connection& connection) {
@@ -310,9 +313,8 @@ std::vector<qint64> RecordSearch::run() {
         const ServerSearch state = readServerSearch(connection);
         m_usedIndex = !query.isEmpty() && serverReady(connection, state);
         const bool throughDocument = m_usedIndex && state.document;
-        return searchServer(
-            connection,
-            throughDocument ? std::max(state.records / RecordsPerCandidate, FewestCandidates) : 0);
+        return searchServer(connection,
+                            throughDocument ? SearchIndex::serverCandidateLimit(state.records) : 0);
     }
     if (query.isEmpty())
         return scan();

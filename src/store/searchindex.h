@@ -24,6 +24,10 @@ QString candidatesQuery(const QString& text);
 // as the scan's like does. Bound as the one parameter of Sql::searchServer.
 QString serverPattern(const QString& text);
 
+// The most candidates a server search takes from its search document among this many records
+// (bound as ?2 of Sql::searchServerDocuments); past them, it reads every record.
+qint64 serverCandidateLimit(qint64 records);
+
 // The index is there, with its triggers, made for the record columns of today.
 bool isReady(Connection& connection);
 
