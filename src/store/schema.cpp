@@ -177,12 +177,75 @@ QStringList Sql::dropSearchIndex() {
                                      << QStringLiteral("DROP TABLE IF EXISTS SearchIndex");
 }
 
-QString Sql::searchServer(const QStringList& columns) {
+namespace {
+QString anyColumnMatches(const QStringList& columns) {
     QStringList tests;
     for (const QString& column : columns)
-        tests << quoteName(column) + QStringLiteral(" ~ ?1");
-    return QStringLiteral("SELECT \"ID\" FROM \"CustomTable\" WHERE ") +
-           tests.join(QStringLiteral(" OR ")) + QStringLiteral(" ORDER BY \"ID\"");
+        tests << Sql::quoteName(column) + QStringLiteral(" ~ ?1");
+    return QLatin1Char('(') + tests.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+}
+
+// A record's search document on a server: its values but the id, Nulls left out, joined by two
+// unit separators, at which pg_trgm ends a word, so that no trigram spans two values. Whatever
+// the columns are, so that a field added or deleted changes nothing here; a deleted field's
+// text stays in the documents until their records change, which only adds candidates.
+QString serverDocument(const QString& row) {
+    return QStringLiteral("coalesce((SELECT string_agg(value, E'\\x1f\\x1f') FROM "
+                          "jsonb_each_text(to_jsonb(%1) - 'ID')), '')")
+        .arg(row);
+}
+} // namespace
+
+QString Sql::searchServer(const QStringList& columns) {
+    return QStringLiteral("SELECT \"ID\" FROM \"CustomTable\" WHERE ") + anyColumnMatches(columns) +
+           QStringLiteral(" ORDER BY \"ID\"");
+}
+
+// The candidates come from the one index; each is then looked up by its id and its values
+// matched as above, which keeps the results exact. Past ?2 candidates, looking each up costs
+// more than reading every record, and the caller does that instead.
+QString Sql::searchServerDocuments(const QStringList& columns) {
+    return QStringLiteral(
+               "WITH candidates AS MATERIALIZED (SELECT id FROM \"SearchDocument\" WHERE doc ~ "
+               "?1 LIMIT ?2) SELECT \"ID\" FROM \"CustomTable\" WHERE (SELECT count(*) FROM "
+               "candidates) < ?2 AND \"ID\" = ANY (ARRAY(SELECT id FROM candidates)) AND ") +
+           anyColumnMatches(columns) +
+           QStringLiteral(" UNION ALL SELECT NULL WHERE (SELECT count(*) FROM candidates) >= ?2 "
+                          "ORDER BY 1");
+}
+
+// The lock keeps writers out until the documents and their trigger are there together. The
+// trigger's function runs with the rights of its maker, the tables' owner, so that whoever may
+// write the records keeps their documents; nobody else may attach it to a table.
+QStringList Sql::makeServerSearchDocument(const QString& schema) {
+    return {
+        QStringLiteral("LOCK TABLE \"CustomTable\" IN SHARE ROW EXCLUSIVE MODE"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS \"SearchDocument\" (id BIGINT PRIMARY KEY, "
+                       "doc TEXT NOT NULL)"),
+        QStringLiteral("DROP INDEX IF EXISTS \"SearchDocumentTrigrams\""),
+        QStringLiteral("TRUNCATE \"SearchDocument\""),
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION \"SearchDocumentKeep\"() RETURNS trigger LANGUAGE "
+            "plpgsql SECURITY DEFINER SET search_path = %1, pg_temp AS $body$ BEGIN IF TG_OP = "
+            "'DELETE' OR (TG_OP = 'UPDATE' AND OLD.\"ID\" IS DISTINCT FROM NEW.\"ID\") THEN "
+            "DELETE FROM \"SearchDocument\" WHERE id = OLD.\"ID\"; END IF; IF TG_OP <> 'DELETE' "
+            "THEN INSERT INTO \"SearchDocument\" (id, doc) VALUES (NEW.\"ID\", %2) ON CONFLICT "
+            "(id) DO UPDATE SET doc = EXCLUDED.doc; END IF; RETURN NULL; END $body$")
+            .arg(quoteName(schema), serverDocument(QStringLiteral("NEW"))),
+        QStringLiteral("REVOKE ALL ON FUNCTION \"SearchDocumentKeep\"() FROM PUBLIC"),
+        QStringLiteral("DROP TRIGGER IF EXISTS \"SearchDocumentKeep\" ON \"CustomTable\""),
+        QStringLiteral("CREATE TRIGGER \"SearchDocumentKeep\" AFTER INSERT OR UPDATE OR DELETE "
+                       "ON \"CustomTable\" FOR EACH ROW EXECUTE FUNCTION "
+                       "\"SearchDocumentKeep\"()"),
+        // r.* rather than r, which would name a field called r.
+        QStringLiteral("INSERT INTO \"SearchDocument\" (id, doc) SELECT r.\"ID\", %1 FROM "
+                       "\"CustomTable\" AS r")
+            .arg(serverDocument(QStringLiteral("r.*"))),
+        QStringLiteral("CREATE INDEX \"SearchDocumentTrigrams\" ON \"SearchDocument\" USING "
+                       "gin (doc gin_trgm_ops)"),
+        // The planner's statistics of the documents, for the first searches already.
+        QStringLiteral("ANALYZE \"SearchDocument\""),
+    };
 }
 
 // Named by a digest of the column's name: any name then gives a short, plain index name.
@@ -192,11 +255,9 @@ QString Sql::serverSearchIndexName(const QString& column) {
                QCryptographicHash::hash(column.toUtf8(), QCryptographicHash::Md5).toHex());
 }
 
-QString Sql::createServerSearchIndex(const QString& column) {
-    return QStringLiteral("CREATE INDEX IF NOT EXISTS ") +
-           quoteName(serverSearchIndexName(column)) +
-           QStringLiteral(" ON \"CustomTable\" USING gin (") + quoteName(column) +
-           QStringLiteral(" gin_trgm_ops)");
+// Without holding up those who read or write the records meanwhile.
+QString Sql::dropServerSearchIndex(const QString& name) {
+    return QStringLiteral("DROP INDEX CONCURRENTLY IF EXISTS ") + quoteName(name);
 }
 
 QString encodeValues(const QStringList& items, int selected) {

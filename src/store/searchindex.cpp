@@ -82,17 +82,46 @@ QStringList recordColumns(Connection& connection) {
     return readRecordColumns(connection).mid(1); // the id is no value of the user's
 }
 
-bool serverHasTrigrams(Connection& connection) {
-    Statement read(connection, Sql::HasServerTrigrams);
-    return read.step() && read.columnInt64(0) > 0;
+void executeAll(Connection& connection, const QStringList& statements) {
+    for (const QString& sql : statements)
+        connection.Execute(sql);
 }
 
-// The field columns whose pg_trgm index the server does not have.
-QStringList serverColumnsWithoutIndex(Connection& connection) {
+// What a server offers the search, read in one statement.
+struct ServerSearch {
+    bool trigrams = false;
+    bool document = false;
+    bool mayCreate = false;
+    qint64 records = 0;
+    QString schema;
+    qint64 columnIndexes = 0;
+};
+
+ServerSearch readServerSearch(Connection& connection) {
+    Statement read(connection, Sql::ServerSearchState);
+    ServerSearch state;
+    if (read.step()) {
+        state.trigrams = read.columnInt64(0);
+        state.document = read.columnInt64(1);
+        state.mayCreate = read.columnInt64(2);
+        state.records = read.columnInt64(3);
+        state.schema = read.column(4).toString();
+        state.columnIndexes = read.columnInt64(5);
+    }
+    return state;
+}
+
+QStringList serverSearchIndexes(Connection& connection) {
     Statement read(connection, Sql::ServerSearchIndexes);
     QStringList indexes;
     while (read.step())
         indexes << read.column(0).toString();
+    return indexes;
+}
+
+// The field columns whose pg_trgm index the server does not have.
+QStringList serverColumnsWithoutIndex(Connection& connection) {
+    const QStringList indexes = serverSearchIndexes(connection);
     QStringList missing;
     for (const QString& column : recordColumns(connection))
         if (!indexes.contains(Sql::serverSearchIndexName(column)))
@@ -100,21 +129,27 @@ QStringList serverColumnsWithoutIndex(Connection& connection) {
     return missing;
 }
 
-void indexServerColumns(Connection& connection) {
-    // Without pg_trgm, which whoever keeps the server installs, the search reads every record.
-    if (!serverHasTrigrams(connection))
-        return;
-    for (const QString& column : serverColumnsWithoutIndex(connection))
-        connection.Execute(Sql::createServerSearchIndex(column));
+// The search document, where this role may make it, with no field column's index of an older
+// version left to slow the writes down. A role that may not (it may not create in the schema,
+// or does not own the records table) uses what is there: the document, else the field columns'
+// indexes if every column has one. Without pg_trgm, which whoever keeps the server installs,
+// the search reads every record.
+bool serverReady(Connection& connection, const ServerSearch& state) {
+    if (!state.trigrams)
+        return false;
+    if (state.mayCreate)
+        return state.document && state.columnIndexes == 0;
+    return state.document || serverColumnsWithoutIndex(connection).isEmpty();
+}
+
+void buildOnServer(Connection& connection) {
+    const ServerSearch state = readServerSearch(connection);
+    if (state.trigrams && state.mayCreate && !state.document)
+        executeAll(connection, Sql::makeServerSearchDocument(state.schema));
 }
 
 QString columnsKey(const QStringList& columns) {
     return columns.join(QChar(0x1f));
-}
-
-void executeAll(Connection& connection, const QStringList& statements) {
-    for (const QString& sql : statements)
-        connection.Execute(sql);
 }
 
 void makeTriggers(Connection& connection) {
@@ -166,9 +201,17 @@ QString SearchIndex::serverPattern(const QString& text) {
     return pattern;
 }
 
+// Looking up a candidate costs a few times what reading a record does, and when a text is in
+// most records, the documents read before the limit is reached are time lost: a tenth of the
+// records keeps the look-ups well under the time of reading every record, and the loss small.
+// At least a hundred, as the estimate of the records may be out of date.
+qint64 SearchIndex::serverCandidateLimit(qint64 records) {
+    return std::max<qint64>(records / 10, 100);
+}
+
 bool SearchIndex::isReady(Connection& connection) {
     if (connection.isServer())
-        return serverHasTrigrams(connection) && serverColumnsWithoutIndex(connection).isEmpty();
+        return serverReady(connection, readServerSearch(connection));
     if (!hasIndex(connection))
         return false;
     Statement read(connection, Sql::ReadSearchIndexState);
@@ -177,14 +220,24 @@ bool SearchIndex::isReady(Connection& connection) {
 }
 
 void SearchIndex::build(Connection& connection) {
-    Transaction transaction(connection);
-    buildWithinTransaction(connection);
-    transaction.commit();
+    {
+        Transaction transaction(connection);
+        buildWithinTransaction(connection);
+        transaction.commit();
+    }
+    // Once the document is there, the field columns' indexes of an older version go, each on
+    // its own outside a transaction, as the server drops an index without holding anyone up.
+    if (connection.isServer()) {
+        const ServerSearch state = readServerSearch(connection);
+        if (state.document && state.mayCreate && state.columnIndexes > 0)
+            for (const QString& index : serverSearchIndexes(connection))
+                connection.Execute(Sql::dropServerSearchIndex(index));
+    }
 }
 
 void SearchIndex::buildWithinTransaction(Connection& connection) {
     if (connection.isServer()) {
-        indexServerColumns(connection);
+        buildOnServer(connection);
         return;
     }
     executeAll(connection, Sql::dropSearchIndex());
@@ -195,21 +248,18 @@ void SearchIndex::buildWithinTransaction(Connection& connection) {
 }
 
 bool SearchIndex::beforeColumnChange(Connection& connection) {
-    const bool ready = isReady(connection);
-    // A server drops a column's index with the column.
+    // A server drops a column's index with the column, and the trigger of its document takes any
+    // column: nothing to do there.
     if (connection.isServer())
-        return ready;
+        return false;
+    const bool ready = isReady(connection);
     executeAll(connection, Sql::dropSearchIndexTriggers());
     return ready;
 }
 
 void SearchIndex::afterColumnChange(Connection& connection, bool wasReady) {
-    if (connection.isServer()) {
-        // A new column is empty: its index is made at once.
-        if (wasReady)
-            indexServerColumns(connection);
+    if (connection.isServer())
         return;
-    }
     if (wasReady)
         makeTriggers(connection);
     else if (hasIndex(connection))
@@ -226,15 +276,30 @@ void RecordSearch::openForReading(Connection& connection) {
     connection.engine().stopWhen(&m_interrupted);
 }
 
-// The server answers in one statement: the planner uses the columns' indexes when the text is
-// long enough to narrow the search, and its regular expression is the scan's like.
-std::vector<qint64> RecordSearch::searchServer(Connection& connection) {
+// The server's regular expression is the scan's like. Through the search document when it is
+// there and the text long enough, else in one statement whose planner uses the columns' indexes
+// where they are.
+std::vector<qint64> RecordSearch::searchServer(Connection& connection, qint64 candidates) {
     // No value on a server holds a NUL, and there is nothing to look in without columns.
     if (m_columns.isEmpty() || m_text.contains(QChar(0)))
         return {};
-    Statement read(connection, Sql::searchServer(m_columns));
-    read.bind(1, SearchIndex::serverPattern(m_text));
+    const QString pattern = SearchIndex::serverPattern(m_text);
     std::vector<qint64> ids;
+    if (candidates > 0) {
+        Statement read(connection, Sql::searchServerDocuments(m_columns));
+        read.bind(1, pattern);
+        read.bind(2, candidates);
+        bool tooMany = false; // then reading every record is quicker
+        while (read.step())
+            if (read.isNull(0))
+                tooMany = true;
+            else
+                ids.push_back(read.columnInt64(0));
+        if (!tooMany)
+            return ids;
+    }
+    Statement read(connection, Sql::searchServer(m_columns));
+    read.bind(1, pattern);
     while (read.step())
         ids.push_back(read.columnInt64(0));
     return ids;
@@ -245,8 +310,11 @@ std::vector<qint64> RecordSearch::run() {
     Connection connection;
     openForReading(connection);
     if (connection.isServer()) {
-        m_usedIndex = !query.isEmpty() && SearchIndex::isReady(connection);
-        return searchServer(connection);
+        const ServerSearch state = readServerSearch(connection);
+        m_usedIndex = !query.isEmpty() && serverReady(connection, state);
+        const bool throughDocument = m_usedIndex && state.document;
+        return searchServer(connection,
+                            throughDocument ? SearchIndex::serverCandidateLimit(state.records) : 0);
     }
     if (query.isEmpty())
         return scan();
@@ -278,7 +346,7 @@ std::vector<qint64> RecordSearch::scan() {
     Connection lower, upper;
     openForReading(lower);
     if (lower.isServer())
-        return searchServer(lower);
+        return searchServer(lower, 0);
     lower.Execute(QStringLiteral("BEGIN"));
     qint64 first = 0, last = -1;
     {

@@ -11,8 +11,9 @@ class Connection;
 // more characters reads the few records that may hold it instead of all of them. Triggers on
 // the records keep it in step inside each writer's own transaction, whichever program writes.
 // The index only narrows the search: every record it gives is checked by the same like as the
-// scan, so the results are the scan's. On a server it is one pg_trgm index per field column,
-// which the server keeps in step itself.
+// scan, so the results are the scan's. On a server it is a search document per record, kept
+// by a trigger, under one pg_trgm index; where the program may not make that, one pg_trgm index
+// per field column, which the server keeps in step itself.
 namespace SearchIndex {
 
 // The full-text query whose hits include every record holding the text in some value,
@@ -22,6 +23,10 @@ QString candidatesQuery(const QString& text);
 // The regular expression a server search matches each value against: the text, ignoring case
 // as the scan's like does. Bound as the one parameter of Sql::searchServer.
 QString serverPattern(const QString& text);
+
+// The most candidates a server search takes from its search document among this many records
+// (bound as ?2 of Sql::searchServerDocuments); past them, it reads every record.
+qint64 serverCandidateLimit(qint64 records);
 
 // The index is there, with its triggers, made for the record columns of today.
 bool isReady(Connection& connection);
@@ -57,7 +62,8 @@ class RecordSearch {
   private:
     void openForReading(Connection& connection);
     std::vector<qint64> idsBetween(Connection& connection, qint64 first, qint64 last);
-    std::vector<qint64> searchServer(Connection& connection);
+    // Through the search document with at most this many candidates when above 0.
+    std::vector<qint64> searchServer(Connection& connection, qint64 candidates);
 
     QString m_connectionString;
     QStringList m_columns;
