@@ -67,7 +67,7 @@ double plainAddMs(const QString& file, int round) {
 // Deleting through the field list: the selected field, "Delete Selected Field".
 double windowDropMs(Bench::QuietMessages& messages, const AppPaths& paths) {
     NoRecordWindow record;
-    Form4 list(messages, paths, record);
+    Form4 list(messages, paths, Store::dataFile(paths.dataFile()), record);
     const QList<QTreeWidgetItem*> found = list.ListView1->findItems(DroppedField, Qt::MatchExactly);
     if (found.isEmpty()) {
         std::fprintf(stderr, "field %s not listed\n", qPrintable(DroppedField));
@@ -79,7 +79,7 @@ double windowDropMs(Bench::QuietMessages& messages, const AppPaths& paths) {
 
 // Adding through the editor: caption typed, "OK" pressed.
 double windowAddMs(Bench::QuietMessages& messages, const AppPaths& paths, int round) {
-    Form2 editor(messages, paths);
+    Form2 editor(messages, paths, Store::dataFile(paths.dataFile()));
     editor.Text1->setText(QStringLiteral("New field %1").arg(round));
     return Bench::timeMs([&] { editor.PushButton2->click(); });
 }

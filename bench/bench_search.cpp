@@ -12,6 +12,7 @@
 #include "store/fieldrules.h"
 #include "store/schema.h"
 #include "store/searchindex.h"
+#include "store/store.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -139,7 +140,7 @@ int main(int argc, char** argv) {
     Bench::QuietMessages messages;
     FirstPage page;
     const AppPaths paths = AppPaths::standard();
-    Form3 window(messages, paths, page);
+    Form3 window(messages, paths, Store::dataFile(paths.dataFile()), page);
     window.show();
     QCoreApplication::processEvents();
 

@@ -17,6 +17,7 @@
 #include "store/searchindex.h"
 #include "store/serverengine.h"
 #include "store/statement.h"
+#include "store/store.h"
 #include "support/testserver.h"
 
 #include <QApplication>
@@ -290,7 +291,7 @@ int main(int argc, char* argv[]) {
                 .arg(makeMs / 1000, 0, 'f', 1));
         PQclear(version);
     }
-    qputenv("LEDGERLOOM_SERVER", address.toUtf8());
+    const Store store = Store::server(address);
 
     // 1. The record window's start beside psql reading the ids it reads.
     const AppPaths paths{QCoreApplication::applicationDirPath(),
@@ -304,7 +305,7 @@ int main(int argc, char* argv[]) {
         delete window;
         double loadMs = 0;
         showRuns.push_back(Bench::timeMs([&] {
-            window = new Form1(messages, paths);
+            window = new Form1(messages, paths, store);
             loadMs = Bench::timeMs([&] { window->Form_Load(); });
             window->show();
             waitUntilBuilt(*window);
@@ -369,7 +370,7 @@ int main(int argc, char* argv[]) {
     {
         Connection connection;
         connection.setMode(adModeReadWrite);
-        connection.Open(ConnectionString(QString()));
+        connection.Open(store.connectionString());
         Bench::report("search index build (the search document and its pg_trgm index, the "
                       "older indexes dropped)",
                       Bench::timeMs([&] { SearchIndex::build(connection); }), "ms");
@@ -386,7 +387,7 @@ int main(int argc, char* argv[]) {
         bool indexed = false;
         for (int run = 0; run < 5; ++run) {
             baseline.push_back(Bench::timeMs([&] { bareFound = bareSearch(bare, text, records); }));
-            RecordSearch search(ConnectionString(QString()), fieldNames(), text);
+            RecordSearch search(store.connectionString(), fieldNames(), text);
             ours.push_back(Bench::timeMs([&] { found = long(search.run().size()); }));
             indexed = search.usedIndex();
         }
@@ -408,7 +409,7 @@ int main(int argc, char* argv[]) {
         for (int run = 0; run < 5; ++run) {
             Connection connection;
             connection.setMode(adModeRead);
-            open.push_back(Bench::timeMs([&] { connection.Open(ConnectionString(QString())); }));
+            open.push_back(Bench::timeMs([&] { connection.Open(store.connectionString()); }));
             ready.push_back(Bench::timeMs([&] { SearchIndex::isReady(connection); }));
             auto search = [&] {
                 Statement read(connection, Sql::searchServerDocuments(fieldNames()));

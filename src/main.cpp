@@ -12,10 +12,9 @@ int main(int argc, char* argv[]) {
         QCoreApplication app(argc, argv);
         return options.run();
     }
-    options.chooseStore();
     QApplication app(argc, argv);
     DialogMessages messages;
-    Form1 window(messages, AppPaths::standard());
+    Form1 window(messages, AppPaths::standard(), options.chooseStore());
     if (!window.Form_Load())
         return 0;
     window.show();

@@ -82,7 +82,7 @@ void AppTest::longWorkShowsProgressOnlyWhenLongAndCanBeCancelled() {
 
     TestEnvironment env;
     env.createDataFile();
-    auto connection = OpenConnection();
+    auto connection = env.store().open();
     window.show();
     QTimer presser; // the user presses Cancel once the dialog is up
     connect(&presser, &QTimer::timeout, [&] {

@@ -24,8 +24,9 @@ const QString Hostile = "a'b]c\"d[e`f%g_h\\i;j$$k?1$1--');DROP TABLE \"CustomTab
 // are added as one item.
 static void editField(Form1& window, ScriptedMessages& messages, const TestEnvironment& env,
                       const FieldDefinition& field, bool update) {
-    Form4 list(messages, env.paths(), window, &window);
-    Form2 editor(messages, env.paths(), update ? std::optional(field) : std::nullopt, &list);
+    Form4 list(messages, env.paths(), env.store(), window, &window);
+    Form2 editor(messages, env.paths(), env.store(), update ? std::optional(field) : std::nullopt,
+                 &list);
     editor.Text1->setText(field.name);
     editor.setFieldTypeText(field.type);
     editor.Text2->setText(field.length);
@@ -78,8 +79,9 @@ void TestBadInput::takenExactlyOrRefused() {
     QFETCH(QString, text);
     QFETCH(QString, said);
     const QString place = QString(QTest::currentDataTag()).section(':', 0, 0);
-    TestEnvironment env(QString(QTest::currentDataTag()).contains("on the server") ? Store::Server
-                                                                                   : Store::Local);
+    TestEnvironment env(QString(QTest::currentDataTag()).contains("on the server")
+                            ? StoreKind::Server
+                            : StoreKind::Local);
     if (place != "name and item") {
         env.addField("F1", "Textfield", place == "field size" ? text : "8");
         env.addRecords({{place == "search" ? text : "old"}, {"plain"}});
@@ -119,7 +121,7 @@ void TestBadInput::takenExactlyOrRefused() {
         QCOMPARE(env.query("SELECT FieldType, FieldLength FROM FieldControl"),
                  (QList<QVariantList>{{"Multiline Textfield", text}}));
     } else if (place == "search") {
-        Form3 search(messages, env.paths(), *w, w.get());
+        Form3 search(messages, env.paths(), env.store(), *w, w.get());
         search.findChild<QLineEdit*>("Text1")->setText(text);
         search.PushButton3_Click();
         QVERIFY(search.results().rowCount() == 1 && search.results().idAt(0) == 1);

@@ -5,9 +5,9 @@
 
 #include "app/runtimeerror.h"
 #include "store/access1.h"
-#include "store/backup.h"
 #include "store/connection.h"
 #include "store/searchindex.h"
+#include "store/sqlitebackup.h"
 
 #include <QtTest>
 #include <csignal>

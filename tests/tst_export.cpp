@@ -259,7 +259,7 @@ void ExportTest::writesToTheDocumentsFolderAndOpensOnlyWithAProgram() {
 }
 
 void ExportTest::everyRecordLeavesUnderItsOwnField_data() {
-    QTest::addColumn<Store>("store");
+    QTest::addColumn<StoreKind>("store");
     QTest::addColumn<WayOut>("wayOut");
     for (const auto& [storeName, store] : Stores)
         for (const auto& [wayName, way] : {std::pair<const char*, WayOut>{"CSV", csvLines},
@@ -271,7 +271,7 @@ void ExportTest::everyRecordLeavesUnderItsOwnField_data() {
 // Ids below 1 come from Access tables; a field row changed after it was made (as the field
 // editor and the import do) is where a server hands it out last.
 void ExportTest::everyRecordLeavesUnderItsOwnField() {
-    QFETCH(Store, store);
+    QFETCH(StoreKind, store);
     QFETCH(WayOut, wayOut);
     TestEnvironment env(store);
     env.addFields({{"Notes", "Multiline Textfield"}, {"Name", "Textfield"}, {"City", "Textfield"}});
@@ -279,7 +279,7 @@ void ExportTest::everyRecordLeavesUnderItsOwnField() {
     env.execute("INSERT INTO \"CustomTable\" (\"ID\", \"Notes\", \"Name\", \"City\") VALUES "
                 "(-5, 'minus five', 'Alice', 'Oslo'), (0, 'zero', 'Bob', 'Rome'), "
                 "(1, 'one', 'Cy', 'Lima')");
-    auto connection = OpenConnection();
+    auto connection = env.store().open();
     QTemporaryDir folder;
     umask(022);
     QCOMPARE(

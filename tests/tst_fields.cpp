@@ -1,7 +1,7 @@
 #include "fields/form2.h"
 #include "fields/form4.h"
 #include "record/form1.h"
-#include "store/backup.h"
+#include "store/sqlitebackup.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
@@ -19,7 +19,8 @@
 namespace {
 // The field list over a record window that only notes what the list asks of it.
 struct FieldList {
-    explicit FieldList(const TestEnvironment& env) : list(messages, env.paths(), record) {
+    explicit FieldList(const TestEnvironment& env)
+        : list(messages, env.paths(), env.store(), record) {
         list.show();
     }
     ScriptedMessages messages;
@@ -156,7 +157,7 @@ void FieldSetupTest::editorValueListAndNumericCaption() {
     TestEnvironment env;
     env.createDataFile();
     ScriptedMessages messages;
-    Form2 editor(messages, env.paths());
+    Form2 editor(messages, env.paths(), env.store());
     editor.show();
     QVERIFY(QTest::qWaitForWindowActive(&editor));
     chooseType(editor, "Dropdown");
@@ -231,7 +232,7 @@ void FieldSetupTest::updateChangesDefinitionOnly() {
 // change is a statement of the same transaction. Also: the pointer is the arrow while the
 // failure is told.
 void FieldSetupTest::failedStatementLeavesTablesAsTheyWere() {
-    QFETCH(Store, store);
+    QFETCH(StoreKind, store);
     TestEnvironment env(store);
     env.addField("A", "Textfield");
     env.addRecords({{"kept"}});

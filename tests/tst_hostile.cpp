@@ -6,8 +6,8 @@
 
 #include "fields/form4.h"
 #include "record/form1.h"
-#include "store/backup.h"
 #include "store/recordcursor.h"
+#include "store/sqlitebackup.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -132,7 +132,7 @@ void TestHostile::reportedOnceAndFileKept() {
         (FileSizeLimit(16 * 1024), press(*window, "PushButton5"));
         QCOMPARE(QDir(named).entryList(QDir::Files | QDir::Hidden), QStringList());
     } else if (cause == "no folder for the backup") {
-        Form4 list(messages, env.paths(), *window, window.get());
+        Form4 list(messages, env.paths(), env.store(), *window, window.get());
         named = Backups::folderFor(env.dataFile());
         QVERIFY(!writeFile(named, {}).isEmpty()); // a file where the folder would be made
         list.PushButton3->click();

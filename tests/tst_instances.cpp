@@ -19,7 +19,7 @@ class TestInstances : public QObject {
 };
 
 void TestInstances::saveMeetsTheOtherProgram_data() {
-    QTest::addColumn<Store>("store");
+    QTest::addColumn<StoreKind>("store");
     QTest::addColumn<QString>("theirs"); // what the other program does while this one edits
     QTest::addColumn<QString>("said");   // what Save says; empty when it stores
     QTest::addColumn<QVariantList>("stored");
@@ -27,7 +27,7 @@ void TestInstances::saveMeetsTheOtherProgram_data() {
         const auto row = [name = name, store = store](const char* what) -> QTestData& {
             return QTest::addRow("%s: %s", name, what) << store;
         };
-        const QString lock = store == Store::Server
+        const QString lock = store == StoreKind::Server
                                  ? "BEGIN; LOCK TABLE \"CustomTable\" IN EXCLUSIVE MODE"
                                  : "BEGIN EXCLUSIVE";
         row("holds a lock") << lock << "in use by another program" << QVariantList{"a", "b"};
@@ -44,7 +44,7 @@ void TestInstances::saveMeetsTheOtherProgram_data() {
 }
 
 void TestInstances::saveMeetsTheOtherProgram() {
-    QFETCH(Store, store);
+    QFETCH(StoreKind, store);
     QFETCH(QString, theirs);
     QFETCH(QString, said);
     QFETCH(QVariantList, stored);

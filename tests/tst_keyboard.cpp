@@ -59,11 +59,11 @@ void KeyboardTest::everyWindowIsReachableByKeyboard() {
     checkReachableAndNamed(m_record.get(), inputs);
     QVERIFY(inputs[0]->nextInFocusChain() == inputs[1] &&
             inputs[1]->nextInFocusChain() == inputs[2]);
-    Form4 fieldList(m_messages, m_env.paths(), *m_record);
+    Form4 fieldList(m_messages, m_env.paths(), m_env.store(), *m_record);
     checkReachableAndNamed(&fieldList, {fieldList.ListView1});
-    Form2 editor(m_messages, m_env.paths());
+    Form2 editor(m_messages, m_env.paths(), m_env.store());
     checkReachableAndNamed(&editor, {editor.Text1, editor.cboFieldType});
-    Form3 search(m_messages, m_env.paths(), *m_record);
+    Form3 search(m_messages, m_env.paths(), m_env.store(), *m_record);
     checkReachableAndNamed(
         &search, {search.findChild<QWidget*>("Text1"), search.findChild<QWidget*>("ListView1")});
     QCOMPARE(boxTitle(), QString("Ledgerloom")); // message boxes are titled as the program
@@ -86,7 +86,7 @@ void KeyboardTest::dialogsTakeEnterAndEscape() {
     QFETCH(int, key);
     QFETCH(bool, added);
     m_messages.answerInput(std::nullopt);
-    Form2 editor(m_messages, m_env.paths());
+    Form2 editor(m_messages, m_env.paths(), m_env.store());
     editor.setFieldTypeText("Dropdown");
     editor.show();
     QApplication::setActiveWindow(&editor);
@@ -99,7 +99,7 @@ void KeyboardTest::dialogsTakeEnterAndEscape() {
 
 // A double click anywhere in the result list, below the rows too, is OK.
 void KeyboardTest::doubleClickInSearchListIsOk() {
-    Form3 search(m_messages, m_env.paths(), *m_record);
+    Form3 search(m_messages, m_env.paths(), m_env.store(), *m_record);
     search.show();
     search.findChild<QLineEdit*>("Text1")->setText("two");
     search.findChild<QPushButton*>("PushButton3")->click();

@@ -274,7 +274,7 @@ void RecordWindowTest::inputsBindToTheirOwnFieldsColumn() {
     QCOMPARE(m_env->query("SELECT * FROM CustomTable")[0],
              (QVariantList{"1", "a", "b", "n", "c2", "y"}));
 
-    Form4 fieldList(m_messages, m_env->paths(), *w);
+    Form4 fieldList(m_messages, m_env->paths(), m_env->store(), *w);
     fieldList.ListView1->setCurrentItem(fieldList.ListView1->topLevelItem(3));
     fieldList.PushButton3->click();
     QCOMPARE(cell(*m_env, "SELECT count(*) FROM FieldControl WHERE fieldname = 'M'"), QString("0"));

@@ -93,7 +93,7 @@ class SearchWindowTest : public QObject {
 };
 
 void SearchWindowTest::findsTextInAnyFieldOfShownPage() {
-    QFETCH(Store, store);
+    QFETCH(StoreKind, store);
     TestEnvironment env(store);
     env.addFields(2);
     QList<QVariantList> records{
@@ -137,19 +137,19 @@ void SearchWindowTest::findsTextInAnyFieldOfShownPage() {
 }
 
 void SearchWindowTest::indexFindsWhatTheScanFinds_data() {
-    QTest::addColumn<Store>("store");
+    QTest::addColumn<StoreKind>("store");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("found");
     for (const auto& [store, kind] : Stores)
         for (const auto& [name, text, found] : SearchTexts)
             QTest::addRow("%s: %s", store, name) << kind << QString::fromUtf8(text) << found;
-    QTest::newRow("local: D the 1,999th field") << Store::Local << QString("needle") << 1;
+    QTest::newRow("local: D the 1,999th field") << StoreKind::Local << QString("needle") << 1;
 }
 
 // Built, then kept in step by the triggers, the index gives what the scan gives, in order; a
 // server's indexes and its search give the same records for the same text.
 void SearchWindowTest::indexFindsWhatTheScanFinds() {
-    QFETCH(Store, store);
+    QFETCH(StoreKind, store);
     QFETCH(QString, text);
     QFETCH(int, found);
     TestEnvironment env(store);

@@ -37,7 +37,7 @@ std::pair<int, QString> runCaught(const QStringList& arguments) {
 } // namespace
 
 void ServerTest::fieldsChangedElsewhereAreTakenUpOnRebuild() {
-    QFETCH(Store, store);
+    QFETCH(StoreKind, store);
     TestEnvironment env(store);
     env.addFields(2);
     env.addRecords({{"a1", "b1"}});
@@ -73,7 +73,7 @@ void ServerTest::fieldsChangedElsewhereAreTakenUpOnRebuild() {
 // A restart of the server cuts every connection: Save says so and keeps the typed text, and the
 // next Save, like the next search (whose last connection waited for it), connects again.
 void ServerTest::lostConnectionIsReportedAndTheNextCommandsConnectAgain() {
-    TestEnvironment env(Store::Server);
+    TestEnvironment env(StoreKind::Server);
     env.addFields(1);
     env.addRecords({{"stored"}, {"other"}});
     ScriptedMessages messages;
@@ -123,7 +123,7 @@ void ServerTest::addressIsKeptAndToldOnlyWithoutSecrets_data() {
 void ServerTest::addressIsKeptAndToldOnlyWithoutSecrets() {
     QFETCH(QString, address);
     QFETCH(QString, said);
-    TestEnvironment env(Store::Server);
+    TestEnvironment env(StoreKind::Server);
     address.replace("%1", env.server());
     const auto [code, told] = runCaught({"--set-server", address});
     QVERIFY2(told.contains(said) && !told.contains("S3cr"), qPrintable(told));

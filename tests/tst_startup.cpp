@@ -83,7 +83,7 @@ void StartupTest::missingProviderEndsStartUp() {
     ScriptedMessages messages;
     messages.answer(Answer::Yes);
     QStringList opened;
-    Form1 w(messages, env.paths());
+    Form1 w(messages, env.paths(), env.store());
     w.setProviderServices(ProviderServices{
         [] { throw RuntimeError(ErrorNumber::ProviderNotFound, "Provider cannot be found."); },
         [&opened](const QString& page) { opened << page; }});

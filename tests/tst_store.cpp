@@ -36,11 +36,11 @@ qint64 errorOf(const std::function<void()>& step) try {
 } // namespace
 
 void StoreTest::editsAreWrittenOnLeavingTheRowAndCancelledExactly() {
-    QFETCH(Store, store);
+    QFETCH(StoreKind, store);
     TestEnvironment env(store);
     env.addFields(2);
     env.addRecords({{"Ann", "1"}, {"Bob", "2"}, {"Cid", "3"}});
-    auto connection = OpenConnection();
+    auto connection = env.store().open();
     RecordCursor records;
     records.Open(*connection);
 
@@ -80,7 +80,7 @@ void StoreTest::editsAreWrittenOnLeavingTheRowAndCancelledExactly() {
 }
 
 void StoreTest::valuesGoByNameWhateverColumnsChangeElsewhere_data() {
-    QTest::addColumn<Store>("store");
+    QTest::addColumn<StoreKind>("store");
     QTest::addColumn<bool>("readBefore"); // the record was read before the columns changed
     for (const auto& [name, store] : Stores) {
         QTest::addRow("%s: read right after a column was added", name) << store << true;
@@ -90,18 +90,18 @@ void StoreTest::valuesGoByNameWhateverColumnsChangeElsewhere_data() {
 
 // The field list works on a connection of its own while the record window's cursor is open.
 void StoreTest::valuesGoByNameWhateverColumnsChangeElsewhere() {
-    QFETCH(Store, store);
+    QFETCH(StoreKind, store);
     QFETCH(bool, readBefore);
     TestEnvironment env(store);
     env.addFields(2);
     env.addRecords({{"a1", "b1"}, {"a2", "b2"}});
-    auto window = OpenConnection();
+    auto window = env.store().open();
     RecordCursor records;
     records.Open(*window);
     records.MoveNext();
     if (readBefore)
         QCOMPARE(records.Fields("F2").Value().toString(), QString("b2"));
-    auto fieldList = OpenConnection();
+    auto fieldList = env.store().open();
     fieldList->Execute(Sql::addFieldColumn("C"));
     fieldList->Execute("update \"CustomTable\" set \"C\" = 'c' || \"ID\"");
     fieldList->Execute(Sql::dropFieldColumn("F1"));

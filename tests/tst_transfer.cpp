@@ -98,18 +98,18 @@ void TransferTest::importsOrChangesNothing_data() {
     QTest::addColumn<QString>("columns");    // read: compared in the first record imported
     QTest::addColumn<QVariantList>("first");
     QTest::addColumn<QString>("made"); // the new fields that are not text, with their kind
-    QTest::addColumn<Store>("store");
+    QTest::addColumn<StoreKind>("store");
     const auto read = [](const char* name, const QByteArray& content, const char* table,
                          int records, const char* columns, const QVariantList& first,
                          const char* said = "", const char* made = "",
                          const LongWorkRunner& run = windowRunner(nullptr), bool emptyFile = false,
-                         Store store = Store::Local) {
+                         StoreKind store = StoreKind::Local) {
         QTest::newRow(name) << content << QString(table) << run << emptyFile << records
                             << QString(said) << QString(columns) << first << QString(made) << store;
     };
     const auto refused =
         [](const char* name, const QByteArray& content, const char* said, const char* table = "",
-           const LongWorkRunner& run = windowRunner(nullptr), Store store = Store::Local) {
+           const LongWorkRunner& run = windowRunner(nullptr), StoreKind store = StoreKind::Local) {
             QTest::newRow(name) << content << QString(table) << run << false << -1 << QString(said)
                                 << QString() << QVariantList() << QString() << store;
         };
@@ -166,7 +166,7 @@ void TransferTest::importsOrChangesNothing_data() {
     read("ID not unique", "ID,Name\r\n5,x\r\n5,y\r\n", "", 2, "ID_2, Name", {"5", "x"},
          "became the field ID_2", "", windowRunner(nullptr), true);
     read("ID not unique, server", "ID,Name\r\n5,x\r\n5,y\r\n", "", 2, "\"ID_2\", \"Name\"",
-         {"5", "x"}, "field ID_2", "", windowRunner(nullptr), true, Store::Server);
+         {"5", "x"}, "field ID_2", "", windowRunner(nullptr), true, StoreKind::Server);
     read("ID beside records", "ID\r\n7\r\n", "", 1, "ID, ID_2", {"2", "7"}, "field ID_2");
     read("header only", "a,b\r\n", "", 0, "count(a), count(b)", {"0", "0"}, "no records", "",
          windowRunner(nullptr), true);
@@ -187,7 +187,7 @@ void TransferTest::importsOrChangesNothing_data() {
     refused("in little memory: 20 M names", commas + "\r\nx\r\n", "has 20,000,001 columns");
     refused("in little memory: 20 M values", "a\r\n" + commas + "\r\n", "20,000,001 values");
     refused("on the server: 64 bytes", QString(32, u'é').toUtf8() + "\r\nx\r\n", "at most 63", "",
-            windowRunner(nullptr), Store::Server);
+            windowRunner(nullptr), StoreKind::Server);
     refused("cancel", "a\r\n1\r\n", "cancelled", "", cancelAtOnce);
     refused("Access cut off", jet3.left(1000000), "is cut off", "Orders");
     refused("Access cut at a page", jet3.left(1001472), "is damaged: the table 'Orders' should",
@@ -216,7 +216,7 @@ void TransferTest::importsOrChangesNothing() {
     QFETCH(QString, columns);
     QFETCH(QVariantList, first);
     QFETCH(QString, made);
-    QFETCH(Store, store);
+    QFETCH(StoreKind, store);
     const QString tag = QTest::currentDataTag();
     TestEnvironment env(store);
     env.addField("Name", "Textfield");
@@ -245,7 +245,7 @@ void TransferTest::importsOrChangesNothing() {
         QCOMPARE(env.query("SELECT " + columns + " FROM \"CustomTable\" ORDER BY \"ID\"")
                      .value(!emptyFile),
                  first);
-        if (store == Store::Local)
+        if (store == StoreKind::Local)
             QCOMPARE(env.query("SELECT group_concat(fieldname || ': ' || FieldType, ', ') FROM "
                                "FieldControl WHERE FieldType <> 'Textfield' AND rowid > 3")[0][0]
                          .toString(),
@@ -269,7 +269,7 @@ void TransferTest::csvRoundTripInTheWindowAndWithoutDisplay() {
     env.addRecords(records);
     ScriptedMessages messages;
     auto window = startRecordWindow(messages, env);
-    Form4 fieldList(messages, env.paths(), *window);
+    Form4 fieldList(messages, env.paths(), env.store(), *window);
     const QString file = env.programFolder() + "/out.csv", headless = file + ".2";
     fieldList.exportCsvTo(file, false);
     QProcess program;
@@ -361,7 +361,7 @@ void TransferTest::dataFileTablesKeepDefinitionsAndIds() {
 // Server to data file and data file to another server, each in one transaction, and only into
 // an empty store: ids, Null and "" and the next id kept.
 void TransferTest::copiesToAServerAndBackKeepingIds() {
-    TestEnvironment env(Store::Server);
+    TestEnvironment env(StoreKind::Server);
     env.addFields(2);
     env.addRecords({{"007", QVariant()}, {"", "Zoë 😀 ;\"'"}, {"last", "gone"}});
     env.execute("DELETE FROM \"CustomTable\" WHERE \"ID\" = 3");

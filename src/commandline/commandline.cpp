@@ -9,9 +9,9 @@
 #include "export/csvexport.h"
 #include "import/importcommand.h"
 #include "import/importer.h"
-#include "store/access1.h"
 #include "store/connection.h"
 #include "store/serversecrets.h"
+#include "store/store.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -99,21 +99,21 @@ QStringList argumentsOf(int argc, char** argv) {
 const QString ServerSetting = QStringLiteral("Server");
 
 // The local data file, made from the template on a first run as the window's start-up would.
-QString localDataFile() {
+Store localDataFile() {
     const AppPaths paths = AppPaths::standard();
     DataFileSetup::makeCompanyFolder(paths);
     DataFileSetup::makeDataFolder(paths);
     DataFileSetup::copyTemplateIfMissing(paths);
-    return paths.dataFile();
+    return Store::dataFile(paths.dataFile());
 }
 
-int copyBetween(const QString& from, const QString& to, const QString& done) {
-    Connection source, target;
-    source.setMode(adModeRead);
-    source.Open(from);
-    target.Open(to);
-    const long copied = copyStore(source, target);
-    QTextStream(stdout) << done.arg(copied).arg(target.describe()) << Qt::endl;
+int copyBetween(const Store& from, const Store& to) {
+    const auto source = from.open(adModeRead);
+    const auto target = to.open();
+    const long copied = copyStore(*source, *target);
+    QTextStream(stdout)
+        << QStringLiteral("%1 records were copied to the %2.").arg(copied).arg(target->describe())
+        << Qt::endl;
     return 0;
 }
 
@@ -127,11 +127,10 @@ int rememberServer(const QString& address) {
                                           "it.")
                                .arg(secret));
     // Reaching it first spares the user a setting that leads nowhere.
-    Connection check;
-    check.Open(ServerConnectionString(address));
+    const auto check = Store::server(address).open();
     SaveSetting(ServerSetting, address);
     QTextStream(stdout)
-        << QStringLiteral("Ledgerloom now keeps its records in the %1.").arg(check.describe())
+        << QStringLiteral("Ledgerloom now keeps its records in the %1.").arg(check->describe())
         << Qt::endl;
     return 0;
 }
@@ -185,16 +184,14 @@ bool CommandLine::opensWindow() const {
     return m_error.isEmpty() && !m_parser.isSet("help") && !m_parser.isSet("version");
 }
 
-void CommandLine::chooseStore() const {
-    if (m_parser.isSet("server")) {
-        qputenv("LEDGERLOOM_SERVER", m_parser.value("server").toUtf8());
-        return;
-    }
-    if (!serverAddress().isEmpty())
-        return;
-    const QString remembered = GetSetting(ServerSetting, QString());
-    if (!remembered.isEmpty())
-        qputenv("LEDGERLOOM_SERVER", remembered.toUtf8());
+Store CommandLine::chooseStore() const {
+    if (m_parser.isSet("server"))
+        return Store::server(m_parser.value("server"));
+    if (const QString given = qEnvironmentVariable("LEDGERLOOM_SERVER").trimmed(); !given.isEmpty())
+        return Store::server(given);
+    if (const QString remembered = GetSetting(ServerSetting, QString()); !remembered.isEmpty())
+        return Store::server(remembered);
+    return Store::dataFile(AppPaths::standard().dataFile());
 }
 
 int CommandLine::run() const {
@@ -210,7 +207,6 @@ int CommandLine::run() const {
         QTextStream(stdout) << "Ledgerloom " LEDGERLOOM_VERSION << Qt::endl;
         return 0;
     }
-    chooseStore();
     const auto value = [this](const char* option) { return m_parser.value(option); };
     ConsoleMessages messages(m_parser.isSet("rename-clashes"));
     try {
@@ -223,16 +219,14 @@ int CommandLine::run() const {
             return 0;
         }
         if (m_parser.isSet("copy-to"))
-            return copyBetween(ConnectionString(localDataFile()),
-                               ServerConnectionString(value("copy-to")),
-                               QStringLiteral("%1 records were copied to the %2."));
+            return copyBetween(localDataFile(), Store::server(value("copy-to")));
         if (m_parser.isSet("copy-from"))
-            return copyBetween(ServerConnectionString(value("copy-from")),
-                               ConnectionString(localDataFile()),
-                               QStringLiteral("%1 records were copied to the data file '%2'."));
-        Connection connection;
-        // The records are on a server when one was chosen; else in the data file.
-        connection.Open(ConnectionString(serverAddress().isEmpty() ? localDataFile() : QString()));
+            return copyBetween(Store::server(value("copy-from")), localDataFile());
+        const Store store = chooseStore();
+        if (!store.localDataFile().isEmpty())
+            localDataFile();
+        const auto opened = store.open();
+        Connection& connection = *opened;
         if (m_parser.isSet("import")) {
             const ImportChooser choose =
                 m_parser.isSet("rename-clashes") ? ImportChooser(renameClashes) : ImportChooser();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/store.h"
+
 #include <QCommandLineParser>
 #include <QStringList>
 
@@ -17,10 +19,9 @@ class CommandLine {
     // Whether the arguments ask for the windows: none, or only --server and Qt's own.
     bool opensWindow() const;
 
-    // Chooses where the records are kept for this run: the server given with --server, else
-    // the one in LEDGERLOOM_SERVER, else the one the user set with --set-server, else the
-    // local data file. The choice is put in LEDGERLOOM_SERVER for every part of the program.
-    void chooseStore() const;
+    // Where the records are kept for this run: the server given with --server, else the one in
+    // LEDGERLOOM_SERVER, else the one the user set with --set-server, else the local data file.
+    Store chooseStore() const;
 
     // Does what the arguments ask without any window (no display needed): prints the help or
     // the version, or the error in the arguments with the usage (exit code 2, nothing

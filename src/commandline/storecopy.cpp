@@ -95,7 +95,6 @@ long copyStore(Connection& from, Connection& to) {
     if (to.isServer())
         SearchIndex::buildWithinTransaction(to);
     transaction.commit();
-    if (to.isServer())
-        to.Execute(Sql::TidyServerRecords);
+    to.engine().tidyAfterBulkWrite();
     return copied;
 }

@@ -30,9 +30,9 @@ enum FieldTypeIndex { CheckboxType = 0, DropdownType = 1, TextfieldType = 2, Mul
 const QString NewFieldSize = QStringLiteral("8");
 } // namespace
 
-Form2::Form2(MessageService& messages, const AppPaths& paths,
+Form2::Form2(MessageService& messages, const AppPaths& paths, const Store& store,
              const std::optional<FieldDefinition>& edited, QWidget* parent)
-    : QDialog(parent), m_messages(messages), m_paths(paths), m_edited(edited) {
+    : QDialog(parent), m_messages(messages), m_paths(paths), m_store(store), m_edited(edited) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(edited ? UpdateCaption : AddCaption);
     createControls();
@@ -143,7 +143,7 @@ void Form2::Form_Load() {
         SetButtonFaceColours(this);
         setWindowIcon(programIcon());
     });
-    trap([&] { m_connection = OpenConnection(); });
+    trap([&] { m_connection = m_store.open(); });
     trap([&] { setFieldTypeText(cboFieldType->itemText(TextfieldType)); });
     trap([&] { m_pointer->setCustomCursor(loadHandCursor(m_paths.handCursor())); });
 }

@@ -2,6 +2,7 @@
 
 #include "app/paths.h"
 #include "store/fielddefinition.h"
+#include "store/store.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -25,7 +26,7 @@ class QPushButton;
 class Form2 : public QDialog {
     Q_OBJECT
   public:
-    Form2(MessageService& messages, const AppPaths& paths,
+    Form2(MessageService& messages, const AppPaths& paths, const Store& store,
           const std::optional<FieldDefinition>& edited = std::nullopt, QWidget* parent = nullptr);
     ~Form2() override;
 
@@ -85,6 +86,7 @@ class Form2 : public QDialog {
 
     MessageService& m_messages;
     AppPaths m_paths;
+    Store m_store;
     std::optional<FieldDefinition> m_edited;
     std::optional<FieldDefinition> m_stored;
     std::unique_ptr<Connection> m_connection;

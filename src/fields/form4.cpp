@@ -12,8 +12,8 @@
 #include "fields/form2.h"
 #include "import/importcommand.h"
 #include "store/access1.h"
-#include "store/backup.h"
 #include "store/connection.h"
+#include "store/engine.h"
 #include "store/fielddefinition.h"
 #include "store/fieldrules.h"
 #include "store/schema.h"
@@ -37,9 +37,10 @@ constexpr int FormHeight = 5400; // the designed 4890 and a row for import and e
 enum ListColumn { CaptionColumn = 0, TypeColumn = 1, SizeColumn = 2, ValuesColumn = 3 };
 } // namespace
 
-Form4::Form4(MessageService& messages, const AppPaths& paths, RecordWindowLink& recordWindow,
-             QWidget* parent)
-    : QDialog(parent), m_messages(messages), m_paths(paths), m_recordWindow(recordWindow) {
+Form4::Form4(MessageService& messages, const AppPaths& paths, const Store& store,
+             RecordWindowLink& recordWindow, QWidget* parent)
+    : QDialog(parent), m_messages(messages), m_paths(paths), m_store(store),
+      m_recordWindow(recordWindow) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Setup Fields"));
     createControls();
@@ -128,7 +129,7 @@ void Form4::Form_Load() {
         SetButtonFaceColours(this);
         setWindowIcon(programIcon());
     });
-    trap([&] { m_connection = OpenConnection(); });
+    trap([&] { m_connection = m_store.open(); });
     trap([&] { listFields(); });
     trap([&] { m_pointer->setCustomCursor(loadHandCursor(m_paths.handCursor())); });
 }
@@ -170,7 +171,7 @@ void Form4::PushButton2_Click() {
     ErrorTrap trap(m_messages, QStringLiteral("Form6"), QStringLiteral("PushButton2_Click"));
     std::optional<FieldDefinition> added;
     trap([&] {
-        Form2 editor(m_messages, m_paths, std::nullopt, this);
+        Form2 editor(m_messages, m_paths, m_store, std::nullopt, this);
         editor.exec();
         added = editor.storedField();
     });
@@ -198,7 +199,7 @@ void Form4::PushButton3_Click() {
         completed = runLongWork(
             this, QStringLiteral("Deleting the field %1...").arg(name),
             [&] {
-                Backups::write(*m_connection, &cancelled);
+                m_connection->engine().backUpBeforeFieldDelete(&cancelled);
                 // A Cancel just as the copy was done stops here.
                 if (cancelled)
                     throw RuntimeError(ErrorNumber::General, QStringLiteral("Cancelled."));
@@ -224,7 +225,7 @@ void Form4::editSelectedField(ErrorTrap& trap) {
                                 item->text(SizeColumn), item->text(ValuesColumn)};
     std::optional<FieldDefinition> updated;
     trap([&] {
-        Form2 editor(m_messages, m_paths, shown, this);
+        Form2 editor(m_messages, m_paths, m_store, shown, this);
         editor.exec();
         updated = editor.storedField();
     });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/paths.h"
+#include "store/store.h"
 
 #include <QDialog>
 #include <memory>
@@ -17,8 +18,8 @@ class RecordWindowLink;
 class Form4 : public QDialog {
     Q_OBJECT
   public:
-    Form4(MessageService& messages, const AppPaths& paths, RecordWindowLink& recordWindow,
-          QWidget* parent = nullptr);
+    Form4(MessageService& messages, const AppPaths& paths, const Store& store,
+          RecordWindowLink& recordWindow, QWidget* parent = nullptr);
     ~Form4() override;
 
     void listFields();
@@ -63,6 +64,7 @@ class Form4 : public QDialog {
 
     MessageService& m_messages;
     AppPaths m_paths;
+    Store m_store;
     RecordWindowLink& m_recordWindow;
     std::unique_ptr<Connection> m_connection;
     PointerFeedback* m_pointer = nullptr;

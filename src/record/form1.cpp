@@ -12,6 +12,7 @@
 #include "record/recordpage.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/engine.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -25,85 +26,85 @@
 #include <QTabWidget>
 #include <QTimer>
 
-namespace {
-// The designed client area in twips.
-constexpr int FormWidth = 10800;
-constexpr int FormHeight = 10425;
+    namespace {
+    // The designed client area in twips.
+    constexpr int FormWidth = 10800;
+    constexpr int FormHeight = 10425;
 
-// The designed controls: name, caption and place in twips (relative to their container).
-struct DesignedControl {
-    const char* name;
-    const char* caption;
-    QRect twips;
-};
-const DesignedControl DesignedControls[] = {
-    {"PushButton13", "Setup Fields", {120, 120, 1560, 405}},
-    {"PushButton4", "Refresh Fields", {1800, 120, 1680, 405}},
-    {"PushButton7", "Search ", {3600, 120, 960, 405}},
-    {"PushButton5", "Export To Excel", {4680, 120, 1920, 405}},
-    {"PushButton10", "First", {6720, 120, 720, 405}},
-    {"PushButton9", "Previous", {7560, 120, 1080, 405}},
-    {"PushButton11", "Next", {8760, 120, 840, 405}},
-    {"PushButton12", "Last", {9720, 120, 960, 405}},
-    {"SSTab1", "Page 1", {120, 630, 10560, 8340}},
-    {"lblRecord", "Record 0 of 0", {9255, 45, 1125, 225}},
-    {"Frame1", "", RecordLayout::Frame1},
-    {"PushButton3", "Create New Record", {120, 9060, 2280, 400}},
-    {"PushButton1", "Edit Current Record", {2520, 9060, 2295, 400}},
-    {"PushButton2", "Delete Current Record", {4920, 9060, 2640, 400}},
-    {"PushButton6", "Save Record", {7680, 9060, 1590, 400}},
-    {"PushButton8", "Cancel", {9360, 9060, 1320, 405}},
-    {"Frame2",
-     "Set Width and Height in pixels For All TestBoxes (0 means default):",
-     {120, 9540, 10560, 795}},
-    {"Label2", "Width", {480, 330, 495, 225}},
-    {"Text3", "0", {1200, 270, 1425, 375}},
-    {"Label3", "Height", {2880, 330, 540, 225}},
-    {"Text4", "0", {3600, 270, 1425, 375}},
-};
+    // The designed controls: name, caption and place in twips (relative to their container).
+    struct DesignedControl {
+        const char* name;
+        const char* caption;
+        QRect twips;
+    };
+    const DesignedControl DesignedControls[] = {
+        {"PushButton13", "Setup Fields", {120, 120, 1560, 405}},
+        {"PushButton4", "Refresh Fields", {1800, 120, 1680, 405}},
+        {"PushButton7", "Search ", {3600, 120, 960, 405}},
+        {"PushButton5", "Export To Excel", {4680, 120, 1920, 405}},
+        {"PushButton10", "First", {6720, 120, 720, 405}},
+        {"PushButton9", "Previous", {7560, 120, 1080, 405}},
+        {"PushButton11", "Next", {8760, 120, 840, 405}},
+        {"PushButton12", "Last", {9720, 120, 960, 405}},
+        {"SSTab1", "Page 1", {120, 630, 10560, 8340}},
+        {"lblRecord", "Record 0 of 0", {9255, 45, 1125, 225}},
+        {"Frame1", "", RecordLayout::Frame1},
+        {"PushButton3", "Create New Record", {120, 9060, 2280, 400}},
+        {"PushButton1", "Edit Current Record", {2520, 9060, 2295, 400}},
+        {"PushButton2", "Delete Current Record", {4920, 9060, 2640, 400}},
+        {"PushButton6", "Save Record", {7680, 9060, 1590, 400}},
+        {"PushButton8", "Cancel", {9360, 9060, 1320, 405}},
+        {"Frame2",
+         "Set Width and Height in pixels For All TestBoxes (0 means default):",
+         {120, 9540, 10560, 795}},
+        {"Label2", "Width", {480, 330, 495, 225}},
+        {"Text3", "0", {1200, 270, 1425, 375}},
+        {"Label3", "Height", {2880, 330, 540, 225}},
+        {"Text4", "0", {3600, 270, 1425, 375}},
+    };
 
-const DesignedControl& designed(const char* name) {
-    for (const DesignedControl& control : DesignedControls)
-        if (qstrcmp(control.name, name) == 0)
-            return control;
-    Q_UNREACHABLE();
-}
-
-// Names the widget, gives it its caption when it shows one, and puts it in its place.
-template <class Widget> Widget* placeDesigned(Widget* widget, const char* name) {
-    const DesignedControl& control = designed(name);
-    widget->setObjectName(QLatin1String(control.name));
-    Twips::place(widget, control.twips.x(), control.twips.y(), control.twips.width(),
-                 control.twips.height());
-    return widget;
-}
-
-// A caption a pixel or two wider than its designed box gets slightly tighter letters, so it
-// is shown whole without moving or widening the box.
-void fitCaption(QLabel* label) {
-    QFont font = label->font();
-    for (int spacing = 100; spacing >= 90; --spacing) {
-        font.setLetterSpacing(QFont::PercentageSpacing, spacing);
-        if (QFontMetrics(font, label).horizontalAdvance(label->text()) <= label->width())
-            break;
+    const DesignedControl& designed(const char* name) {
+        for (const DesignedControl& control : DesignedControls)
+            if (qstrcmp(control.name, name) == 0)
+                return control;
+        Q_UNREACHABLE();
     }
-    label->setFont(font);
-}
 
-QFont designedFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(9);
-    font.setBold(true);
-    return font;
-}
+    // Names the widget, gives it its caption when it shows one, and puts it in its place.
+    template <class Widget> Widget* placeDesigned(Widget * widget, const char* name) {
+        const DesignedControl& control = designed(name);
+        widget->setObjectName(QLatin1String(control.name));
+        Twips::place(widget, control.twips.x(), control.twips.y(), control.twips.width(),
+                     control.twips.height());
+        return widget;
+    }
+
+    // A caption a pixel or two wider than its designed box gets slightly tighter letters, so it
+    // is shown whole without moving or widening the box.
+    void fitCaption(QLabel * label) {
+        QFont font = label->font();
+        for (int spacing = 100; spacing >= 90; --spacing) {
+            font.setLetterSpacing(QFont::PercentageSpacing, spacing);
+            if (QFontMetrics(font, label).horizontalAdvance(label->text()) <= label->width())
+                break;
+        }
+        label->setFont(font);
+    }
+
+    QFont designedFont() {
+        QFont font(QStringLiteral("Arial"));
+        font.setPointSizeF(9);
+        font.setBold(true);
+        return font;
+    }
 } // namespace
 
 QRect Form1::designedTwips(const char* name) {
     return designed(name).twips;
 }
 
-Form1::Form1(MessageService& messages, AppPaths paths, QWidget* parent)
-    : QWidget(parent), m_messages(messages), m_paths(std::move(paths)),
+Form1::Form1(MessageService& messages, AppPaths paths, Store store, QWidget* parent)
+    : QWidget(parent), m_messages(messages), m_paths(std::move(paths)), m_store(std::move(store)),
       m_browser(std::make_unique<RecordBrowser>()) {
     setObjectName(QStringLiteral("Form1"));
     setFont(designedFont());
@@ -259,8 +260,7 @@ bool Form1::Form_Load() {
     ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("Form_Load"));
     trap([&] { ApplySkin(this, m_paths); });
     // Records kept on a server need no local data file.
-    const bool local = serverAddress().isEmpty();
-    if (local) {
+    if (!m_store.localDataFile().isEmpty()) {
         trap([&] { DataFileSetup::makeCompanyFolder(m_paths); });
         trap([&] { DataFileSetup::makeDataFolder(m_paths); });
         trap([&] { DataFileSetup::copyTemplateIfMissing(m_paths); });
@@ -275,10 +275,13 @@ bool Form1::Form_Load() {
     trap([&] { SetApplicationTitle(); });
     if (!CheckProvider(m_messages, m_providerServices))
         return false;
-    trap([&] { m_connection = OpenConnection(); });
+    trap([&] { m_connection = m_store.open(); });
     // Whoever shares the records sees which store the window works on.
-    if (m_connection && m_connection->isServer())
-        setWindowTitle(QStringLiteral("Ledgerloom - %1").arg(m_connection->describe()));
+    trap([&] {
+        if (const QString detail = m_connection ? m_connection->engine().titleDetail() : QString();
+            !detail.isEmpty())
+            setWindowTitle(QStringLiteral("Ledgerloom - %1").arg(detail));
+    });
     m_browser = std::make_unique<RecordBrowser>();
     trap([&] {
         Text3->setText(SizeSettings::width());

@@ -3,6 +3,7 @@
 #include "app/paths.h"
 #include "app/providercheck.h"
 #include "app/recordwindowlink.h"
+#include "store/store.h"
 
 #include <QList>
 #include <QWidget>
@@ -30,7 +31,7 @@ struct FieldDefinition;
 class Form1 : public QWidget, public RecordWindowLink {
     Q_OBJECT
   public:
-    Form1(MessageService& messages, AppPaths paths, QWidget* parent = nullptr);
+    Form1(MessageService& messages, AppPaths paths, Store store, QWidget* parent = nullptr);
     ~Form1() override;
 
     // Stands in for the provider check's outside world (tests).
@@ -113,6 +114,7 @@ class Form1 : public QWidget, public RecordWindowLink {
 
     MessageService& m_messages;
     AppPaths m_paths;
+    Store m_store;
     ProviderServices m_providerServices = ProviderServices::standard();
     PointerFeedback* m_pointer = nullptr;
 

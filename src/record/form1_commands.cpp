@@ -117,7 +117,7 @@ void Form1::PushButton13_Click() {
     if (refuseWhileEditing())
         return;
     trap([&] {
-        Form4 fieldList(m_messages, m_paths, *this, this);
+        Form4 fieldList(m_messages, m_paths, m_store, *this, this);
         fieldList.exec();
     });
     afterOwnWindowClosed();
@@ -130,7 +130,7 @@ void Form1::PushButton7_Click() {
         return;
     bool picked = false;
     trap([&] {
-        Form3 search(m_messages, m_paths, *this, this);
+        Form3 search(m_messages, m_paths, m_store, *this, this);
         search.exec();
         picked = search.recordPicked();
     });

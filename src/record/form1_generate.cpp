@@ -61,9 +61,7 @@ void Form1::buildPage(ErrorTrap& trap, const std::vector<FieldDefinition>& field
 bool Form1::customTableIsThere() {
     if (TableExists(*m_connection, Sql::CustomTableName))
         return true;
-    const QString store = m_connection->isServer()
-                              ? QStringLiteral("server's database")
-                              : QStringLiteral("data file '%1'").arg(m_connection->dataSource());
+    const QString store = m_connection->describe();
     m_messages.tell(
         QStringLiteral("The records cannot be shown: the %1 holds no table CustomTable.")
             .arg(store));

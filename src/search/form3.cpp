@@ -40,9 +40,10 @@ bool onlyBlanks(const QString& text) {
 }
 } // namespace
 
-Form3::Form3(MessageService& messages, const AppPaths& paths, RecordWindowLink& recordWindow,
-             QWidget* parent)
-    : QDialog(parent), m_messages(messages), m_paths(paths), m_recordWindow(recordWindow) {
+Form3::Form3(MessageService& messages, const AppPaths& paths, const Store& store,
+             RecordWindowLink& recordWindow, QWidget* parent)
+    : QDialog(parent), m_messages(messages), m_paths(paths), m_store(store),
+      m_recordWindow(recordWindow) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Search"));
     setFont(arialBold(9));
@@ -145,8 +146,8 @@ void Form3::PushButton3_Click() {
     if (onlyBlanks(text))
         return;
     HourglassPointer hourglass(*m_pointer);
-    Connection connection;
-    trap([&] { connection.Open(ConnectionString(QString())); });
+    std::unique_ptr<Connection> connection;
+    trap([&] { connection = m_store.open(); });
     QStringList captions;
     int page = 0;
     trap([&] {
@@ -159,25 +160,21 @@ void Form3::PushButton3_Click() {
     trap([&] {
         // A page without fields holds nothing to match; a file that could not be opened was
         // reported already.
-        if (captions.isEmpty() || connection.State() == adStateClosed)
+        if (captions.isEmpty() || !connection)
             return;
-        prepareSearchIndex(connection, text);
+        prepareSearchIndex(*connection, text);
         // A search through a large file takes a while; Cancel leaves the list as it was.
-        RecordSearch search(connection.connectionString(), captions, text);
+        RecordSearch search(m_store.connectionString(), captions, text);
         completed = runLongWork(
             this, QStringLiteral("Searching..."), [&] { ids = search.run(); },
             [&] { search.interrupt(); });
     });
     if (!completed)
         return;
-    m_results->reset(captions, page, connection.connectionString(), std::move(ids));
+    m_results->reset(captions, page, m_store, std::move(ids));
     ListView1->setColumnHidden(0, true);
     for (int column = 1; column < m_results->columnCount(); ++column)
         ListView1->setColumnWidth(column, Twips::toPixelsX(1440, this));
-    trap([&] {
-        if (connection.State() != adStateClosed)
-            connection.Close();
-    });
 }
 
 // The first search the index could narrow builds it. Until it is built (Cancel, or a file

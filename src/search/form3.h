@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/store.h"
+
 #include <QDialog>
 
 class Connection;
@@ -18,8 +20,8 @@ struct AppPaths;
 class Form3 : public QDialog {
     Q_OBJECT
   public:
-    Form3(MessageService& messages, const AppPaths& paths, RecordWindowLink& recordWindow,
-          QWidget* parent = nullptr);
+    Form3(MessageService& messages, const AppPaths& paths, const Store& store,
+          RecordWindowLink& recordWindow, QWidget* parent = nullptr);
     ~Form3() override;
 
     void Form_Load();
@@ -45,6 +47,7 @@ class Form3 : public QDialog {
 
     MessageService& m_messages;
     const AppPaths& m_paths;
+    Store m_store;
     RecordWindowLink& m_recordWindow;
     SearchResults* m_results = nullptr;
     PointerFeedback* m_pointer = nullptr;

@@ -16,12 +16,13 @@ constexpr int ChunkRows = 256;
 constexpr size_t KeptChunks = 8;
 } // namespace
 
-void SearchResults::reset(const QStringList& captions, int page, const QString& connectionString,
+void SearchResults::reset(const QStringList& captions, int page, const Store& store,
                           std::vector<qint64> ids) {
     beginResetModel();
     m_captions = captions;
     m_page = page;
-    m_connectionString = connectionString;
+    m_store = store;
+    m_connection.reset();
     m_ids = std::move(ids);
     m_chunks.clear();
     m_searched = true;
@@ -71,16 +72,16 @@ const SearchResults::Chunk& SearchResults::chunkFor(int row) const {
     return m_chunks.front();
 }
 
-// The search's own connection is closed once the ids are known; each chunk opens one for the
-// moment it reads. A row that cannot be read (the file gone meanwhile) shows empty values:
-// the list is painted from here, where no message box may interrupt.
+// A row that cannot be read (the file gone meanwhile) shows empty values, and the next read
+// connects again: the list is painted from here, where no message box may interrupt.
 std::vector<QStringList> SearchResults::readRows(int first, int count) const {
     std::vector<QStringList> rows(static_cast<size_t>(count));
     try {
-        Connection connection;
-        connection.setMode(adModeRead);
-        connection.Open(m_connectionString);
-        RowReader reader(connection, Sql::CustomTableName, QStringLiteral("ID"));
+        if (!m_connection && m_store)
+            m_connection = m_store->open(adModeRead);
+        if (!m_connection)
+            return rows;
+        RowReader reader(*m_connection, Sql::CustomTableName, QStringLiteral("ID"));
         const int firstColumn = m_page * FieldsPerPage + 1;
         for (int from = 0; from < count; from += RowReader::ChunkKeys) {
             const auto begin = m_ids.begin() + first + from;
@@ -97,6 +98,7 @@ std::vector<QStringList> SearchResults::readRows(int first, int count) const {
             }
         }
     } catch (const RuntimeError&) {
+        m_connection.reset();
     }
     return rows;
 }

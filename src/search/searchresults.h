@@ -1,8 +1,12 @@
 #pragma once
 
+#include "store/store.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <list>
+#include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -15,8 +19,7 @@ class SearchResults : public QAbstractTableModel {
     using QAbstractTableModel::QAbstractTableModel;
 
     // Column 0 is "ID"; then one column per caption, holding the column at page × 26 + j.
-    void reset(const QStringList& captions, int page, const QString& connectionString,
-               std::vector<qint64> ids);
+    void reset(const QStringList& captions, int page, const Store& store, std::vector<qint64> ids);
 
     qint64 idAt(int row) const { return m_ids[size_t(row)]; }
 
@@ -36,7 +39,9 @@ class SearchResults : public QAbstractTableModel {
 
     QStringList m_captions;
     int m_page = 0;
-    QString m_connectionString;
+    std::optional<Store> m_store;
+    // Opened for the first rows read, kept for the next, until the list is reset.
+    mutable std::unique_ptr<Connection> m_connection;
     std::vector<qint64> m_ids;
     bool m_searched = false;           // no columns before the first search
     mutable std::list<Chunk> m_chunks; // most recently used first

@@ -1,34 +1,19 @@
 #include "store/access1.h"
 
-#include "app/paths.h"
 #include "store/connection.h"
 #include "store/engine.h"
-
-QString serverAddress() {
-    return qEnvironmentVariable("LEDGERLOOM_SERVER").trimmed();
-}
 
 QString ServerConnectionString(const QString& address) {
     return QStringLiteral("Provider=PostgreSQL;Data Source=") + address +
            QStringLiteral(";Persist Security Info=False");
 }
 
-QString ConnectionString(const QString& path) {
-    if (path.isEmpty() && !serverAddress().isEmpty())
-        return ServerConnectionString(serverAddress());
-    const QString file = path.isEmpty() ? standardDataFile() : path;
+QString ConnectionString(const QString& file) {
     if (file.right(5).toLower() == QLatin1String("accdb"))
         return QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=") + file +
                QStringLiteral(";Persist Security Info=False");
     return QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") + file +
            QStringLiteral(";Persist Security Info=False");
-}
-
-std::unique_ptr<Connection> OpenConnection() {
-    auto connection = std::make_unique<Connection>();
-    connection->setMode(adModeReadWrite);
-    connection->Open(ConnectionString(QString()));
-    return connection;
 }
 
 bool TableExists(Connection& connection, const QString& tableName) {

@@ -33,8 +33,41 @@ QString dataSourceOf(const QString& connectionString) {
     return connectionString.mid(from, end < 0 ? -1 : end - from);
 }
 
+IdleEngines::IdleEngines() = default;
+IdleEngines::~IdleEngines() = default;
+
+std::unique_ptr<Engine> IdleEngines::take(int mode) {
+    std::lock_guard lock(m_mutex);
+    for (auto it = m_idle.begin(); it != m_idle.end(); ++it) {
+        if (it->first != mode)
+            continue;
+        std::unique_ptr<Engine> engine = std::move(it->second);
+        m_idle.erase(it);
+        // The server may have closed it meanwhile (a restart).
+        if (engine->worthKeeping())
+            return engine;
+        return nullptr;
+    }
+    return nullptr;
+}
+
+void IdleEngines::keep(std::unique_ptr<Engine> engine, int mode) {
+    if (!engine->worthKeeping())
+        return;
+    engine->stopWhen(nullptr); // the flag was its last user's
+    std::lock_guard lock(m_mutex);
+    m_idle.emplace_back(mode, std::move(engine));
+    constexpr size_t MaxIdle = 4;
+    if (m_idle.size() > MaxIdle)
+        m_idle.pop_front();
+}
+
 Connection::Connection() = default;
-Connection::~Connection() = default;
+
+Connection::~Connection() {
+    if (m_engine && m_idle)
+        m_idle->keep(std::move(m_engine), m_mode);
+}
 
 void Connection::setMode(int mode) {
     if (m_engine)
@@ -46,6 +79,19 @@ Engine& Connection::engine() const {
     if (!m_engine)
         throw Errors::objectClosed();
     return *m_engine;
+}
+
+void Connection::Open(const QString& connectionString, std::shared_ptr<IdleEngines> idle) {
+    if (m_engine)
+        throw Errors::objectOpen();
+    if (idle)
+        m_engine = idle->take(m_mode);
+    if (m_engine) {
+        m_dataSource = dataSourceOf(connectionString);
+        m_connectionString = connectionString;
+    } else
+        Open(connectionString);
+    m_idle = std::move(idle);
 }
 
 void Connection::Open(const QString& connectionString) {
@@ -74,13 +120,13 @@ int Connection::Execute(const QString& sql, const QVariantList& parameters) {
 void Connection::Close() {
     if (!m_engine)
         throw Errors::objectClosed();
+    if (m_idle)
+        m_idle->keep(std::move(m_engine), m_mode);
     m_engine.reset();
 }
 
 QString Connection::describe() const {
-    if (const auto* server = dynamic_cast<const ServerEngine*>(m_engine.get()))
-        return server->describe();
-    return m_dataSource;
+    return engine().describe();
 }
 
 bool Connection::isServer() const {

@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <QVariantList>
+#include <deque>
 #include <memory>
+#include <mutex>
 
 class Engine;
 
@@ -10,6 +12,21 @@ class Engine;
 enum ObjectState { adStateClosed = 0, adStateOpen = 1 };
 // Access modes of a connection.
 enum ConnectMode { adModeRead = 1, adModeWrite = 2, adModeReadWrite = 3 };
+
+// Engines a store keeps between its connections, for the next one to open.
+class IdleEngines {
+  public:
+    IdleEngines();
+    ~IdleEngines();
+    // One opened in this mode that is still good, or none.
+    std::unique_ptr<Engine> take(int mode);
+    // Kept when the engine finds itself worth keeping; the oldest go past a few.
+    void keep(std::unique_ptr<Engine> engine, int mode);
+
+  private:
+    std::mutex m_mutex;
+    std::deque<std::pair<int, std::unique_ptr<Engine>>> m_idle;
+};
 
 // A connection to one data file, reached through a connection string; the engine behind it
 // does the work.
@@ -22,6 +39,9 @@ class Connection {
 
     void setMode(int mode);
     void Open(const QString& connectionString);
+    // The same, taking an engine kept idle when there is one, and giving the engine back there
+    // when closed.
+    void Open(const QString& connectionString, std::shared_ptr<IdleEngines> idle);
     int State() const { return m_engine ? adStateOpen : adStateClosed; }
     // Runs one statement; values in the statement text are already quoted, or bound here.
     int Execute(const QString& sql, const QVariantList& parameters = {});
@@ -50,6 +70,7 @@ class Connection {
     int m_mode = adModeReadWrite;
     QString m_dataSource;
     QString m_connectionString;
+    std::shared_ptr<IdleEngines> m_idle;
 };
 
 // Several statements that succeed together or not at all.

@@ -63,4 +63,20 @@ class Engine {
     // What orders the rows of FieldControl as the fields were made, which is the order of the
     // field list: a column or expression that an update of a row does not change.
     virtual QString fieldRowOrder() const = 0;
+
+    // The store for people to read: "data file '/home/...'", "database ledger on db.example.org".
+    virtual QString describe() const = 0;
+    // What the record window's title adds to the program's name, so that whoever shares the
+    // records sees where they are; nothing for a file of one's own.
+    virtual QString titleDetail() const = 0;
+    // Keeps what a field delete is about to drop for good where the user can get it back, and
+    // says where (the empty text where the store itself keeps it, in a transaction). Raises a
+    // run-time error, leaving nothing half written, when it cannot: then nothing is deleted.
+    // Stops soon after stop turns true.
+    virtual QString backUpBeforeFieldDelete(const std::atomic<bool>* stop) = 0;
+    // After many records came in at once, outside any transaction.
+    virtual void tidyAfterBulkWrite() = 0;
+    // Whether a store should keep this engine, idle, for its next connection: it is costly to
+    // open again, and still connected with no transaction open.
+    virtual bool worthKeeping() = 0;
 };

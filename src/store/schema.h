@@ -70,10 +70,6 @@ inline const QString CustomTableIdRange =
     QStringLiteral("SELECT (SELECT min(\"ID\") FROM \"CustomTable\"), (SELECT max(\"ID\") FROM "
                    "\"CustomTable\")");
 
-// After many records came in at once: the server's statistics for planning the searches, and
-// its visibility map, without which reading the ids in order visits every record.
-inline const QString TidyServerRecords = QStringLiteral("VACUUM ANALYZE \"CustomTable\"");
-
 // The server's search: the ids, in id order, of the records where one of the columns matches
 // the regular expression ?1.
 QString searchServer(const QStringList& columns);

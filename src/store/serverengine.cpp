@@ -60,68 +60,6 @@ const char* const FieldOrderOfOlderTables =
     "(SELECT a.attnum FROM pg_attribute a WHERE a.attrelid = to_regclass('\"CustomTable\"') AND "
     "a.attname = \"fieldname\" AND NOT a.attisdropped) NULLS LAST";
 
-// Connections the program closed, kept for the next one it opens to the same server: a new
-// connection costs the server a new process, which must read the tables' catalog entries again
-// before it can plan (tens of milliseconds, several times a search), and every window opens
-// its own connections.
-class IdleConnections {
-  public:
-    ~IdleConnections() {
-        for (const auto& [address, connection] : m_idle)
-            PQfinish(connection);
-    }
-    PGconn* take(const QString& address) {
-        std::lock_guard lock(m_mutex);
-        for (auto it = m_idle.begin(); it != m_idle.end(); ++it) {
-            if (it->first != address)
-                continue;
-            PGconn* connection = it->second;
-            m_idle.erase(it);
-            if (stillOpen(connection))
-                return connection;
-            PQfinish(connection);
-            return nullptr;
-        }
-        return nullptr;
-    }
-    void giveBack(const QString& address, PGconn* connection) {
-        if (PQstatus(connection) != CONNECTION_OK ||
-            PQtransactionStatus(connection) != PQTRANS_IDLE) {
-            PQfinish(connection);
-            return;
-        }
-        std::lock_guard lock(m_mutex);
-        m_idle.emplace_back(address, connection);
-        if (m_idle.size() > MaxIdle) {
-            PQfinish(m_idle.front().second);
-            m_idle.pop_front();
-        }
-    }
-
-  private:
-    // One the server closed meanwhile (a restart) has its farewell, then its end, waiting on
-    // the socket; reading them marks it closed.
-    static bool stillOpen(PGconn* connection) {
-        for (int reads = 0; reads < 4 && PQstatus(connection) == CONNECTION_OK; ++reads) {
-            pollfd socket{PQsocket(connection), POLLIN, 0};
-            if (poll(&socket, 1, 0) <= 0)
-                break;
-            if (!PQconsumeInput(connection))
-                return false;
-        }
-        return PQstatus(connection) == CONNECTION_OK;
-    }
-
-    static constexpr size_t MaxIdle = 4;
-    std::mutex m_mutex;
-    std::deque<std::pair<QString, PGconn*>> m_idle;
-};
-
-IdleConnections& idleConnections() {
-    static IdleConnections idle;
-    return idle;
-}
-
 RuntimeError lostConnection(const QString& reason) {
     return RuntimeError(ErrorNumber::Database,
                         QStringLiteral("The connection to the server was lost (%1). Nothing more "
@@ -279,9 +217,7 @@ std::unique_ptr<ServerEngine> ServerEngine::open(const QString& address, bool wr
     // as on a local file; as an option of the connection it holds again after a reconnect.
     const char* keys[] = {"application_name", "options", "dbname", "client_encoding", nullptr};
     const char* values[] = {"Ledgerloom", "-c lock_timeout=3s", given.constData(), "UTF8", nullptr};
-    PGconn* connection = idleConnections().take(address);
-    if (!connection)
-        connection = PQconnectdbParams(keys, values, 1);
+    PGconn* connection = PQconnectdbParams(keys, values, 1);
     if (PQstatus(connection) != CONNECTION_OK) {
         // libpq quotes a broken address whole, with its password.
         const QString reason =
@@ -313,7 +249,25 @@ ServerEngine::ServerEngine(pg_conn* connection, const QString& address)
 
 ServerEngine::~ServerEngine() {
     PQfreeCancel(m_cancel);
-    idleConnections().giveBack(m_address, m_connection);
+    PQfinish(m_connection);
+}
+
+// A server closed meanwhile (a restart) has sent its farewell, then its end, waiting on the
+// socket; reading them marks the connection closed.
+bool ServerEngine::worthKeeping() {
+    for (int reads = 0; reads < 4 && PQstatus(m_connection) == CONNECTION_OK; ++reads) {
+        pollfd socket{PQsocket(m_connection), POLLIN, 0};
+        if (poll(&socket, 1, 0) <= 0)
+            break;
+        if (!PQconsumeInput(m_connection))
+            return false;
+    }
+    return !m_lost && PQstatus(m_connection) == CONNECTION_OK &&
+           PQtransactionStatus(m_connection) == PQTRANS_IDLE;
+}
+
+void ServerEngine::tidyAfterBulkWrite() {
+    prepare(QStringLiteral("VACUUM ANALYZE \"CustomTable\""))->step();
 }
 
 QString ServerEngine::describe() const {

@@ -34,7 +34,14 @@ class ServerEngine : public Engine {
     int longestColumnName() const override { return 63; }
 
     // "database ledger on db.example.org", for titles and messages.
-    QString describe() const;
+    QString describe() const override;
+    QString titleDetail() const override { return describe(); }
+    // Whoever keeps the server copies its database; a field delete is a transaction of its own.
+    QString backUpBeforeFieldDelete(const std::atomic<bool>*) override { return QString(); }
+    // The statistics for planning the searches, and the visibility map, without which reading
+    // the ids in order visits every record.
+    void tidyAfterBulkWrite() override;
+    bool worthKeeping() override;
     // Runs one statement with its parameters (Null where absent) and returns its result;
     // raises the server's failure, or the loss of the connection, as a run-time error.
     pg_result* execute(const QByteArray& sql, const std::vector<std::optional<QByteArray>>& values);

@@ -2,6 +2,7 @@
 
 #include "app/runtimeerror.h"
 #include "store/datafile.h"
+#include "store/sqlitebackup.h"
 #include "store/textmatch.h"
 
 #include <QRegularExpression>
@@ -212,7 +213,7 @@ std::unique_ptr<SqliteEngine> SqliteEngine::open(const QString& path, bool writa
     // A name in double quotes is a name, never a text, as on every other engine.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    std::unique_ptr<SqliteEngine> engine(new SqliteEngine(db));
+    std::unique_ptr<SqliteEngine> engine(new SqliteEngine(db, path));
     try {
         // Reading the schema proves the file is a sound database before any window relies on it.
         SqliteQuery check(db, QStringLiteral("SELECT count(*) FROM sqlite_schema"));
@@ -229,6 +230,14 @@ std::unique_ptr<SqliteEngine> SqliteEngine::open(const QString& path, bool writa
 
 SqliteEngine::~SqliteEngine() {
     sqlite3_close_v2(m_db);
+}
+
+QString SqliteEngine::describe() const {
+    return QStringLiteral("data file '%1'").arg(m_path);
+}
+
+QString SqliteEngine::backUpBeforeFieldDelete(const std::atomic<bool>* stop) {
+    return Backups::write(m_db, m_path, stop);
 }
 
 std::unique_ptr<EngineQuery> SqliteEngine::prepare(const QString& sql) {

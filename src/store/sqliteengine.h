@@ -30,13 +30,19 @@ class SqliteEngine : public Engine {
     // The rows' own key, which an update keeps.
     QString fieldRowOrder() const override { return QStringLiteral("rowid"); }
     int longestColumnName() const override;
-
-    // For what only a local file has (its backup copies).
-    sqlite3* database() const { return m_db; }
+    QString describe() const override;
+    QString titleDetail() const override { return QString(); }
+    // A copy of the whole file in the backups folder beside it (backup.h).
+    QString backUpBeforeFieldDelete(const std::atomic<bool>* stop) override;
+    // The search index is made by the first search, once.
+    void tidyAfterBulkWrite() override {}
+    // Opening a file again costs next to nothing.
+    bool worthKeeping() override { return false; }
 
   private:
-    explicit SqliteEngine(sqlite3* db) : m_db(db) {}
+    SqliteEngine(sqlite3* db, const QString& path) : m_db(db), m_path(path) {}
     sqlite3* m_db;
+    QString m_path;
 };
 
 // Raises the engine's failure as a run-time error with its description.

@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     const QString kind = QString::fromLocal8Bit(argc > 2 ? argv[1] : "");
     long generation = QByteArray(argc > 2 ? argv[2] : "").toLong();
     FailOnMessage messages;
-    Form1 window(messages, AppPaths::standard());
+    const Store store = Store::dataFile(AppPaths::standard().dataFile());
+    Form1 window(messages, AppPaths::standard(), store);
     if (!window.Form_Load())
         return 7;
     window.show();
@@ -59,9 +60,9 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     std::printf("ready\n");
     std::fflush(stdout);
-    const auto connection = OpenConnection();
+    const auto connection = store.open();
     // The field list window as the user has it: deletes the selected (first) field.
-    Form4 fieldList(messages, AppPaths::standard(), window, &window);
+    Form4 fieldList(messages, AppPaths::standard(), store, window, &window);
     for (long n = 1;; ++n, ++generation) {
         const QString value = QStringLiteral("G%1").arg(generation);
         if (kind == "save" || kind == "page" || kind == "index") {

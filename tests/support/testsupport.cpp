@@ -60,11 +60,11 @@ const std::pair<const char*, QString> Variables[] = {
     {"XDG_DATA_HOME", "data"}, {"XDG_CONFIG_HOME", "config"}, {"HOME", "."}};
 } // namespace
 
-TestEnvironment::TestEnvironment(Store store) {
+TestEnvironment::TestEnvironment(StoreKind store) {
     // The program keeps its records where LEDGERLOOM_SERVER says: this test's database or, when
     // empty, the data file; never a server of the machine's.
     m_oldServer = qgetenv("LEDGERLOOM_SERVER");
-    if (store == Store::Server && (m_server = TestServer::shared().newDatabase()).isEmpty())
+    if (store == StoreKind::Server && (m_server = TestServer::shared().newDatabase()).isEmpty())
         qFatal("the test server is not available (the warning above says why)");
     qputenv("LEDGERLOOM_SERVER", m_server.toUtf8());
     // The documents folder, where exports go, is the test's own too.
@@ -89,8 +89,12 @@ TestEnvironment::~TestEnvironment() {
     qputenv("LEDGERLOOM_SERVER", m_oldServer);
 }
 
+Store TestEnvironment::store() const {
+    return onServer() ? Store::server(m_server) : Store::dataFile(dataFile());
+}
+
 QString TestEnvironment::connectionString() const {
-    return onServer() ? ServerConnectionString(m_server) : ConnectionString(dataFile());
+    return store().connectionString();
 }
 
 AppPaths TestEnvironment::paths() const {
@@ -189,7 +193,7 @@ QString quoted(QString name) {
 } // namespace
 
 void storeRows() {
-    QTest::addColumn<Store>("store");
+    QTest::addColumn<StoreKind>("store");
     for (const auto& [name, store] : Stores)
         QTest::newRow(name) << store;
 }
@@ -321,7 +325,7 @@ QString writeFile(const QString& file, const QByteArray& bytes) {
 }
 
 std::unique_ptr<Form1> startRecordWindow(ScriptedMessages& messages, const TestEnvironment& env) {
-    auto window = std::make_unique<Form1>(messages, env.paths());
+    auto window = std::make_unique<Form1>(messages, env.paths(), env.store());
     if (!window->Form_Load())
         return nullptr;
     window->show();

@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "app/paths.h"
 #include "app/recordwindowlink.h"
+#include "store/store.h"
 
 #include <QApplication>
 #include <QByteArrayList>
@@ -50,11 +51,11 @@ class ScriptedMessages : public MessageService {
 
 // Where a test keeps its records: the local data file, or a fresh database on the test
 // process's own PostgreSQL server.
-enum class Store { Local, Server };
-Q_DECLARE_METATYPE(Store)
+enum class StoreKind { Local, Server };
+Q_DECLARE_METATYPE(StoreKind)
 // Every store, named for the rows of a behaviour table that must hold on each.
-inline const std::pair<const char*, Store> Stores[] = {{"local", Store::Local},
-                                                       {"server", Store::Server}};
+inline const std::pair<const char*, StoreKind> Stores[] = {{"local", StoreKind::Local},
+                                                           {"server", StoreKind::Server}};
 // The data of a test that runs once on each store: the column "store", a row per store.
 void storeRows();
 
@@ -62,13 +63,14 @@ void storeRows();
 // when the records are kept on the server (the program then works on it).
 class TestEnvironment {
   public:
-    explicit TestEnvironment(Store store = Store::Local);
+    explicit TestEnvironment(StoreKind store = StoreKind::Local);
     ~TestEnvironment();
 
     bool onServer() const { return !m_server.isEmpty(); }
     // The server's address; empty for the local store.
     QString server() const { return m_server; }
-    // The connection string of the store the program works on here.
+    // The store the program works on here, and its connection string.
+    Store store() const;
     QString connectionString() const;
 
     AppPaths paths() const;

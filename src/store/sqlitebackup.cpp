@@ -1,7 +1,6 @@
-#include "store/backup.h"
+#include "store/sqlitebackup.h"
 
 #include "app/runtimeerror.h"
-#include "store/connection.h"
 #include "store/datafile.h"
 #include "store/sqliteengine.h"
 
@@ -144,12 +143,8 @@ QStringList Backups::list(const QString& dataFile) {
     return paths;
 }
 
-QString Backups::write(Connection& connection, const std::atomic<bool>* stop, int keep) {
-    // A server's database is copied by whoever keeps the server; its column changes are
-    // transactions of their own.
-    if (connection.isServer())
-        return QString();
-    const QString dataFile = connection.dataSource();
+QString Backups::write(sqlite3* db, const QString& dataFile, const std::atomic<bool>* stop,
+                       int keep) {
     const QString folder = folderFor(dataFile);
     if (!QDir().mkpath(folder))
         fail(folder, QStringLiteral("the folder cannot be created"));
@@ -161,15 +156,12 @@ QString Backups::write(Connection& connection, const std::atomic<bool>* stop, in
             QFile::remove(dir.filePath(name));
     const QString path = newCopyPath(folder, dataFile);
     const QString partial = path + PartialSuffix;
-    auto* local = dynamic_cast<SqliteEngine*>(&connection.engine());
-    if (!local)
-        fail(folder, QStringLiteral("only a local data file has backup copies"));
     {
-        const ReadLock lock(local->database(), stop);
+        const ReadLock lock(db, stop);
         // The engine would let everyone the umask lets read it; it holds every record.
         if (!createPrivateFile(partial))
             fail(folder, QStringLiteral("the file for the copy cannot be created"));
-        copyDatabase(local->database(), partial, folder, stop);
+        copyDatabase(db, partial, folder, stop);
     }
     if (!QFile::rename(partial, path)) {
         QFile::remove(partial);
