@@ -16,6 +16,7 @@
 #include "store/schema.h"
 #include "store/searchindex.h"
 #include "store/serverengine.h"
+#include "store/serversearch.h"
 #include "store/statement.h"
 #include "store/store.h"
 #include "support/testserver.h"
@@ -151,19 +152,20 @@ void waitUntilBuilt(Form1& window) {
 // The search's own statement, on a connection already open, with as many candidates as the
 // search allows itself.
 QList<QByteArray> searchParameters(const QString& text, long records) {
-    return {SearchIndex::serverPattern(text).toUtf8(),
-            QByteArray::number(SearchIndex::serverCandidateLimit(records))};
+    return {ServerSearch::pattern(text).toUtf8(),
+            QByteArray::number(ServerSearch::candidateLimit(records))};
 }
 
 // Too many candidates (a Null after the ids): every record is read, as the search does.
 long bareSearch(PGconn* db, const QString& text, long records) {
     const QList<QByteArray> parameters = searchParameters(text, records);
     PGresult* result =
-        run(db, serverParameters(Sql::searchServerDocuments(fieldNames())), parameters);
+        run(db, serverParameters(ServerSearch::documentStatement(fieldNames())), parameters);
     long found = PQntuples(result);
     if (found > 0 && PQgetisnull(result, found - 1, 0)) {
         PQclear(result);
-        result = run(db, serverParameters(Sql::searchServer(fieldNames())), {parameters[0]});
+        result =
+            run(db, serverParameters(ServerSearch::scanStatement(fieldNames())), {parameters[0]});
         found = PQntuples(result);
     }
     for (int row = 0; row < found; ++row)
@@ -183,7 +185,7 @@ void explain(PGconn* db, const QString& what, const QByteArray& sql,
 
 void explainSearch(PGconn* db, const QString& text, long records) {
     explain(db, QStringLiteral("the search for \"%1\"").arg(text),
-            serverParameters(Sql::searchServerDocuments(fieldNames())),
+            serverParameters(ServerSearch::documentStatement(fieldNames())),
             searchParameters(text, records));
 }
 
@@ -348,19 +350,19 @@ int main(int argc, char* argv[]) {
         const double indexMs = Bench::timeMs([&] {
             for (const QString& name : fieldNames())
                 runAndClear(bare,
-                            ("CREATE INDEX " + Sql::quoteName(Sql::serverSearchIndexName(name)) +
+                            ("CREATE INDEX " + Sql::quoteName(ServerSearch::columnIndexName(name)) +
                              " ON \"CustomTable\" USING gin (" + Sql::quoteName(name) +
                              " gin_trgm_ops)")
                                 .toUtf8());
         });
         Bench::report("an older version's 26 pg_trgm indexes, built", indexMs, "ms");
         runAndClear(bare, "ANALYZE \"CustomTable\"");
-        const QByteArray statement = serverParameters(Sql::searchServer(fieldNames()));
+        const QByteArray statement = serverParameters(ServerSearch::scanStatement(fieldNames()));
         for (const QString& text : texts) {
             std::vector<double> runs;
             for (int run = 0; run < 5; ++run)
                 runs.push_back(Bench::timeMs([&] {
-                    PQclear(::run(bare, statement, {SearchIndex::serverPattern(text).toUtf8()}));
+                    PQclear(::run(bare, statement, {ServerSearch::pattern(text).toUtf8()}));
                 }));
             older[text] = Bench::median(runs);
         }
@@ -412,7 +414,7 @@ int main(int argc, char* argv[]) {
             open.push_back(Bench::timeMs([&] { connection.Open(store.connectionString()); }));
             ready.push_back(Bench::timeMs([&] { SearchIndex::isReady(connection); }));
             auto search = [&] {
-                Statement read(connection, Sql::searchServerDocuments(fieldNames()));
+                Statement read(connection, ServerSearch::documentStatement(fieldNames()));
                 const QList<QByteArray> parameters = searchParameters("needle", records);
                 read.bind(1, QString::fromUtf8(parameters[0]));
                 read.bind(2, QString::fromUtf8(parameters[1]));

@@ -6,6 +6,7 @@
 #include "store/fieldrules.h"
 #include "store/schema.h"
 #include "store/searchindex.h"
+#include "store/serversearch.h"
 #include "support/testsupport.h"
 
 #include <QAbstractItemModel>
@@ -104,7 +105,7 @@ void SearchWindowTest::findsTextInAnyFieldOfShownPage() {
     if (env.onServer()) // as an older version left it: a field's own index, no search document
         env.execute("DROP TABLE \"SearchDocument\"; DROP FUNCTION \"SearchDocumentKeep\" CASCADE; "
                     "CREATE INDEX " +
-                    Sql::quoteName(Sql::serverSearchIndexName("F1")) +
+                    Sql::quoteName(ServerSearch::columnIndexName("F1")) +
                     " ON \"CustomTable\" USING gin (\"F1\" gin_trgm_ops)");
     ScriptedMessages messages;
     auto window = startRecordWindow(messages, env);

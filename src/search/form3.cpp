@@ -182,7 +182,7 @@ void Form3::PushButton3_Click() {
 // no failure of the search.
 void Form3::prepareSearchIndex(Connection& connection, const QString& text) {
     try {
-        if (SearchIndex::candidatesQuery(text).isEmpty() || SearchIndex::isReady(connection))
+        if (!SearchIndex::canNarrow(connection, text) || SearchIndex::isReady(connection))
             return;
         runLongWork(
             this, QStringLiteral("Preparing the search index..."),

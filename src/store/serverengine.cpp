@@ -1,7 +1,7 @@
 #include "store/serverengine.h"
 
 #include "app/runtimeerror.h"
-#include "store/schema.h"
+#include "store/serversearch.h"
 #include "store/serversecrets.h"
 
 #include <QRegularExpression>
@@ -297,8 +297,7 @@ void ServerEngine::createTablesIfMissing() {
             for (const char* sql : NumberFieldRows)
                 prepare(QString::fromUtf8(sql))->step();
             if (searchDocument)
-                for (const QString& sql :
-                     Sql::makeServerSearchDocument(before->column(1).toString()))
+                for (const QString& sql : ServerSearch::makeDocument(before->column(1).toString()))
                     prepare(sql)->step();
         }
         prepare(QStringLiteral("COMMIT"))->step();
@@ -477,4 +476,9 @@ void ServerEngine::interrupt() {
     char error[256];
     if (m_cancel)
         PQcancel(m_cancel, error, sizeof error);
+}
+
+EngineSearch& ServerEngine::search() {
+    static ServerSearch search;
+    return search;
 }

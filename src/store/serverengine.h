@@ -30,6 +30,7 @@ class ServerEngine : public Engine {
     void continueRecordIdsAfter(qint64 id) override;
     int maxColumns() const override { return 1600; }
     QString fieldRowOrder() const override { return m_fieldOrder; }
+    EngineSearch& search() override;
     // A server cuts longer names without an error (its names hold NAMEDATALEN - 1 bytes).
     int longestColumnName() const override { return 63; }
 

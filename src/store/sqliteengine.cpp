@@ -3,6 +3,7 @@
 #include "app/runtimeerror.h"
 #include "store/datafile.h"
 #include "store/sqlitebackup.h"
+#include "store/sqlitesearch.h"
 #include "store/textmatch.h"
 
 #include <QRegularExpression>
@@ -329,4 +330,9 @@ void checkEngine() {
     constexpr int OldestEngine = 3039000;
     if (sqlite3_libversion_number() < OldestEngine || sqlite3_initialize() != SQLITE_OK)
         throw Errors::providerNotFound();
+}
+
+EngineSearch& SqliteEngine::search() {
+    static SqliteSearch search;
+    return search;
 }
