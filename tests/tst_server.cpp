@@ -11,9 +11,11 @@
 #include "store/fielddefinition.h"
 #include "store/fieldrules.h"
 #include "store/searchindex.h"
+#include "store/statement.h"
 
 #include <QtTest>
 #include <QtWidgets>
+#include <future>
 
 class ServerTest : public QObject {
     Q_OBJECT
@@ -21,6 +23,7 @@ class ServerTest : public QObject {
   private slots:
     void fieldsChangedElsewhereAreTakenUpOnRebuild_data() { storeRows(); }
     void fieldsChangedElsewhereAreTakenUpOnRebuild();
+    void searchDocumentIsMadeOnceByTwoFirstSearches();
     void lostConnectionIsReportedAndTheNextCommandsConnectAgain();
     void addressIsKeptAndToldOnlyWithoutSecrets_data();
     void addressIsKeptAndToldOnlyWithoutSecrets();
@@ -68,6 +71,29 @@ void ServerTest::fieldsChangedElsewhereAreTakenUpOnRebuild() {
     SearchIndex::build(other); // as the first search does, without the right to make tables
     QCOMPARE(RecordSearch(env.connectionString(), {"F2", "Added"}, "new").run(),
              std::vector<qint64>{1});
+}
+
+// In a database of an older version, a first search that waited for another's document makes
+// it no second time.
+void ServerTest::searchDocumentIsMadeOnceByTwoFirstSearches() {
+    TestEnvironment env(StoreKind::Server);
+    env.addFields(1);
+    env.addRecords({{"one"}});
+    env.execute("DROP TABLE \"SearchDocument\"; DROP FUNCTION \"SearchDocumentKeep\" CASCADE");
+    Connection first, second;
+    first.Open(env.connectionString());
+    second.Open(env.connectionString());
+    std::future<void> waiting; // joined after the transaction is over, whatever happens
+    Transaction transaction(first);
+    SearchIndex::buildWithinTransaction(first);
+    Statement made(first, "SELECT xmin::text FROM \"SearchDocument\"");
+    QVERIFY(made.step());
+    waiting = std::async(std::launch::async, [&] { SearchIndex::build(second); });
+    QTRY_VERIFY(!env.query("SELECT 1 FROM pg_locks WHERE NOT granted").isEmpty());
+    transaction.commit();
+    waiting.get();
+    QCOMPARE(env.query("SELECT xmin::text FROM \"SearchDocument\""),
+             QList<QVariantList>{{made.column(0)}});
 }
 
 // A restart of the server cuts every connection: Save says so and keeps the typed text, and the

@@ -33,6 +33,10 @@ const QString ColumnIndexes = QStringLiteral(
     "SELECT i.relname FROM pg_index x JOIN pg_class i ON i.oid = x.indexrelid WHERE x.indrelid = "
     "to_regclass('\"CustomTable\"') AND i.relname ~ '^search_[0-9a-f]{32}$'");
 
+// Writers wait; readers go on.
+const QString LockRecords =
+    QStringLiteral("LOCK TABLE \"CustomTable\" IN SHARE ROW EXCLUSIVE MODE");
+
 // Without holding up those who read or write the records meanwhile.
 QString dropColumnIndex(const QString& name) {
     return QStringLiteral("DROP INDEX CONCURRENTLY IF EXISTS ") + Sql::quoteName(name);
@@ -95,6 +99,11 @@ bool everyColumnIndexed(Connection& connection) {
         if (!indexes.contains(ServerSearch::columnIndexName(column)))
             return false;
     return true;
+}
+
+// This role may make the document, and it is not there.
+bool documentWanted(const DocumentState& state) {
+    return state.trigrams && state.mayCreate && !state.document;
 }
 
 // The search document, where this role may make it, with no field column's index of an older
@@ -174,7 +183,7 @@ qint64 ServerSearch::candidateLimit(qint64 records) {
 // write the records keeps their documents; nobody else may attach it to a table.
 QStringList ServerSearch::makeDocument(const QString& schema) {
     return {
-        QStringLiteral("LOCK TABLE \"CustomTable\" IN SHARE ROW EXCLUSIVE MODE"),
+        LockRecords,
         QStringLiteral("CREATE TABLE IF NOT EXISTS \"SearchDocument\" (id BIGINT PRIMARY KEY, "
                        "doc TEXT NOT NULL)"),
         QStringLiteral("DROP INDEX IF EXISTS \"SearchDocumentTrigrams\""),
@@ -219,9 +228,14 @@ bool ServerSearch::isReady(Connection& connection) {
     return ready(connection, readState(connection));
 }
 
+// Another program's first search may be making the document meanwhile: once its lock is had,
+// the document may be there, and is not made a second time.
 void ServerSearch::buildWithinTransaction(Connection& connection) {
+    if (!documentWanted(readState(connection)))
+        return;
+    connection.Execute(LockRecords);
     const DocumentState state = readState(connection);
-    if (state.trigrams && state.mayCreate && !state.document)
+    if (documentWanted(state))
         executeAll(connection, makeDocument(state.schema));
 }
 
