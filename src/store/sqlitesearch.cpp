@@ -289,7 +289,8 @@ std::vector<qint64> SqliteSearch::scan(Connection& lower, const SearchRequest& r
     try {
         ids = idsBetween(lower, request, first, middle);
     } catch (...) {
-        *request.interrupted = true; // the other half is of no use now
+        if (request.interrupted)
+            *request.interrupted = true; // the other half is of no use now
         second.join();
         throw;
     }
