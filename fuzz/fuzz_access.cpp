@@ -1,9 +1,9 @@
 // The Access reader over any bytes, as the Access reader program runs it: the list of tables,
 // then the first table. Whatever libmdb makes of the file, the frames are whole and within
 // their bounds, and each read ends with one End or Problem frame.
+#include "accessreader/accessframes.h"
 #include "accessreader/accessreader.h"
 #include "fuzzinput.h"
-#include "import/accessframes.h"
 
 #include <string>
 #include <sys/mman.h>

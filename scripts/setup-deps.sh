@@ -9,7 +9,7 @@ packages=(
     sqlite3 mdbtools
     libpq-dev postgresql postgresql-contrib
     fonts-dejavu-core fonts-liberation
-    unzip
+    unzip python3
     dpkg-dev file
     clang-14 libclang-rt-14-dev
 )

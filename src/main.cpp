@@ -2,6 +2,7 @@
 #include "app/paths.h"
 #include "commandline/commandline.h"
 #include "record/form1.h"
+#include "store/serversecrets.h"
 
 #include <QApplication>
 
@@ -13,7 +14,8 @@ int main(int argc, char* argv[]) {
         return options.run();
     }
     QApplication app(argc, argv);
-    DialogMessages messages;
+    // A server address a message quotes is shown without its secrets.
+    DialogMessages messages([](const QString& text) { return maskSecrets(text); });
     Form1 window(messages, AppPaths::standard(), options.chooseStore());
     if (!window.Form_Load())
         return 0;

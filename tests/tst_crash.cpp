@@ -6,6 +6,7 @@
 #include "app/runtimeerror.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/recordbin.h"
 #include "store/searchindex.h"
 #include "store/sqlitebackup.h"
 
@@ -21,6 +22,8 @@ constexpr long GenerationsPerTrial = 100000;
 struct Snapshot {
     QStringList fields, columns;
     QList<QStringList> pages;
+    QStringList ids; // of the records and of those in the bin, in order
+    long binned = 0;
 };
 
 Snapshot snapshotOf(const TestEnvironment& env) {
@@ -35,7 +38,14 @@ Snapshot snapshotOf(const TestEnvironment& env) {
             pages << (page.count(page[0]) == page.size() ? page[0].toString() : "torn");
         }
         s.pages << pages;
+        s.ids << row[0].toString();
     }
+    if (env.query("SELECT count(*) FROM sqlite_schema WHERE name = 'DeletedRecords'")[0][0] == "1")
+        for (const auto& row : env.query("SELECT ID FROM DeletedRecords")) {
+            s.ids << row[0].toString();
+            ++s.binned;
+        }
+    std::sort(s.ids.begin(), s.ids.end());
     return s;
 }
 
@@ -99,25 +109,39 @@ long TestCrash::runAndKill(const QString& operation, long firstGeneration) {
 void TestCrash::killedOperationLeavesBeforeOrAfter_data() {
     QTest::addColumn<int>("fields");
     QTest::addColumn<int>("records");
+    QTest::addColumn<int>("binned"); // of the records, moved into the bin first
     // The row's name is the driver's operation.
-    QTest::newRow("save") << 30 << 20;
-    QTest::newRow("create") << 30 << 3;
-    QTest::newRow("delete") << 30 << 400;
-    QTest::newRow("page") << 30 << 20; // edits both pages, then saves
-    QTest::newRow("addfield") << FieldsPerPage << 30;
-    QTest::newRow("delfield") << 80 << 30;
-    QTest::newRow("index") << 30 << 20;  // rebuilds the search index, then saves
-    QTest::newRow("import") << 30 << 20; // a CSV file of 2 columns and 50 rows
+    QTest::newRow("save") << 30 << 20 << 0;
+    QTest::newRow("create") << 30 << 3 << 0;
+    QTest::newRow("delete") << 30 << 400 << 0; // into the bin
+    QTest::newRow("page") << 30 << 20 << 0;    // edits both pages, then saves
+    QTest::newRow("addfield") << FieldsPerPage << 30 << 0;
+    QTest::newRow("delfield") << 80 << 30 << 0;
+    QTest::newRow("index") << 30 << 20 << 0;  // rebuilds the search index, then saves
+    QTest::newRow("import") << 30 << 20 << 0; // a CSV file of 2 columns and 50 rows
+    QTest::newRow("undo") << 30 << 20 << 0;   // saves, takes the save back, makes it again
+    QTest::newRow("restore") << 30 << 400 << 390;
+    QTest::newRow("emptybin") << 30 << 400 << 300; // empties the bin, then deletes a record
 }
 
 void TestCrash::killedOperationLeavesBeforeOrAfter() {
     QFETCH(int, fields);
     QFETCH(int, records);
+    QFETCH(int, binned);
     const QString op = QString::fromLatin1(QTest::currentDataTag());
     TestEnvironment env;
     env.addFields(fields);
     env.addRecords(QList<QVariantList>(records, QVariantList(fields, "G0")));
+    if (binned > 0) {
+        Connection connection;
+        connection.Open(ConnectionString(env.dataFile()));
+        Transaction transaction(connection);
+        for (int id = records; id > records - binned; --id)
+            RecordBin::moveWithin(connection, id);
+        transaction.commit();
+    }
     Snapshot before = snapshotOf(env);
+    const QStringList everyId = before.ids;
     const int asked = qEnvironmentVariableIntValue("LEDGERLOOM_CRASH_TRIALS");
     long mostFinished = 0;
     for (int t = 1; t <= (asked > 0 ? asked : 8); ++t) {
@@ -145,12 +169,15 @@ void TestCrash::killedOperationLeavesBeforeOrAfter() {
         // The operations the file shows done: those reported, or one more.
         const long addedRecords = after.pages.size() - before.pages.size();
         const long addedFields = after.fields.size() - before.fields.size();
-        const long done = op == "create"     ? addedRecords
-                          : op == "delete"   ? -addedRecords
-                          : op == "addfield" ? addedFields
-                          : op == "delfield" ? -addedFields
-                          : op == "import"   ? addedFields / 2
-                                             : operationsSeen(after, first);
+        // Every id is a record's or in the bin, once, unless the bin was emptied.
+        QVERIFY(op == "create" || op == "import" || op == "emptybin" || after.ids == everyId);
+        QVERIFY(op != "emptybin" || after.binned <= 1 || after.binned == binned);
+        const long done = op == "create" || op == "restore"    ? addedRecords
+                          : op == "delete" || op == "emptybin" ? -addedRecords
+                          : op == "addfield"                   ? addedFields
+                          : op == "delfield"                   ? -addedFields
+                          : op == "import"                     ? addedFields / 2
+                                                               : operationsSeen(after, first);
         QVERIFY(op != "import" || (addedFields % 2 == 0 && addedRecords == 25 * addedFields));
         QVERIFY2(done == finished || done == finished + 1,
                  qPrintable(QString::asprintf("trial %d: %ld done in the file, %ld reported", t,

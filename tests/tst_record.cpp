@@ -1,20 +1,24 @@
 #include "app/twips.h"
 #include "fields/form4.h"
+#include "record/deletedrecords.h"
 #include "record/form1.h"
 #include "support/testsupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 
 namespace {
@@ -59,6 +63,30 @@ void switchPage(Form1& w, int page) {
     settle(w);
     QVERIFY(!ranInside);
 }
+// Opens the menu of the menu bar and clicks its command, with the mouse.
+void chooseMenu(Form1& w, const QString& menuTitle, const QString& command) {
+    auto* bar = w.findChild<QMenuBar*>();
+    for (QAction* title : bar->actions())
+        if (title->text() == menuTitle) {
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(title).center());
+            QMenu* menu = title->menu();
+            QTRY_VERIFY(menu->isVisible());
+            for (QAction* action : menu->actions())
+                if (action->text() == command)
+                    QTest::mouseClick(menu, Qt::LeftButton, {},
+                                      menu->actionGeometry(action).center());
+        }
+}
+QStringList rowsShown(DeletedRecords& bin) {
+    QStringList rows;
+    for (int r = 0; r < bin.list->model()->rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < bin.list->model()->columnCount(); ++c)
+            row << bin.list->model()->index(r, c).data().toString();
+        rows << row.mid(0, 1).join(',') + "," + row.mid(2).join(',');
+    }
+    return rows;
+}
 } // namespace
 
 class RecordWindowTest : public QObject {
@@ -76,6 +104,10 @@ class RecordWindowTest : public QObject {
     void untouchedValuesAreStoredBackExactly_data();
     void untouchedValuesAreStoredBackExactly();
     void sizesAndCaptionsKeepTheirDesignedPlace();
+    void deletedRecordsGoToTheBinAndComeBack_data() { storeRows(); }
+    void deletedRecordsGoToTheBinAndComeBack();
+    void recordChangesAreUndoneAndRedone_data() { storeRows(); }
+    void recordChangesAreUndoneAndRedone();
 
   private:
     std::optional<TestEnvironment> m_env; // each test's own sandbox
@@ -363,6 +395,130 @@ void RecordWindowTest::sizesAndCaptionsKeepTheirDesignedPlace() {
     w->PushButton4_Click();
     QCOMPARE(places(), designed);
     QCOMPARE(m_messages.texts(), QStringList());
+}
+
+// A delete keeps the record in the bin, which an older store gets with its first delete; the
+// bin's window lists it and restores it exactly, under a new id when its own was taken.
+void RecordWindowTest::deletedRecordsGoToTheBinAndComeBack() {
+    QFETCH(StoreKind, store);
+    TestEnvironment env(store);
+    env.addFields(2);
+    env.addRecords({{"Ann", ""}, {"Bob", QVariant()}, {"Cy", "x"}});
+    auto w = startRecordWindow(m_messages, env);
+    press(*w, "PushButton11");
+    m_messages.answer(Answer::Yes);
+    m_messages.answer(Answer::Yes);
+    press(*w, "PushButton2"); // Bob, then Ann
+    press(*w, "PushButton2");
+    m_messages.clear();
+    QCOMPARE(env.query("SELECT \"ID\" FROM \"DeletedRecords\" ORDER BY \"BinKey\""),
+             (QList<QVariantList>{{"2"}, {"1"}}));
+    press(*w, "PushButton1");
+    chooseMenu(*w, "Records", "Deleted Records...");
+    VERIFY_SAID_ONCE(m_messages, "Please save or cancel current record first.");
+    m_messages.clear();
+    press(*w, "PushButton8");
+    env.execute("INSERT INTO \"CustomTable\" (\"ID\", \"F1\") VALUES (2, 'taken')");
+    QStringList listed;
+    whenShown<DeletedRecords>([&](DeletedRecords& bin) {
+        listed = rowsShown(bin);
+        bin.list->selectAll();
+        QTest::mouseClick(bin.restoreButton, Qt::LeftButton);
+        listed << rowsShown(bin);
+        QTest::mouseClick(bin.closeButton, Qt::LeftButton);
+    });
+    chooseMenu(*w, "Records", "Deleted Records...");
+    QCOMPARE(listed, (QStringList{"1,Ann,", "2,Bob,"}));
+    VERIFY_SAID_ONCE(m_messages, "record 2 as record 4");
+    QCOMPARE(env.query("SELECT * FROM \"CustomTable\" ORDER BY \"ID\""),
+             (QList<QVariantList>{{"1", "Ann", ""},
+                                  {"2", "taken", QVariant()},
+                                  {"3", "Cy", "x"},
+                                  {"4", "Bob", QVariant()}}));
+    QCOMPARE(record(*w) + textBox(*w, 0)->text(), QString("Record 1 of 4Ann"));
+
+    // Emptied only after Yes to a question with No preselected.
+    m_messages.answer(Answer::Yes);
+    press(*w, "PushButton2");
+    m_messages.clear();
+    for (const Answer answer : {Answer::No, Answer::Yes}) {
+        m_messages.answer(answer);
+        whenShown<DeletedRecords>([&](DeletedRecords& bin) {
+            QTest::mouseClick(bin.emptyButton, Qt::LeftButton);
+            bin.reject();
+        });
+        chooseMenu(*w, "Records", "Deleted Records...");
+        QCOMPARE(env.query("SELECT count(*) FROM \"DeletedRecords\"")[0][0].toString(),
+                 QString(answer == Answer::No ? "1" : "0"));
+    }
+    QVERIFY(m_messages.shown.size() == 2 && m_messages.shown[0].secondButtonDefault);
+}
+
+// Saves, a new record and deletes are taken back in order and made again, with the keys or the
+// Edit menu naming them; a change another program overtook is refused and nothing moves. While
+// a record is edited Ctrl+Z is the input's own.
+void RecordWindowTest::recordChangesAreUndoneAndRedone() {
+    QFETCH(StoreKind, store);
+    TestEnvironment env(store);
+    env.addFields(2);
+    env.addRecords({{"Ann", ""}, {"Bob", QVariant()}});
+    auto w = startRecordWindow(m_messages, env);
+    QApplication::setActiveWindow(w.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    const auto stored = [&] { return env.query("SELECT * FROM \"CustomTable\" ORDER BY \"ID\""); };
+    const auto key = [&](QKeyCombination combination) {
+        QTest::keyClick(QApplication::focusWidget(), combination.key(),
+                        combination.keyboardModifiers());
+        settle(*w);
+    };
+    auto* undo = w->findChild<QAction*>("actionUndo");
+    const QList<QVariantList> original = stored();
+    press(*w, "PushButton1");
+    textBox(*w, 0)->setText("Anna");
+    press(*w, "PushButton6");
+    press(*w, "PushButton3");
+    textBox(*w, 0)->setText("Cy");
+    press(*w, "PushButton6");
+    press(*w, "PushButton10");
+    press(*w, "PushButton11");
+    m_messages.answer(Answer::Yes);
+    press(*w, "PushButton2");
+    QCOMPARE(undo->text(), QString("Undo Delete Record 2"));
+    const QList<QVariantList> changed = stored();
+    for (int i = 0; i < 3; ++i)
+        key(Qt::CTRL | Qt::Key_Z);
+    QCOMPARE(stored(), original);
+    QCOMPARE(textBox(*w, 0)->text(), QString("Ann"));
+    for (QKeyCombination redo :
+         {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z})
+        key(redo);
+    QCOMPARE(stored(), changed);
+
+    // Refused while the deleted record's id is taken, and once the record holds other values.
+    m_messages.clear();
+    env.execute("INSERT INTO \"CustomTable\" (\"ID\", \"F1\") VALUES (2, 'taken')");
+    key(Qt::CTRL | Qt::Key_Z);
+    VERIFY_SAID_ONCE(m_messages, "Record 2 cannot come back");
+    env.execute("DELETE FROM \"CustomTable\" WHERE \"ID\" = 2");
+    key(Qt::CTRL | Qt::Key_Z);
+    QCOMPARE(textBox(*w, 0)->text(), QString("Bob"));
+    key(Qt::CTRL | Qt::Key_Z);
+    env.execute("UPDATE \"CustomTable\" SET \"F1\" = 'other' WHERE \"ID\" = 1");
+    const QList<QVariantList> overtaken = stored();
+    m_messages.clear();
+    key(Qt::CTRL | Qt::Key_Z);
+    VERIFY_SAID_ONCE(m_messages, "Record 1 was changed by another program");
+    QCOMPARE(stored(), overtaken);
+    QCOMPARE(undo->text(), QString("Undo Save Record 1"));
+
+    m_messages.clear();
+    press(*w, "PushButton1");
+    QTest::keyClicks(textBox(*w, 0), "typed");
+    key(Qt::CTRL | Qt::Key_Z);
+    QVERIFY(w->mEditing() && m_messages.shown.isEmpty() && textBox(*w, 0)->text() == "Anna");
+    chooseMenu(*w, "Edit", "Undo Save Record 1");
+    VERIFY_SAID_ONCE(m_messages, "Please save or cancel current record first.");
+    QCOMPARE(stored(), overtaken);
 }
 
 QTEST_MAIN(RecordWindowTest)

@@ -8,6 +8,7 @@
 #include "app/settings.h"
 #include "record/form1.h"
 #include "store/connection.h"
+#include "store/engine.h"
 #include "store/fielddefinition.h"
 #include "store/fieldrules.h"
 #include "store/searchindex.h"
@@ -25,6 +26,7 @@ class ServerTest : public QObject {
     void fieldsChangedElsewhereAreTakenUpOnRebuild();
     void searchDocumentIsMadeOnceByTwoFirstSearches();
     void lostConnectionIsReportedAndTheNextCommandsConnectAgain();
+    void storeHandsOutOnlyIdleConnectionsAgain();
     void addressIsKeptAndToldOnlyWithoutSecrets_data();
     void addressIsKeptAndToldOnlyWithoutSecrets();
 };
@@ -130,6 +132,25 @@ void ServerTest::lostConnectionIsReportedAndTheNextCommandsConnectAgain() {
     VERIFY_SAID_ONCE(messages, "NUL character");
     QCOMPARE(env.query("SELECT \"F1\" FROM \"CustomTable\" WHERE \"ID\" = 1"),
              QList<QVariantList>({{"typed"}}));
+}
+
+// A connection given back to the store is handed out again, as the server's process (and its
+// catalog read) is costly; one given back inside a transaction never is.
+void ServerTest::storeHandsOutOnlyIdleConnectionsAgain() {
+    TestEnvironment env(StoreKind::Server);
+    const Store store = env.store();
+    const auto process = [](Connection& connection) {
+        Statement read(connection, "SELECT pg_backend_pid()");
+        return read.step() ? read.columnInt64(0) : 0;
+    };
+    const qint64 first = process(*store.open());
+    QCOMPARE(process(*store.open()), first);
+    {
+        const auto writing = store.open();
+        QCOMPARE(process(*writing), first);
+        writing->engine().beginWrite();
+    }
+    QVERIFY(process(*store.open()) != first);
 }
 
 void ServerTest::addressIsKeptAndToldOnlyWithoutSecrets_data() {

@@ -1,10 +1,10 @@
 // Start-up and the record window's life: the data file made from a template once, a clear
 // message when it cannot be, the provider check, sizes, activation, the pointer, closing.
 
-#include "app/providercheck.h"
 #include "app/runtimeerror.h"
 #include "app/settings.h"
 #include "record/form1.h"
+#include "record/providercheck.h"
 #include "support/testsupport.h"
 
 #include <QtTest>

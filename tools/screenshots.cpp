@@ -6,6 +6,7 @@
 #include "fields/form4.h"
 #include "record/form1.h"
 #include "search/form3.h"
+#include "store/serversecrets.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
@@ -87,7 +88,7 @@ int main(int argc, char* argv[]) {
 
     TestEnvironment env;
     addSampleData(env);
-    DialogMessages messages;
+    DialogMessages messages([](const QString& text) { return maskSecrets(text); });
     // The record window with real message boxes, as the program has it.
     Form1 window(messages, env.paths());
     if (!window.Form_Load())

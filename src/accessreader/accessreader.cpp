@@ -1,6 +1,6 @@
 #include "accessreader/accessreader.h"
 
-#include "import/accessframes.h"
+#include "accessreader/accessframes.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-// Where the reader's frames (import/accessframes.h) go.
+// Where the reader's frames (accessframes.h) go.
 class FrameSink {
   public:
     virtual ~FrameSink() = default;

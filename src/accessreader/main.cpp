@@ -1,10 +1,10 @@
 // ledgerloom-access-reader FILE [TABLE]: reads an Access file for Ledgerloom and writes what it
-// read as frames on its standard output (see import/accessframes.h). libmdb, which does the
+// read as frames on its standard output (see accessframes.h). libmdb, which does the
 // reading, is C code that a damaged file can make crash, loop or allocate without end; the
 // program runs this in a process of its own, under the limits set here, and ends it when it
 // stops sending.
+#include "accessreader/accessframes.h"
 #include "accessreader/accessreader.h"
-#include "import/accessframes.h"
 
 #include <cerrno>
 #include <chrono>

@@ -30,6 +30,8 @@ bool runLongWork(QWidget* parent, const QString& label, const std::function<void
     progress.setMinimumDuration(DialogDelayMs);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
+    // Starts the clock of the delay; without it the dialog keeps its default of four seconds.
+    progress.setValue(0);
     bool cancelled = false;
     while (!finished) {
         // Until the modal dialog is up, the user's clicks and keys wait: the window must not

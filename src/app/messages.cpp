@@ -1,22 +1,12 @@
 #include "app/messages.h"
 
 #include "app/shell.h"
-#include "store/serversecrets.h"
 
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 
 namespace {
-
-// Message texts keep the CR LF breaks of their design; Qt lays out plain text by LF. A server
-// address a message quotes is shown without its password.
-QString forDisplay(QString text) {
-    text = maskSecrets(text);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
 
 QMessageBox::Icon boxIcon(Message::Icon icon) {
     switch (icon) {
@@ -32,9 +22,17 @@ QMessageBox::Icon boxIcon(Message::Icon icon) {
 
 } // namespace
 
+// Message texts keep the CR LF breaks of their design; Qt lays out plain text by LF.
+QString DialogMessages::forDisplay(const QString& text) const {
+    QString shown = m_clean(text);
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
 Answer DialogMessages::show(const Message& message) {
     QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(message.title.isEmpty() ? boxTitle() : maskSecrets(message.title));
+    box.setWindowTitle(message.title.isEmpty() ? boxTitle() : m_clean(message.title));
     box.setText(forDisplay(message.text));
     box.setTextFormat(Qt::PlainText);
     box.setIcon(boxIcon(message.icon));
@@ -52,9 +50,9 @@ Answer DialogMessages::show(const Message& message) {
 std::optional<QString> DialogMessages::input(const QString& prompt, const QString& title,
                                              const QString& defaultText) {
     bool ok = false;
-    QString text =
-        QInputDialog::getText(QApplication::activeWindow(), title.isEmpty() ? boxTitle() : title,
-                              prompt, QLineEdit::Normal, defaultText, &ok);
+    QString text = QInputDialog::getText(QApplication::activeWindow(),
+                                         title.isEmpty() ? boxTitle() : m_clean(title),
+                                         m_clean(prompt), QLineEdit::Normal, defaultText, &ok);
     if (!ok)
         return std::nullopt;
     return text;

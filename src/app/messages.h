@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 // What a message box asks of the user; text and title exactly as the window gives them.
@@ -35,10 +36,19 @@ class MessageService {
     }
 };
 
-// Message boxes and input boxes on the screen.
+// Message boxes and input boxes on the screen. Every text and title they show passes through
+// the cleaner first; whoever makes them gives the one that masks a server address's secrets.
 class DialogMessages : public MessageService {
   public:
+    using TextCleaner = std::function<QString(const QString& text)>;
+    explicit DialogMessages(TextCleaner clean) : m_clean(std::move(clean)) {}
+
     Answer show(const Message& message) override;
     std::optional<QString> input(const QString& prompt, const QString& title,
                                  const QString& defaultText) override;
+
+  private:
+    QString forDisplay(const QString& text) const;
+
+    TextCleaner m_clean;
 };

@@ -57,6 +57,13 @@ inline RuntimeError inUse(const QString& detail) {
                                        "again in a moment.")
                             .arg(detail));
 }
+// A statement names a table the store does not hold; where is the store as described.
+inline RuntimeError tableNotFound(const QString& name, const QString& where) {
+    return RuntimeError(ErrorNumber::TableNotFound,
+                        QStringLiteral("The table or query '%1' cannot be found in the %2. Make "
+                                       "sure it exists and that its name is spelled correctly.")
+                            .arg(name, where));
+}
 inline RuntimeError itemNotFound() {
     return RuntimeError(ErrorNumber::ItemNotFound,
                         QStringLiteral("Item cannot be found in the collection corresponding to "

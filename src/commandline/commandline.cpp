@@ -1,6 +1,5 @@
 #include "commandline/commandline.h"
 
-#include "app/datafilesetup.h"
 #include "app/messages.h"
 #include "app/paths.h"
 #include "app/runtimeerror.h"
@@ -10,6 +9,7 @@
 #include "import/importcommand.h"
 #include "import/importer.h"
 #include "store/connection.h"
+#include "store/datafilesetup.h"
 #include "store/serversecrets.h"
 #include "store/store.h"
 

@@ -1,6 +1,7 @@
 #include "export/workbookexport.h"
 
 #include "app/errortrap.h"
+#include "app/longwork.h"
 #include "app/messages.h"
 #include "export/columnfit.h"
 #include "store/connection.h"
@@ -14,10 +15,10 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QUrl>
+#include <atomic>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -147,11 +148,10 @@ QString cutValuesText(const QStringList& captions, const std::vector<qint64>& cu
     return parts.join(QStringLiteral(", "));
 }
 
-// Copies the records in id order, a batch per turn, so that no statement stays open while the
-// progress dialog lets events run. False when the user cancelled.
+// Copies the records in id order, a batch per turn. False when the user cancelled.
 bool writeRecords(Connection& connection, PendingWorkbook& book, ColumnFit& fit,
                   const QStringList& captions, qint64 total, const ExportOptions& options,
-                  QProgressDialog& progress, std::vector<qint64>& cutPerField) {
+                  const std::atomic<bool>& cancelled, std::vector<qint64>& cutPerField) {
     RecordBatches records(connection, captions, options.batchRecords);
     lxw_row_t row = 1;
     const auto writeRecord = [&](const BatchRecord& record) {
@@ -167,15 +167,38 @@ bool writeRecords(Connection& connection, PendingWorkbook& book, ColumnFit& fit,
     };
     // Records added meanwhile wait for the next export; a batch that reads none is the end.
     for (qint64 written = 0; written < total;) {
+        if (cancelled)
+            return false;
         const int read = records.readBatch(writeRecord);
         if (read == 0)
             break;
         written += read;
-        progress.setValue(int(std::min(written, total)));
-        if (progress.wasCanceled())
-            return false;
     }
-    return true;
+    return !cancelled;
+}
+
+// Writes the workbook into the folder and returns its name; the empty text when cancelled.
+QString writeWorkbook(Connection& connection, const QStringList& captions, qint64 total,
+                      const QString& folder, const ExportOptions& options,
+                      const std::atomic<bool>& cancelled, std::vector<qint64>& cutPerField) {
+    PendingWorkbook book(folder);
+    lxw_worksheet* sheet = book.sheet();
+    worksheet_set_landscape(sheet);
+    ColumnFit fit(int(captions.size()));
+    for (int i = 0; i < captions.size(); ++i) {
+        const QByteArray heading = captions[i].toUtf8();
+        writeCell(sheet, 0, lxw_col_t(i), heading.constData(), int(heading.size()), book.bold());
+        fit.measureHeading(i, heading.constData(), int(heading.size()));
+    }
+    if (!writeRecords(connection, book, fit, captions, total, options, cancelled, cutPerField))
+        return QString();
+    // Like AutoFit after the last value: only when the sheet received records.
+    if (total > 0)
+        for (int i = 0; i < captions.size(); ++i)
+            worksheet_set_column(sheet, lxw_col_t(i), lxw_col_t(i), fit.width(i), nullptr);
+    worksheet_set_selection(sheet, 4, 2, 4, 2); // C5
+    worksheet_activate(sheet);
+    return book.finishAs(folder);
 }
 
 // Shows the wait pointer over the whole program while it lives.
@@ -226,52 +249,34 @@ QString exportToWorkbook(MessageService& messages, Connection& connection,
     // Going on after a failed step would only write a broken workbook: each step runs only
     // when the one before it succeeded.
     ErrorTrap trap(messages, QStringLiteral("Form1"), QStringLiteral("PushButton5_Click"));
+    const QString folder = options.folder.isEmpty() ? defaultFolder() : options.folder;
+    std::vector<qint64> cutPerField(size_t(captions.size()), 0);
     qint64 total = 0;
-    if (!trap([&] { total = countRecords(connection); }))
-        return {};
-    if (!sheetHolds(total, options.maxRecords)) {
+    QString file;
+    std::atomic<bool> cancelled = false;
+    bool finished = false;
+    // Counting waits like any read for another program's lock: it is long work too.
+    const bool written = trap([&] {
+        WaitPointer wait;
+        finished = runLongWork(
+            parent, QStringLiteral("Exporting the records to a workbook..."),
+            [&] {
+                total = countRecords(connection);
+                if (sheetHolds(total, options.maxRecords))
+                    file = writeWorkbook(connection, captions, total, folder, options, cancelled,
+                                         cutPerField);
+            },
+            [&] {
+                cancelled = true;
+                connection.interrupt();
+            });
+    });
+    if (written && finished && !sheetHolds(total, options.maxRecords))
         messages.tell(QStringLiteral("There are %L1 records, but a worksheet holds at most %L2 "
                                      "below its heading row. Nothing was exported.")
                           .arg(total)
                           .arg(options.maxRecords));
-        return {};
-    }
-    const QString folder = options.folder.isEmpty() ? defaultFolder() : options.folder;
-    std::vector<qint64> cutPerField(size_t(captions.size()), 0);
-    QString file;
-    bool cancelled = false;
-    const bool written = trap([&] {
-        WaitPointer wait;
-        PendingWorkbook book(folder);
-        lxw_worksheet* sheet = book.sheet();
-        worksheet_set_landscape(sheet);
-        ColumnFit fit(int(captions.size()));
-        for (int i = 0; i < captions.size(); ++i) {
-            const QByteArray heading = captions[i].toUtf8();
-            writeCell(sheet, 0, lxw_col_t(i), heading.constData(), int(heading.size()),
-                      book.bold());
-            fit.measureHeading(i, heading.constData(), int(heading.size()));
-        }
-        QProgressDialog progress(QStringLiteral("Exporting the records to a workbook..."),
-                                 QStringLiteral("Cancel"), 0, int(total), parent);
-        progress.setWindowTitle(QStringLiteral("Export To Excel"));
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(options.progressDelayMs);
-        progress.setValue(0);
-        if (!writeRecords(connection, book, fit, captions, total, options, progress, cutPerField)) {
-            cancelled = true;
-            return;
-        }
-        progress.setValue(int(total));
-        // Like AutoFit after the last value: only when the sheet received records.
-        if (total > 0)
-            for (int i = 0; i < captions.size(); ++i)
-                worksheet_set_column(sheet, lxw_col_t(i), lxw_col_t(i), fit.width(i), nullptr);
-        worksheet_set_selection(sheet, 4, 2, 4, 2); // C5
-        worksheet_activate(sheet);
-        file = book.finishAs(folder);
-    });
-    if (!written || cancelled)
+    if (!written || !finished || file.isEmpty())
         return {};
     // A cell holds 32,767 characters; the user learns which values are not whole.
     if (const QString cut = cutValuesText(captions, cutPerField); !cut.isEmpty())

@@ -23,9 +23,7 @@ struct ExportOptions {
     // Opens the written workbook; false when nothing could. Empty: the desktop's default program.
     std::function<bool(const QString& file)> open;
     qint64 maxRecords = MaxSheetRecords;
-    // An export taking longer than this shows its progress with a Cancel button.
-    int progressDelayMs = 1000;
-    // Records read per turn; between turns the window repaints and Cancel is seen.
+    // Records read per statement; between them Cancel is seen.
     int batchRecords = 2000;
 };
 

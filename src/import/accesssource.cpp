@@ -1,7 +1,7 @@
 #include "import/accesssource.h"
 
+#include "accessreader/accessframes.h"
 #include "app/runtimeerror.h"
-#include "import/accessframes.h"
 
 #include <QCoreApplication>
 #include <QDir>

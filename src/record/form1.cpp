@@ -1,6 +1,5 @@
 #include "record/form1.h"
 
-#include "app/datafilesetup.h"
 #include "app/errortrap.h"
 #include "app/pointer.h"
 #include "app/settings.h"
@@ -12,6 +11,7 @@
 #include "record/recordpage.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/datafilesetup.h"
 #include "store/engine.h"
 
 #include <QCloseEvent>
@@ -21,82 +21,84 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUndoStack>
 
-    namespace {
-    // The designed client area in twips.
-    constexpr int FormWidth = 10800;
-    constexpr int FormHeight = 10425;
+namespace {
+// The designed client area in twips.
+constexpr int FormWidth = 10800;
+constexpr int FormHeight = 10425;
 
-    // The designed controls: name, caption and place in twips (relative to their container).
-    struct DesignedControl {
-        const char* name;
-        const char* caption;
-        QRect twips;
-    };
-    const DesignedControl DesignedControls[] = {
-        {"PushButton13", "Setup Fields", {120, 120, 1560, 405}},
-        {"PushButton4", "Refresh Fields", {1800, 120, 1680, 405}},
-        {"PushButton7", "Search ", {3600, 120, 960, 405}},
-        {"PushButton5", "Export To Excel", {4680, 120, 1920, 405}},
-        {"PushButton10", "First", {6720, 120, 720, 405}},
-        {"PushButton9", "Previous", {7560, 120, 1080, 405}},
-        {"PushButton11", "Next", {8760, 120, 840, 405}},
-        {"PushButton12", "Last", {9720, 120, 960, 405}},
-        {"SSTab1", "Page 1", {120, 630, 10560, 8340}},
-        {"lblRecord", "Record 0 of 0", {9255, 45, 1125, 225}},
-        {"Frame1", "", RecordLayout::Frame1},
-        {"PushButton3", "Create New Record", {120, 9060, 2280, 400}},
-        {"PushButton1", "Edit Current Record", {2520, 9060, 2295, 400}},
-        {"PushButton2", "Delete Current Record", {4920, 9060, 2640, 400}},
-        {"PushButton6", "Save Record", {7680, 9060, 1590, 400}},
-        {"PushButton8", "Cancel", {9360, 9060, 1320, 405}},
-        {"Frame2",
-         "Set Width and Height in pixels For All TestBoxes (0 means default):",
-         {120, 9540, 10560, 795}},
-        {"Label2", "Width", {480, 330, 495, 225}},
-        {"Text3", "0", {1200, 270, 1425, 375}},
-        {"Label3", "Height", {2880, 330, 540, 225}},
-        {"Text4", "0", {3600, 270, 1425, 375}},
-    };
+// The designed controls: name, caption and place in twips (relative to their container).
+struct DesignedControl {
+    const char* name;
+    const char* caption;
+    QRect twips;
+};
+const DesignedControl DesignedControls[] = {
+    {"PushButton13", "Setup Fields", {120, 120, 1560, 405}},
+    {"PushButton4", "Refresh Fields", {1800, 120, 1680, 405}},
+    {"PushButton7", "Search ", {3600, 120, 960, 405}},
+    {"PushButton5", "Export To Excel", {4680, 120, 1920, 405}},
+    {"PushButton10", "First", {6720, 120, 720, 405}},
+    {"PushButton9", "Previous", {7560, 120, 1080, 405}},
+    {"PushButton11", "Next", {8760, 120, 840, 405}},
+    {"PushButton12", "Last", {9720, 120, 960, 405}},
+    {"SSTab1", "Page 1", {120, 630, 10560, 8340}},
+    {"lblRecord", "Record 0 of 0", {9255, 45, 1125, 225}},
+    {"Frame1", "", RecordLayout::Frame1},
+    {"PushButton3", "Create New Record", {120, 9060, 2280, 400}},
+    {"PushButton1", "Edit Current Record", {2520, 9060, 2295, 400}},
+    {"PushButton2", "Delete Current Record", {4920, 9060, 2640, 400}},
+    {"PushButton6", "Save Record", {7680, 9060, 1590, 400}},
+    {"PushButton8", "Cancel", {9360, 9060, 1320, 405}},
+    {"Frame2",
+     "Set Width and Height in pixels For All TestBoxes (0 means default):",
+     {120, 9540, 10560, 795}},
+    {"Label2", "Width", {480, 330, 495, 225}},
+    {"Text3", "0", {1200, 270, 1425, 375}},
+    {"Label3", "Height", {2880, 330, 540, 225}},
+    {"Text4", "0", {3600, 270, 1425, 375}},
+};
 
-    const DesignedControl& designed(const char* name) {
-        for (const DesignedControl& control : DesignedControls)
-            if (qstrcmp(control.name, name) == 0)
-                return control;
-        Q_UNREACHABLE();
+const DesignedControl& designed(const char* name) {
+    for (const DesignedControl& control : DesignedControls)
+        if (qstrcmp(control.name, name) == 0)
+            return control;
+    Q_UNREACHABLE();
+}
+
+// Names the widget, gives it its caption when it shows one, and puts it in its place.
+template <class Widget> Widget* placeDesigned(Widget* widget, const char* name) {
+    const DesignedControl& control = designed(name);
+    widget->setObjectName(QLatin1String(control.name));
+    Twips::place(widget, control.twips.x(), control.twips.y(), control.twips.width(),
+                 control.twips.height());
+    return widget;
+}
+
+// A caption a pixel or two wider than its designed box gets slightly tighter letters, so it
+// is shown whole without moving or widening the box.
+void fitCaption(QLabel* label) {
+    QFont font = label->font();
+    for (int spacing = 100; spacing >= 90; --spacing) {
+        font.setLetterSpacing(QFont::PercentageSpacing, spacing);
+        if (QFontMetrics(font, label).horizontalAdvance(label->text()) <= label->width())
+            break;
     }
+    label->setFont(font);
+}
 
-    // Names the widget, gives it its caption when it shows one, and puts it in its place.
-    template <class Widget> Widget* placeDesigned(Widget * widget, const char* name) {
-        const DesignedControl& control = designed(name);
-        widget->setObjectName(QLatin1String(control.name));
-        Twips::place(widget, control.twips.x(), control.twips.y(), control.twips.width(),
-                     control.twips.height());
-        return widget;
-    }
-
-    // A caption a pixel or two wider than its designed box gets slightly tighter letters, so it
-    // is shown whole without moving or widening the box.
-    void fitCaption(QLabel * label) {
-        QFont font = label->font();
-        for (int spacing = 100; spacing >= 90; --spacing) {
-            font.setLetterSpacing(QFont::PercentageSpacing, spacing);
-            if (QFontMetrics(font, label).horizontalAdvance(label->text()) <= label->width())
-                break;
-        }
-        label->setFont(font);
-    }
-
-    QFont designedFont() {
-        QFont font(QStringLiteral("Arial"));
-        font.setPointSizeF(9);
-        font.setBold(true);
-        return font;
-    }
+QFont designedFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    return font;
+}
 } // namespace
 
 QRect Form1::designedTwips(const char* name) {
@@ -172,6 +174,48 @@ void Form1::createControls() {
     for (QWidget* w : std::initializer_list<QWidget*>{Label2, Text3, Text4, Frame1, Frame2, SSTab1})
         m_pointer->watchForDefault(w);
     m_page = std::make_unique<RecordPage>(Frame1, *m_pointer);
+    createMenus();
+}
+
+// The menu bar stands above the designed controls: the window grows by its height and every
+// control moves down by as much, keeping its place in the area below.
+void Form1::createMenus() {
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("menuBar"));
+    m_changes = new QUndoStack(this);
+    QMenu* edit = m_menuBar->addMenu(QStringLiteral("Edit"));
+    edit->setObjectName(QStringLiteral("menuEdit"));
+    // The keys act from anywhere in the window but an input, which keeps them for its text.
+    const auto addStep = [&](const char* name, const QString& word, auto handler,
+                             QList<QKeySequence> keys, auto textChanged, auto canChanged) {
+        QAction* action = edit->addAction(word, this, handler);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setEnabled(false);
+        addAction(action);
+        connect(m_changes, textChanged, action, [action, word](const QString& what) {
+            action->setText(what.isEmpty() ? word : word + QLatin1Char(' ') + what);
+        });
+        connect(m_changes, canChanged, action, &QAction::setEnabled);
+    };
+    addStep("actionUndo", QStringLiteral("Undo"), &Form1::undoClicked,
+            {QKeySequence(Qt::CTRL | Qt::Key_Z)}, &QUndoStack::undoTextChanged,
+            &QUndoStack::canUndoChanged);
+    addStep("actionRedo", QStringLiteral("Redo"), &Form1::redoClicked,
+            {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
+            &QUndoStack::redoTextChanged, &QUndoStack::canRedoChanged);
+    QMenu* records = m_menuBar->addMenu(QStringLiteral("Records"));
+    records->setObjectName(QStringLiteral("menuRecords"));
+    QAction* deleted = records->addAction(QStringLiteral("Deleted Records..."), this,
+                                          &Form1::deletedRecordsClicked);
+    deleted->setObjectName(QStringLiteral("actionDeletedRecords"));
+    const int height = m_menuBar->sizeHint().height();
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child != m_menuBar && !child->isWindow())
+            child->move(child->x(), child->y() + height);
+    m_menuBar->setGeometry(0, 0, Twips::toPixelsX(FormWidth, this), height);
+    setFixedSize(Twips::toPixelsX(FormWidth, this), Twips::toPixelsY(FormHeight, this) + height);
 }
 
 void Form1::connectSignals() {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/paths.h"
-#include "app/providercheck.h"
 #include "app/recordwindowlink.h"
+#include "record/providercheck.h"
 #include "store/store.h"
 
 #include <QList>
@@ -18,6 +18,8 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenuBar;
+class QUndoStack;
 class QPushButton;
 class QTabWidget;
 class RecordBrowser;
@@ -66,6 +68,10 @@ class Form1 : public QWidget, public RecordWindowLink {
     void PushButton12_Click(); // Last
     void PushButton13_Click(); // Setup Fields
     void SSTab1_Click(int previousTab);
+    // The menu bar's commands.
+    void deletedRecordsClicked(); // Records > Deleted Records...
+    void undoClicked();           // Edit > Undo <what>
+    void redoClicked();           // Edit > Redo <what>
 
     // State the other windows and the tests read.
     int mIndex() const;
@@ -93,6 +99,7 @@ class Form1 : public QWidget, public RecordWindowLink {
     QPushButton* createButton(const char* name);
     void connectSignals();
     void connectShortcuts();
+    void createMenus();
     bool Form_QueryUnload();
 
     void rebuildPages(int fieldCount);
@@ -108,6 +115,8 @@ class Form1 : public QWidget, public RecordWindowLink {
     bool refuseWhileEditing();
     void focusFirstInput();
     void moveAndShow(const QString& handler, bool (RecordBrowser::*move)());
+    void pushChange();
+    void stepChanges(bool back);
 
     void sizeBoxChanged(const QString& key, const QString& text);
     void sizeBoxLeft(QLineEdit* box);
@@ -148,4 +157,9 @@ class Form1 : public QWidget, public RecordWindowLink {
     QLabel* Label3 = nullptr;
     QLineEdit* Text3 = nullptr;
     QLineEdit* Text4 = nullptr;
+
+    // Above the designed controls, which keep their places below it.
+    QMenuBar* m_menuBar = nullptr;
+    // The changes made to records, in order, for as long as the window is open.
+    QUndoStack* m_changes = nullptr;
 };

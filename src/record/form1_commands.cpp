@@ -6,6 +6,7 @@
 #include "app/twips.h"
 #include "export/workbookexport.h"
 #include "fields/form4.h"
+#include "record/deletedrecords.h"
 #include "record/recordbrowser.h"
 #include "record/recordlayout.h"
 #include "record/recordpage.h"
@@ -15,11 +16,27 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QUndoStack>
 #include <cmath>
 
 namespace {
 
 const QString SaveOrCancelFirst = QStringLiteral("Please save or cancel current record first.");
+
+// A change on the window's stack: it is made and taken back by the window through the data
+// layer, each step only once the store has done it, so the stack steps only over changes made.
+class RecordCommand : public QUndoCommand {
+  public:
+    explicit RecordCommand(RecordChange change) : m_change(std::move(change)) {
+        setText(m_change.text());
+    }
+    RecordChange& change() { return m_change; }
+    void undo() override {}
+    void redo() override {}
+
+  private:
+    RecordChange m_change;
+};
 
 } // namespace
 
@@ -70,6 +87,7 @@ void Form1::PushButton2_Click() {
         if (m_browser->deleteCurrent())
             setFieldsData();
     });
+    pushChange();
 }
 
 void Form1::PushButton6_Click() {
@@ -81,6 +99,7 @@ void Form1::PushButton6_Click() {
         return;
     if (!trap([&] { m_browser->save(); }))
         return;
+    pushChange();
     enableFields(false);
     setFieldsData();
 }
@@ -101,6 +120,12 @@ void Form1::PushButton8_Click() {
     }
     m_browser->endEditing();
     enableFields(false);
+    pushChange(); // what leaving a page stored stays stored
+}
+
+void Form1::pushChange() {
+    if (auto change = m_browser->takeChange())
+        m_changes->push(new RecordCommand(std::move(*change)));
 }
 
 // ---- commands that wait until the record is saved or cancelled
@@ -149,6 +174,67 @@ void Form1::PushButton5_Click() {
                                QStringLiteral("The data file is not open, so there is nothing to "
                                               "export."));
         exportToWorkbook(m_messages, *m_connection, shownCaptions(), this);
+    });
+}
+
+// ---- the menu bar's commands
+
+void Form1::deletedRecordsClicked() {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("deletedRecordsClicked"));
+    if (refuseWhileEditing())
+        return;
+    if (!m_connection || m_connection->State() == adStateClosed)
+        return;
+    bool changed = false;
+    trap([&] {
+        DeletedRecords bin(m_messages, *m_connection, this);
+        bin.exec();
+        changed = bin.changed();
+    });
+    // The records are shown afresh, as after the program's other windows.
+    if (changed)
+        afterOwnWindowClosed();
+}
+
+void Form1::undoClicked() {
+    stepChanges(true);
+}
+
+void Form1::redoClicked() {
+    stepChanges(false);
+}
+
+// A change another program has overtaken is refused with the store's word, and nothing moves.
+void Form1::stepChanges(bool back) {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"),
+                   back ? QStringLiteral("undoClicked") : QStringLiteral("redoClicked"));
+    if (refuseWhileEditing())
+        return;
+    if (!(back ? m_changes->canUndo() : m_changes->canRedo()) || !m_connection ||
+        m_connection->State() == adStateClosed)
+        return;
+    auto* command = static_cast<RecordCommand*>(
+        const_cast<QUndoCommand*>(m_changes->command(m_changes->index() - (back ? 1 : 0))));
+    RecordChange& change = command->change();
+    QString refusal;
+    const bool done = trap([&] {
+        try {
+            back ? change.undo(*m_connection) : change.redo(*m_connection);
+        } catch (const RuntimeError& e) {
+            if (e.number() != ErrorNumber::RowChanged)
+                throw;
+            refusal = e.description();
+        }
+    });
+    if (!refusal.isEmpty())
+        m_messages.tell(refusal);
+    if (!done || !refusal.isEmpty())
+        return;
+    back ? m_changes->undo() : m_changes->redo();
+    // The record changed is shown where it is; the other records' ids stay as they were read.
+    trap([&] {
+        if (m_browser->showChanged(change.id()))
+            setFieldsData();
     });
 }
 

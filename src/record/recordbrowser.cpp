@@ -2,6 +2,8 @@
 
 #include "store/connection.h"
 
+#include <utility>
+
 bool RecordBrowser::isOpen() const {
     return m_records.State() != adStateClosed;
 }
@@ -73,10 +75,18 @@ bool RecordBrowser::moveToId(qint64 id) {
     return true;
 }
 
+bool RecordBrowser::showChanged(qint64 id) {
+    if (!isOpen() || m_editing)
+        return false;
+    m_records.Recheck(id);
+    return moveToId(id) || moveToFirstIfAny();
+}
+
 // Editing needs a row to write into; without one Save could only fail.
 bool RecordBrowser::beginEdit() {
     if (m_editing || !onRow())
         return false;
+    m_records.takeWrites();
     m_editing = true;
     m_newRecord = false;
     return true;
@@ -86,6 +96,7 @@ bool RecordBrowser::beginNew() {
     if (!isOpen() || m_editing)
         return false;
     m_records.AddNew();
+    m_records.takeWrites();
     m_editing = true;
     m_newRecord = true;
     return true;
@@ -96,7 +107,10 @@ bool RecordBrowser::canDelete() const {
 }
 
 bool RecordBrowser::deleteCurrent() {
+    const qint64 id = m_records.currentId();
     m_records.Delete();
+    if (m_records.lastBinKey() != 0)
+        m_deleted = RecordChange::deleted(id, m_records.lastBinKey());
     return moveToFirstIfAny();
 }
 
@@ -115,13 +129,22 @@ void RecordBrowser::cancelChanges() {
     m_index = int(m_records.AbsolutePosition());
 }
 
+// A new record stored when a page was left goes into the bin; it was never saved, so there is
+// no change to take back.
 bool RecordBrowser::discardNew() {
     if (m_records.IsEOF())
         return false;
     m_records.Delete();
+    m_records.takeWrites();
     return moveToFirstIfAny();
 }
 
 void RecordBrowser::endEditing() {
     m_editing = false;
+}
+
+std::optional<RecordChange> RecordBrowser::takeChange() {
+    if (m_deleted)
+        return std::exchange(m_deleted, std::nullopt);
+    return RecordChange::fromWrite(m_records.takeWrites());
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "store/recordchange.h"
 #include "store/recordcursor.h"
+
+#include <optional>
 
 class Connection;
 
@@ -32,6 +35,9 @@ class RecordBrowser {
     bool moveLast();
     // Moves to the record with this id; false when it is not there.
     bool moveToId(qint64 id);
+    // After the record with this id was changed, brought back or taken away outside the
+    // cursor: shows it when it is there, else the first record; true when one is current.
+    bool showChanged(qint64 id);
 
     bool beginEdit();
     bool beginNew();
@@ -48,6 +54,9 @@ class RecordBrowser {
     // Drops a new record; true when a first record is left and now current.
     bool discardNew();
     void endEditing();
+    // The change the last delete made, or the writes since editing began (which a failed save
+    // leaves out), once; none when nothing changed.
+    std::optional<RecordChange> takeChange();
 
   private:
     bool moveToFirstIfAny();
@@ -56,4 +65,5 @@ class RecordBrowser {
     int m_index = 0; // 1-based number of the current record
     bool m_editing = false;
     bool m_newRecord = false;
+    std::optional<RecordChange> m_deleted;
 };

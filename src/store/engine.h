@@ -107,6 +107,13 @@ class Engine {
     // field list: a column or expression that an update of a row does not change.
     virtual QString fieldRowOrder() const = 0;
 
+    // Makes the bin of deleted records (schema.h) in the caller's write transaction when the
+    // store has none yet: stores from before it get it with their first delete.
+    virtual void makeBinIfMissing() = 0;
+    // The bin's time of deletion as text in a select, as it was written: UTC in ISO 8601 with
+    // milliseconds ("2024-05-01T12:00:00.123Z").
+    virtual QString binTimeAsText() const = 0;
+
     // The store for people to read: "data file '/home/...'", "database ledger on db.example.org".
     virtual QString describe() const = 0;
     // What the record window's title adds to the program's name, so that whoever shares the

@@ -3,10 +3,12 @@
 #include "app/runtimeerror.h"
 #include "store/connection.h"
 #include "store/engine.h"
+#include "store/recordbin.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -167,6 +169,22 @@ void RecordCursor::Find(qint64 id) {
     moveTo(long(std::find(m_ids.begin(), m_ids.end(), id) - m_ids.begin()));
 }
 
+void RecordCursor::Recheck(qint64 id) {
+    requireOpen();
+    leaveRow();
+    settleDeletedRow();
+    Statement read(*m_connection, Sql::CountRecordsWithId);
+    read.bind(1, id);
+    const bool there = read.step() && read.columnInt64(0) > 0;
+    const auto at = std::lower_bound(m_ids.begin(), m_ids.end(), id);
+    const bool listed = at != m_ids.end() && *at == id;
+    if (there && !listed)
+        m_ids.insert(at, id);
+    else if (!there && listed)
+        m_ids.erase(at);
+    moveTo(std::clamp(m_position, -1L, count()));
+}
+
 // ---- reading
 
 void RecordCursor::readRow() {
@@ -289,6 +307,7 @@ void RecordCursor::write() {
         values << value;
     }
     qint64& id = m_ids[size_t(m_position)];
+    const bool created = m_newRow;
     if (m_newRow) {
         Statement insert(*m_connection,
                          columns.isEmpty() ? Sql::InsertEmptyRecord : Sql::insertRecord(columns));
@@ -316,18 +335,34 @@ void RecordCursor::write() {
                                               "to see the stored values."));
         }
     }
+    noteWrite(id, created);
     m_pending.clear();
     m_original.clear();
     m_row = Row::NotRead;
 }
 
+void RecordCursor::noteWrite(qint64 id, bool created) {
+    if (m_written.id != id || created)
+        m_written = RecordWrite{id, created, {}, {}};
+    for (const auto& [column, value] : m_pending) {
+        if (!m_written.created && !m_written.before.contains(column))
+            m_written.before[column] = m_original[column];
+        m_written.after[column] = value;
+    }
+}
+
+RecordWrite RecordCursor::takeWrites() {
+    return std::exchange(m_written, RecordWrite());
+}
+
+qint64 RecordCursor::currentId() const {
+    requireCurrentRow();
+    return m_ids[size_t(m_position)];
+}
+
 void RecordCursor::Delete() {
     requireCurrentRow();
-    if (!m_newRow) {
-        Statement remove(*m_connection, Sql::DeleteRecordById);
-        remove.bind(1, m_ids[size_t(m_position)]);
-        remove.step();
-    }
+    m_lastBinKey = m_newRow ? 0 : RecordBin::move(*m_connection, m_ids[size_t(m_position)]);
     m_newRow = false;
     m_pending.clear();
     m_original.clear();

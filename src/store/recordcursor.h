@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/recordchange.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -51,12 +53,22 @@ class RecordCursor {
     void MovePrevious();
     // Moves to the record with this id; EOF when it is not there.
     void Find(qint64 id);
+    // Looks whether the record with this id is there now, and takes its id into the list or
+    // out of it, as a change made elsewhere left it; the position stays where it was.
+    void Recheck(qint64 id);
 
     Field Fields(const QString& name) { return Field(*this, name); }
 
     void AddNew();
     void Update();
+    // Moves the current record into the bin (recordbin.h), in one transaction.
     void Delete();
+    // The bin's key of the record the last Delete moved there; 0 when it moved none.
+    qint64 lastBinKey() const { return m_lastBinKey; }
+    // The id of the current record; 0 for a new one not yet written.
+    qint64 currentId() const;
+    // What the writes since the last call did to the record they wrote (recordchange.h).
+    RecordWrite takeWrites();
     // Drops the changes not yet written; the record shows its stored values again.
     void Cancel();
 
@@ -79,6 +91,7 @@ class RecordCursor {
     QVariant value(const QString& name);
     void setValue(const QString& name, const QVariant& value);
     void write();
+    void noteWrite(qint64 id, bool created);
 
     Connection* m_connection = nullptr;
     std::unique_ptr<Statement> m_read; // the record of the id bound, every column
@@ -87,6 +100,8 @@ class RecordCursor {
     bool m_newRow = false;             // the current record is new and not yet written
     long m_positionBeforeNew = -1;
     bool m_currentDeleted = false;
+    qint64 m_lastBinKey = 0;
+    RecordWrite m_written;
 
     // The current record as last read.
     Row m_row = Row::NotRead;

@@ -43,6 +43,12 @@ QString Sql::updateRecordIfUnchanged(const QStringList& columns) {
            QStringLiteral(" WHERE \"ID\" = ? AND ") + checks.join(QStringLiteral(" AND "));
 }
 
+QString Sql::selectBinEntries(const QString& timeAsText) {
+    return QStringLiteral("SELECT \"BinKey\", \"ID\", ") + timeAsText +
+           QStringLiteral(", \"Record\" FROM \"DeletedRecords\" WHERE \"BinKey\" < ? ORDER BY "
+                          "\"BinKey\" DESC LIMIT ?");
+}
+
 QString Sql::selectFieldRows(const QString& order) {
     return QStringLiteral("select \"fieldname\", \"FieldType\", \"FieldLength\", \"FieldValues\" "
                           "from \"FieldControl\" order by ") +

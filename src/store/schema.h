@@ -46,6 +46,24 @@ inline const QString InsertEmptyRecord =
     QStringLiteral("INSERT INTO \"CustomTable\" DEFAULT VALUES");
 inline const QString DeleteRecordById =
     QStringLiteral("DELETE FROM \"CustomTable\" WHERE \"ID\" = ?");
+inline const QString CountRecordsWithId =
+    QStringLiteral("SELECT count(*) FROM \"CustomTable\" WHERE \"ID\" = ?");
+
+// The bin of deleted records: one row per record deleted, under a key of its own (an id may go
+// there twice), with the record's id, the time it was deleted and its values by field name.
+inline const QString BinTableName = QStringLiteral("DeletedRecords");
+// The id, the time and the values bound in this order; gives the entry's key.
+inline const QString InsertIntoBin =
+    QStringLiteral("INSERT INTO \"DeletedRecords\" (\"ID\", \"DeletedAt\", \"Record\") VALUES "
+                   "(?, ?, ?) RETURNING \"BinKey\"");
+// The id and the values of the entry whose key is bound, which leaves the bin.
+inline const QString TakeFromBin = QStringLiteral(
+    "DELETE FROM \"DeletedRecords\" WHERE \"BinKey\" = ? RETURNING \"ID\", \"Record\"");
+inline const QString CountBin = QStringLiteral("SELECT count(*) FROM \"DeletedRecords\"");
+inline const QString EmptyBin = QStringLiteral("DELETE FROM \"DeletedRecords\"");
+// Newest first: the key, the id, the time as the engine gives it as text, the values; of the
+// entries below the key bound first, how many bound second.
+QString selectBinEntries(const QString& timeAsText);
 // Sets these columns of one record only while they still hold the values read: the new values,
 // the id, then the values read are bound, in this order.
 QString updateRecordIfUnchanged(const QStringList& columns);

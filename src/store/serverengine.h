@@ -28,6 +28,8 @@ class ServerEngine : public Engine {
     void stopWhen(const std::atomic<bool>* flag) override { m_stop = flag; }
     qint64 lastRecordIdGiven() override;
     void continueRecordIdsAfter(qint64 id) override;
+    void makeBinIfMissing() override;
+    QString binTimeAsText() const override;
     int maxColumns() const override { return 1600; }
     QString fieldRowOrder() const override { return m_fieldOrder; }
     EngineSearch& search() override;

@@ -2,6 +2,7 @@
 
 #include "app/runtimeerror.h"
 #include "store/datafile.h"
+#include "store/enginecheck.h"
 #include "store/sqlitebackup.h"
 #include "store/sqlitesearch.h"
 #include "store/textmatch.h"
@@ -15,11 +16,7 @@ RuntimeError missingTableError(const QString& message) {
     static const QRegularExpression table(QStringLiteral("no such table: (?:\\w+\\.)?(.+)$"));
     const auto match = table.match(message);
     const QString name = match.hasMatch() ? match.captured(1) : message;
-    return RuntimeError(
-        ErrorNumber::TableNotFound,
-        QStringLiteral("The table or query '%1' cannot be found in the data file. "
-                       "Make sure it exists and that its name is spelled correctly.")
-            .arg(name));
+    return Errors::tableNotFound(name, QStringLiteral("data file"));
 }
 
 // Failures of the file itself rather than of one statement: the user must learn which file
@@ -317,6 +314,15 @@ void SqliteEngine::continueRecordIdsAfter(qint64 id) {
     add.step();
 }
 
+// The time is kept as the text it was written as, which sorts as it reads.
+void SqliteEngine::makeBinIfMissing() {
+    SqliteQuery make(m_db, QStringLiteral("CREATE TABLE IF NOT EXISTS \"DeletedRecords\" "
+                                          "(\"BinKey\" INTEGER PRIMARY KEY AUTOINCREMENT, \"ID\" "
+                                          "INTEGER NOT NULL, \"DeletedAt\" TEXT NOT NULL, "
+                                          "\"Record\" TEXT NOT NULL)"));
+    make.step();
+}
+
 int SqliteEngine::maxColumns() const {
     return sqlite3_limit(m_db, SQLITE_LIMIT_COLUMN, -1);
 }
@@ -326,6 +332,7 @@ int SqliteEngine::longestColumnName() const {
     return sqlite3_limit(m_db, SQLITE_LIMIT_SQL_LENGTH, -1);
 }
 
+// Dropping a column needs SQLite 3.35, IS NOT DISTINCT FROM 3.39.
 void checkEngine() {
     constexpr int OldestEngine = 3039000;
     if (sqlite3_libversion_number() < OldestEngine || sqlite3_initialize() != SQLITE_OK)

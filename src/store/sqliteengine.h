@@ -26,6 +26,8 @@ class SqliteEngine : public Engine {
     void stopWhen(const std::atomic<bool>* flag) override;
     qint64 lastRecordIdGiven() override;
     void continueRecordIdsAfter(qint64 id) override;
+    void makeBinIfMissing() override;
+    QString binTimeAsText() const override { return QStringLiteral("\"DeletedAt\""); }
     int maxColumns() const override;
     // The rows' own key, which an update keeps.
     QString fieldRowOrder() const override { return QStringLiteral("rowid"); }
@@ -48,7 +50,3 @@ class SqliteEngine : public Engine {
 
 // Raises the engine's failure as a run-time error with its description.
 [[noreturn]] void throwEngineError(sqlite3* db, int code);
-
-// Raises "Provider cannot be found" when the engine here is missing or too old for what the
-// program does (dropping a column needs 3.35, IS NOT DISTINCT FROM 3.39).
-void checkEngine();

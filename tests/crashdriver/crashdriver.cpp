@@ -2,7 +2,8 @@
 // operation for ever, printing "done N" once the N-th one has returned, so that a test which
 // kills this program knows which operations had finished.
 //
-//   crashdriver save|create|delete|page|addfield|delfield|index|import <first generation>
+//   crashdriver save|create|delete|page|addfield|delfield|index|import|undo|restore|emptybin
+//               <first generation>
 
 #include "app/messages.h"
 #include "app/paths.h"
@@ -14,10 +15,12 @@
 #include "store/connection.h"
 #include "store/fielddefinition.h"
 #include "store/fieldrules.h"
+#include "store/recordbin.h"
 #include "store/recordcursor.h"
 #include "store/searchindex.h"
 
 #include <QtWidgets>
+#include <climits>
 #include <cstdio>
 
 namespace {
@@ -78,6 +81,20 @@ int main(int argc, char** argv) {
             press(window, "PushButton6");
             const bool atEnd = window.mIndex() >= window.mRSRecords().RecordCount();
             press(window, atEnd ? "PushButton10" : "PushButton11");
+        } else if (kind == "undo") { // a save taken back and made again
+            press(window, "PushButton1");
+            typeEverywhere(window, value);
+            press(window, "PushButton6");
+            window.findChild<QAction*>(QStringLiteral("actionUndo"))->trigger();
+            window.findChild<QAction*>(QStringLiteral("actionRedo"))->trigger();
+        } else if (kind == "restore") { // the newest record in the bin, with its id
+            const auto newest = RecordBin::entries(*connection, LLONG_MAX, 1);
+            if (newest.empty())
+                return 0;
+            RecordBin::restore(*connection, newest[0].key, RecordBin::WhenIdTaken::Refuse);
+        } else if (kind == "emptybin" && window.mRSRecords().RecordCount() > 0) {
+            RecordBin::empty(*connection); // all the test put there, then the record deleted
+            press(window, "PushButton2");
         } else if (kind == "create") {
             press(window, "PushButton3");
             typeEverywhere(window, value);
@@ -98,7 +115,8 @@ int main(int argc, char** argv) {
         } else if (kind == "delfield" && fieldList.ListView1->topLevelItemCount() > 0) {
             fieldList.PushButton3_Click();
         } else {
-            return kind == "delete" || kind == "delfield" ? 0 : 2; // nothing left, or no such kind
+            // nothing left, or no such kind
+            return kind == "delete" || kind == "delfield" || kind == "emptybin" ? 0 : 2;
         }
         if (window.mEditing())
             return 5;

@@ -1,4 +1,4 @@
-#include "app/datafilesetup.h"
+#include "store/datafilesetup.h"
 
 #include "app/paths.h"
 #include "app/runtimeerror.h"

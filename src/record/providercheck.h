@@ -5,8 +5,9 @@
 
 class MessageService;
 
-// The check at start-up that the database engine can be used; it talks to the user, so it
-// lives with the windows' helpers rather than in the data layer.
+// The check at start-up, before the record window opens its store, that the database engine
+// can be used; it talks to the user, so only the engine's own part (store/enginecheck.h) lives
+// in the data layer.
 
 // What the provider check touches outside itself, so a test can stand in for both.
 struct ProviderServices {

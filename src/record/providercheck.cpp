@@ -1,9 +1,9 @@
-#include "app/providercheck.h"
+#include "record/providercheck.h"
 
 #include "app/errortrap.h"
 #include "app/messages.h"
 #include "app/runtimeerror.h"
-#include "store/sqliteengine.h"
+#include "store/enginecheck.h"
 
 #include <QDesktopServices>
 #include <QUrl>
