@@ -103,11 +103,11 @@ void measureSearches(const QString& file, Form3& window, bool indexed) {
             engine.push_back(Bench::timeMs([&] { engineRows = engineLike(file, text); }));
             if (indexed) {
                 ours.push_back(Bench::timeMs([&] { found = windowSearch(window, text); }));
-                RecordSearch search(ConnectionString(file), fieldNames(), text);
+                RecordSearch search(Store::dataFile(file), fieldNames(), text);
                 search.run();
                 usedIndex = search.usedIndex();
             } else {
-                RecordSearch search(ConnectionString(file), fieldNames(), text);
+                RecordSearch search(Store::dataFile(file), fieldNames(), text);
                 ours.push_back(Bench::timeMs([&] { found = long(search.scan().size()); }));
             }
         }

@@ -402,7 +402,7 @@ int main(int argc, char* argv[]) {
         }
         // Apart: the server processes of their connections, ending, would slow the others down.
         for (int run = 0; run < 5; ++run) {
-            RecordSearch search(store.connectionString(), fieldNames(), text);
+            RecordSearch search(store, fieldNames(), text);
             ours.push_back(Bench::timeMs([&] { found = long(search.run().size()); }));
             indexed = search.usedIndex();
         }

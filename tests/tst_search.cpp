@@ -165,7 +165,7 @@ void SearchWindowTest::indexFindsWhatTheScanFinds() {
     deleteFieldFromTables(connection, "F3");
     connection.Execute("DELETE FROM \"CustomTable\" WHERE \"F2\" = 'to delete'");
     connection.Execute("INSERT INTO \"CustomTable\" (\"D\") VALUES ('inserted later')");
-    RecordSearch search(env.connectionString(), {"F1", "F2", "D"}, text);
+    RecordSearch search(env.store(), {"F1", "F2", "D"}, text);
     const std::vector<qint64> ids = search.run();
     QCOMPARE(search.usedIndex(), text.toCaseFolded().toUcs4().size() >= 3);
     QCOMPARE(ids, search.scan());

@@ -71,8 +71,7 @@ void ServerTest::fieldsChangedElsewhereAreTakenUpOnRebuild() {
     QCOMPARE(env.query("SELECT \"F2\", \"Added\" FROM \"CustomTable\""),
              QList<QVariantList>({{"b2", "new"}}));
     SearchIndex::build(other); // as the first search does, without the right to make tables
-    QCOMPARE(RecordSearch(env.connectionString(), {"F2", "Added"}, "new").run(),
-             std::vector<qint64>{1});
+    QCOMPARE(RecordSearch(env.store(), {"F2", "Added"}, "new").run(), std::vector<qint64>{1});
 }
 
 // In a database of an older version, a first search that waited for another's document makes
@@ -109,8 +108,9 @@ void ServerTest::lostConnectionIsReportedAndTheNextCommandsConnectAgain() {
     QVERIFY(window);
     QVERIFY2(window->windowTitle().startsWith("Ledgerloom - database ledgerloom_test_"),
              qPrintable(window->windowTitle()));
+    const Store store = env.store(); // which keeps the search's connection for the next
     const auto search = [&](const QString& text) {
-        return RecordSearch(env.connectionString(), {"F1"}, text).run();
+        return RecordSearch(store, {"F1"}, text).run();
     };
     QCOMPARE(search("stored"), std::vector<qint64>{1});
     press(*window, "PushButton1");

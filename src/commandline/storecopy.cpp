@@ -87,6 +87,7 @@ long copyStore(Connection& from, Connection& to) {
     const QStringList columns = readRecordColumns(from).mid(1);
     Transaction transaction(to);
     refuseUnlessEmpty(to);
+    SearchIndex::beforeCopy(to);
     copyFields(from, to, columns);
     const long copied = copyRecords(from, to, columns);
     to.engine().continueRecordIdsAfter(from.engine().lastRecordIdGiven());

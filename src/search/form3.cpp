@@ -164,7 +164,7 @@ void Form3::PushButton3_Click() {
             return;
         prepareSearchIndex(*connection, text);
         // A search through a large file takes a while; Cancel leaves the list as it was.
-        RecordSearch search(m_store.connectionString(), captions, text);
+        RecordSearch search(m_store, captions, text);
         completed = runLongWork(
             this, QStringLiteral("Searching..."), [&] { ids = search.run(); },
             [&] { search.interrupt(); });

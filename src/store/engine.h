@@ -66,7 +66,8 @@ class EngineSearch {
     // the index was ready, for the second.
     virtual bool beforeColumnChange(Connection& connection) = 0;
     virtual void afterColumnChange(Connection& connection, bool wasReady) = 0;
-    // After a copy filled the records of a store that was empty, inside its transaction.
+    // Around a copy that fills the records of a store that is empty, inside its transaction.
+    virtual void beforeCopy(Connection& connection) = 0;
     virtual void afterCopy(Connection& connection) = 0;
     // Through the index where it is ready and can narrow the search (usedIndex says whether it
     // did), else as the scan; `connection` is open for reading.

@@ -40,17 +40,21 @@ void SearchIndex::afterColumnChange(Connection& connection, bool wasReady) {
     searchOf(connection).afterColumnChange(connection, wasReady);
 }
 
+void SearchIndex::beforeCopy(Connection& connection) {
+    searchOf(connection).beforeCopy(connection);
+}
+
 void SearchIndex::afterCopy(Connection& connection) {
     searchOf(connection).afterCopy(connection);
 }
 
-RecordSearch::RecordSearch(const QString& connectionString, const QStringList& columns,
-                           const QString& text)
-    : m_connectionString(connectionString), m_columns(columns), m_text(text) {}
+RecordSearch::RecordSearch(const Store& store, const QStringList& columns, const QString& text)
+    : m_store(store), m_columns(columns), m_text(text) {}
 
+// A connection of the search's own beside the one the store hands out, for a scan in parts.
 void RecordSearch::openForReading(Connection& connection) {
     connection.setMode(adModeRead);
-    connection.Open(m_connectionString);
+    connection.Open(m_store.connectionString());
     connection.engine().stopWhen(&m_interrupted);
 }
 
@@ -64,8 +68,9 @@ std::vector<qint64> RecordSearch::scan() {
 
 std::vector<qint64> RecordSearch::search(bool everyRecord) {
     m_usedIndex = false;
-    Connection connection;
-    openForReading(connection);
+    const auto opened = m_store.open(adModeRead);
+    Connection& connection = *opened;
+    connection.engine().stopWhen(&m_interrupted);
     const SearchRequest request{
         m_columns, m_text, [this](Connection& other) { openForReading(other); }, &m_interrupted};
     EngineSearch& search = searchOf(connection);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/store.h"
+
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -32,8 +34,9 @@ void buildWithinTransaction(Connection& connection);
 bool beforeColumnChange(Connection& connection);
 void afterColumnChange(Connection& connection, bool wasReady);
 
-// After a copy filled the records of a store that was empty, inside its transaction: the
-// index is made now where the engine makes it at once rather than on the first search.
+// Around a copy that fills the records of a store that is empty, inside its transaction: the
+// index is made after it where the engine makes it at once rather than on the first search.
+void beforeCopy(Connection& connection);
 void afterCopy(Connection& connection);
 
 } // namespace SearchIndex
@@ -43,8 +46,7 @@ void afterCopy(Connection& connection);
 // search; else a scan of every record.
 class RecordSearch {
   public:
-    // The store is named by its connection string.
-    RecordSearch(const QString& connectionString, const QStringList& columns, const QString& text);
+    RecordSearch(const Store& store, const QStringList& columns, const QString& text);
     std::vector<qint64> run();
     // The scan even when the index could answer.
     std::vector<qint64> scan();
@@ -56,7 +58,7 @@ class RecordSearch {
     void openForReading(Connection& connection);
     std::vector<qint64> search(bool everyRecord);
 
-    QString m_connectionString;
+    Store m_store;
     QStringList m_columns;
     QString m_text;
     std::atomic<bool> m_interrupted = false;

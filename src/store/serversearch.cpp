@@ -33,6 +33,8 @@ const QString ColumnIndexes = QStringLiteral(
     "SELECT i.relname FROM pg_index x JOIN pg_class i ON i.oid = x.indexrelid WHERE x.indrelid = "
     "to_regclass('\"CustomTable\"') AND i.relname ~ '^search_[0-9a-f]{32}$'");
 
+const QString DropDocumentTrigger =
+    QStringLiteral("DROP TRIGGER IF EXISTS \"SearchDocumentKeep\" ON \"CustomTable\"");
 // Writers wait; readers go on.
 const QString LockRecords =
     QStringLiteral("LOCK TABLE \"CustomTable\" IN SHARE ROW EXCLUSIVE MODE");
@@ -197,7 +199,7 @@ QStringList ServerSearch::makeDocument(const QString& schema) {
             "(id) DO UPDATE SET doc = EXCLUDED.doc; END IF; RETURN NULL; END $body$")
             .arg(Sql::quoteName(schema), document(QStringLiteral("NEW"))),
         QStringLiteral("REVOKE ALL ON FUNCTION \"SearchDocumentKeep\"() FROM PUBLIC"),
-        QStringLiteral("DROP TRIGGER IF EXISTS \"SearchDocumentKeep\" ON \"CustomTable\""),
+        DropDocumentTrigger,
         QStringLiteral("CREATE TRIGGER \"SearchDocumentKeep\" AFTER INSERT OR UPDATE OR DELETE "
                        "ON \"CustomTable\" FOR EACH ROW EXECUTE FUNCTION "
                        "\"SearchDocumentKeep\"()"),
@@ -230,6 +232,12 @@ bool ServerSearch::isReady(Connection& connection) {
 
 // Another program's first search may be making the document meanwhile: once its lock is had,
 // the document may be there, and is not made a second time.
+void ServerSearch::beforeCopy(Connection& connection) {
+    // Only where this role may make the document again afterwards.
+    if (const DocumentState state = readState(connection); state.trigrams && state.mayCreate)
+        connection.Execute(DropDocumentTrigger);
+}
+
 void ServerSearch::buildWithinTransaction(Connection& connection) {
     if (!documentWanted(readState(connection)))
         return;

@@ -19,7 +19,9 @@ class ServerSearch final : public EngineSearch {
     // older version goes with its column.
     bool beforeColumnChange(Connection&) override { return false; }
     void afterColumnChange(Connection&, bool) override {}
-    // The document is made at once if the tables came without it.
+    // The document is made once the records are in, which is quicker than keeping it in step
+    // record by record through the trigger.
+    void beforeCopy(Connection& connection) override;
     void afterCopy(Connection& connection) override { buildWithinTransaction(connection); }
     std::vector<qint64> find(Connection& connection, const SearchRequest& request,
                              bool* usedIndex) override;

@@ -17,6 +17,7 @@ class SqliteSearch final : public EngineSearch {
     bool beforeColumnChange(Connection& connection) override;
     void afterColumnChange(Connection& connection, bool wasReady) override;
     // The index is made by the first search that can use it.
+    void beforeCopy(Connection&) override {}
     void afterCopy(Connection&) override {}
     std::vector<qint64> find(Connection& connection, const SearchRequest& request,
                              bool* usedIndex) override;
