@@ -50,6 +50,9 @@ CsvSource::CsvSource(const QString& path, const FieldRoom& room, const QString& 
     // read it; a quoted value left open at the end is still refused.
     if (csv_init(m_parser.get(), CSV_STRICT_FINI | CSV_EMPTY_IS_NULL) != 0)
         fail(QStringLiteral("cannot be read: out of memory."));
+    // A value's buffer grows by this much at a time; by the parser's own 128 bytes, a long
+    // value (a note of megabytes) is copied anew thousands of times.
+    csv_set_blk_size(m_parser.get(), 1 << 20);
     int markBytes = 0;
     const QString found = TextDecoding::detect(m_file.peek(DetectionSample), &markBytes);
     m_file.read(markBytes);

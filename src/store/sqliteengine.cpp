@@ -4,6 +4,7 @@
 #include "store/datafile.h"
 #include "store/enginecheck.h"
 #include "store/sqlitebackup.h"
+#include "store/sqlitesearch.h"
 #include "store/textmatch.h"
 
 #include <QRegularExpression>
@@ -336,4 +337,9 @@ void checkEngine() {
     constexpr int OldestEngine = 3039000;
     if (sqlite3_libversion_number() < OldestEngine || sqlite3_initialize() != SQLITE_OK)
         throw Errors::providerNotFound();
+}
+
+EngineSearch& SqliteEngine::search() {
+    static SqliteSearch search;
+    return search;
 }
