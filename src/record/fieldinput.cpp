@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <limits>
 
 namespace {
@@ -193,8 +194,11 @@ class DateInput : public CanonicalInput {
     QString arrayName() const override { return QStringLiteral("Date1"); }
     QWidget* makeWidget(QWidget* parent) const override {
         auto* box = static_cast<QLineEdit*>(CanonicalInput::makeWidget(parent));
-        QAction* pick = box->addAction(QIcon::fromTheme(QStringLiteral("x-office-calendar")),
-                                       QLineEdit::TrailingPosition);
+        // Without an icon theme the style's arrow stands for the calendar.
+        QAction* pick =
+            box->addAction(QIcon::fromTheme(QStringLiteral("x-office-calendar"),
+                                            box->style()->standardIcon(QStyle::SP_ArrowDown)),
+                           QLineEdit::TrailingPosition);
         pick->setText(QStringLiteral("Choose a date"));
         pick->setToolTip(pick->text());
         pick->setObjectName(QStringLiteral("chooseDate"));
