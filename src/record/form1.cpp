@@ -210,6 +210,12 @@ void Form1::createMenus() {
     QAction* deleted = records->addAction(QStringLiteral("Deleted Records..."), this,
                                           &Form1::deletedRecordsClicked);
     deleted->setObjectName(QStringLiteral("actionDeletedRecords"));
+    QAction* table =
+        records->addAction(QStringLiteral("Table View"), this, &Form1::tableViewClicked);
+    table->setObjectName(QStringLiteral("actionTableView"));
+    table->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    table->setShortcutContext(Qt::WindowShortcut);
+    addAction(table);
     const int height = m_menuBar->sizeHint().height();
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (child != m_menuBar && !child->isWindow())

@@ -6,6 +6,7 @@
 #include "store/store.h"
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -25,6 +26,7 @@ class QTabWidget;
 class RecordBrowser;
 class RecordPage;
 class RecordCursor;
+class TableWindow;
 struct FieldDefinition;
 
 // The record window: wires the designed controls to the generated page of the fields shown
@@ -70,6 +72,7 @@ class Form1 : public QWidget, public RecordWindowLink {
     void SSTab1_Click(int previousTab);
     // The menu bar's commands.
     void deletedRecordsClicked(); // Records > Deleted Records...
+    void tableViewClicked();      // Records > Table View
     void undoClicked();           // Edit > Undo <what>
     void redoClicked();           // Edit > Redo <what>
 
@@ -80,6 +83,8 @@ class Form1 : public QWidget, public RecordWindowLink {
     bool mGenerating() const { return m_generating; }
     const QList<QWidget*>& mInputControls() const;
     RecordCursor& mRSRecords();
+    // The table view while it is open.
+    TableWindow* tableWindow() const;
     Connection* mConnection() { return m_connection.get(); }
     PointerFeedback& pointerFeedback() { return *m_pointer; }
 
@@ -116,6 +121,8 @@ class Form1 : public QWidget, public RecordWindowLink {
     void focusFirstInput();
     void moveAndShow(const QString& handler, bool (RecordBrowser::*move)());
     void pushChange();
+    // After records or fields changed here, the table view shows them.
+    void tableShowsChanges();
     void stepChanges(bool back);
 
     void sizeBoxChanged(const QString& key, const QString& text);
@@ -162,4 +169,5 @@ class Form1 : public QWidget, public RecordWindowLink {
     QMenuBar* m_menuBar = nullptr;
     // The changes made to records, in order, for as long as the window is open.
     QUndoStack* m_changes = nullptr;
+    QPointer<TableWindow> m_table;
 };

@@ -11,6 +11,7 @@
 #include "record/recordlayout.h"
 #include "record/recordpage.h"
 #include "search/form3.h"
+#include "table/tablewindow.h"
 #include "store/connection.h"
 
 #include <QLineEdit>
@@ -126,6 +127,16 @@ void Form1::PushButton8_Click() {
 void Form1::pushChange() {
     if (auto change = m_browser->takeChange())
         m_changes->push(new RecordCommand(std::move(*change)));
+    tableShowsChanges();
+}
+
+TableWindow* Form1::tableWindow() const {
+    return m_table;
+}
+
+void Form1::tableShowsChanges() {
+    if (m_table)
+        m_table->showChanges();
 }
 
 // ---- commands that wait until the record is saved or cancelled
@@ -196,6 +207,17 @@ void Form1::deletedRecordsClicked() {
         afterOwnWindowClosed();
 }
 
+void Form1::tableViewClicked() {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("tableViewClicked"));
+    trap([&] {
+        if (!m_table)
+            m_table = new TableWindow(m_messages, m_store, *this, this);
+        m_table->show();
+        m_table->raise();
+        m_table->activateWindow();
+    });
+}
+
 void Form1::undoClicked() {
     stepChanges(true);
 }
@@ -236,6 +258,7 @@ void Form1::stepChanges(bool back) {
         if (m_browser->showChanged(change.id()))
             setFieldsData();
     });
+    tableShowsChanges();
 }
 
 // ---- navigation
