@@ -34,13 +34,31 @@ QList<QStringList> rowsOf(const TableWindow& table) {
     return rows;
 }
 
+// The ids of the rows as the table shows them.
+QList<qint64> idsOf(const TableWindow& table) {
+    QList<qint64> ids;
+    for (int r = 0; r < table.records().rowCount(); ++r)
+        ids << table.records().idAt(r);
+    return ids;
+}
+
+void clickHeading(TableWindow& table, int section) {
+    QHeaderView* header = table.view()->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(section) + 4, 4));
+}
+
 } // namespace
 
 class TableViewTest : public QObject {
     Q_OBJECT
   private slots:
+    // Text is ordered as in this locale, whatever the machine's.
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void showsEveryFieldAndFollowsTheRecordWindow_data() { storeRows(); }
     void showsEveryFieldAndFollowsTheRecordWindow();
+    void ordersAndFilters_data();
+    void ordersAndFilters();
 };
 
 void TableViewTest::showsEveryFieldAndFollowsTheRecordWindow() {
@@ -94,6 +112,59 @@ void TableViewTest::showsEveryFieldAndFollowsTheRecordWindow() {
     QCOMPARE(rowsOf(table)[0].last(), QString("Later"));
     QCOMPARE(messages.texts(),
              QStringList{"Do you really want to delete this record number changed?"});
+}
+
+void TableViewTest::ordersAndFilters_data() {
+    QTest::addColumn<StoreKind>("store");
+    QTest::addColumn<QList<int>>("headings"); // clicked in turn: 1 Name, 2 Note
+    QTest::addColumn<QStringList>("filters"); // per column, the id's first
+    QTest::addColumn<QList<qint64>>("ids");
+    // clang-format off
+    const std::tuple<const char*, QList<int>, QStringList, QList<qint64>> cases[] = {
+        {"locale order, empty last, ties by id", {1}, {}, {6, 2, 1, 8, 3, 7, 4, 5}},
+        {"reversed, empty still last", {1, 1}, {}, {7, 3, 1, 8, 2, 6, 4, 5}},
+        {"by id reversed", {1, 0, 0}, {}, {8, 7, 6, 5, 4, 3, 2, 1}},
+        {"other column", {1, 2}, {}, {4, 2, 3, 5, 1, 6, 7, 8}},
+        {"contains, any case", {}, {"", "AN"}, {1, 7, 8}},
+        {"accent folded", {}, {"", "ÉL"}, {7}},
+        {"percent literal", {}, {"", "", "%"}, {2}},
+        {"underscore literal", {}, {"", "", "_"}, {3}},
+        {"two filters, reversed", {2, 2}, {"", "A", "x"}, {6, 1}},
+        {"by id", {}, {"7"}, {7}},
+    };
+    // clang-format on
+    for (const auto& [store, storeKind] : Stores)
+        for (const auto& [name, headings, filters, ids] : cases)
+            QTest::addRow("%s: %s", store, name) << storeKind << headings << filters << ids;
+}
+
+void TableViewTest::ordersAndFilters() {
+    QFETCH(StoreKind, store);
+    QFETCH(QList<int>, headings);
+    QFETCH(QStringList, filters);
+    QFETCH(QList<qint64>, ids);
+    TestEnvironment env(store);
+    env.addFields({{"Name", "Textfield"}, {"Note", "Textfield"}});
+    env.addRecords({{"banana", "x"},
+                    {"Apple", "50%"},
+                    {"cherry", "a_b"},
+                    {"", "50 off"},
+                    {QVariant(), "ab"},
+                    {"apple", "x y"},
+                    {"élan", QVariant()},
+                    {"banana", QVariant()}});
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    TableWindow& table = openTable(*window);
+    for (int section : headings)
+        clickHeading(table, section);
+    for (int section = 0; section < filters.size(); ++section) {
+        QTest::keyClicks(table.filterBox(section), filters[section]);
+        QTest::keyClick(table.filterBox(section), Qt::Key_Return);
+    }
+    QCOMPARE(idsOf(table), ids);
+    QCOMPARE(table.statusText(), QString("%1 of 8 records").arg(ids.size()));
+    QCOMPARE(messages.texts(), QStringList());
 }
 
 QTEST_MAIN(TableViewTest)

@@ -20,38 +20,41 @@ constexpr size_t KeptChunks = 8;
 
 TableRecords::~TableRecords() = default;
 
-void TableRecords::read(const Store& store, const TableQuery& query) {
+TableRecords::Content TableRecords::readContent(Connection& connection, const TableQuery& query) {
+    Content content;
+    // The schema may have changed through another connection (the record window's).
+    connection.refreshSchema();
+    if (!TableExists(connection, Sql::CustomTableName))
+        return content;
+    std::map<QString, double> factors;
+    for (const FieldDefinition& field : readFieldDefinitions(connection)) {
+        const double factor = leadingNumber(field.length);
+        factors[field.name.toLower()] = factor > 0 ? factor : 1;
+    }
+    for (const QString& name : readRecordColumns(connection)) {
+        if (name.compare(QStringLiteral("ID"), Qt::CaseInsensitive) == 0)
+            continue;
+        const auto factor = factors.find(name.toLower());
+        content.fields.push_back({name, factor == factors.end() ? 1 : factor->second});
+    }
+    content.ids = selectTableIds(connection, query);
+    content.total = countRecords(connection);
+    return content;
+}
+
+void TableRecords::show(const Store& store, const TableQuery& query, Content content) {
     beginResetModel();
     m_chunks.clear();
     m_store = store;
     m_query = query;
-    m_fields.clear();
-    m_ids.clear();
-    m_total = 0;
+    m_fields = std::move(content.fields);
+    m_ids = std::move(content.ids);
+    m_total = content.total;
     try {
-        if (!m_connection)
-            m_connection = store.open(adModeRead);
-        // The schema may have changed through the record window's own connection.
-        m_connection->refreshSchema();
-        std::map<QString, double> factors;
-        if (TableExists(*m_connection, Sql::CustomTableName)) {
-            for (const FieldDefinition& field : readFieldDefinitions(*m_connection)) {
-                const double factor = leadingNumber(field.length);
-                factors[field.name.toLower()] = factor > 0 ? factor : 1;
-            }
-            for (const QString& name : readRecordColumns(*m_connection)) {
-                if (name.compare(QStringLiteral("ID"), Qt::CaseInsensitive) == 0)
-                    continue;
-                const auto factor = factors.find(name.toLower());
-                m_fields.push_back({name, factor == factors.end() ? 1 : factor->second});
-            }
-            m_ids = selectTableIds(*m_connection, query);
-            m_total = countRecords(*m_connection);
-        }
+        if (m_connection)
+            m_connection->refreshSchema();
     } catch (const RuntimeError&) {
         m_connection.reset();
-        endResetModel();
-        throw;
     }
     endResetModel();
 }

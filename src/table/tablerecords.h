@@ -24,11 +24,20 @@ class TableRecords : public QAbstractTableModel {
         double lengthFactor = 1;
     };
 
+    // What a read gives: the fields, and the ids of the records the query asks for.
+    struct Content {
+        std::vector<Column> fields;
+        std::vector<qint64> ids;
+        qint64 total = 0;
+    };
+
     using QAbstractTableModel::QAbstractTableModel;
     ~TableRecords() override;
 
-    // Reads the fields and the ids of the records the query asks for afresh.
-    void read(const Store& store, const TableQuery& query);
+    // Reads the fields and the ids afresh (on any thread): no values yet.
+    static Content readContent(Connection& connection, const TableQuery& query);
+    // Shows what was read; the values are read from the store as the rows are looked at.
+    void show(const Store& store, const TableQuery& query, Content content);
     const TableQuery& query() const { return m_query; }
     const std::vector<Column>& fields() const { return m_fields; }
     qint64 idAt(int row) const { return m_ids[size_t(row)]; }

@@ -1,18 +1,24 @@
 #include "table/tablewindow.h"
 
 #include "app/errortrap.h"
+#include "app/longwork.h"
 #include "app/messages.h"
 #include "app/recordwindowlink.h"
 #include "app/shell.h"
 #include "app/twips.h"
+#include "store/access1.h"
+#include "store/connection.h"
+#include "table/filterheader.h"
 #include "table/tablerecords.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -58,7 +64,13 @@ void TableWindow::createControls() {
     // Every row one line high: the view never measures rows it does not show.
     m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
-    m_view->horizontalHeader()->setHighlightSections(false);
+    m_header = new FilterHeader(m_view);
+    m_header->setObjectName(QStringLiteral("tableHeadings"));
+    m_view->setHorizontalHeader(m_header);
+    connect(m_header, &QHeaderView::sectionClicked, this, &TableWindow::headingClicked);
+    connect(m_header, &FilterHeader::filtersEdited, this, &TableWindow::applyFilters);
+    connect(m_view->horizontalScrollBar(), &QScrollBar::valueChanged, m_header,
+            &FilterHeader::placeBoxes);
     m_view->installEventFilter(this);
     connect(m_view, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { openRow(index.row()); });
@@ -94,13 +106,80 @@ void TableWindow::openRow(int row) {
     trap([&] { m_recordWindow.showRecordWithId(m_records->idAt(row)); });
 }
 
-void TableWindow::readRecords(const TableQuery& query) {
+QLineEdit* TableWindow::filterBox(int section) const {
+    return m_header->filterBox(section);
+}
+
+void TableWindow::headingClicked(int section) {
+    TableQuery query = m_records->query();
+    const QString column = section == 0 ? QStringLiteral("ID")
+                                        : m_records->headerData(section, Qt::Horizontal).toString();
+    const QString current = query.orderColumn.isEmpty() ? QStringLiteral("ID") : query.orderColumn;
+    query.descending = column == current && !query.descending;
+    query.orderColumn = column;
+    readRecords(query);
+}
+
+void TableWindow::applyFilters() {
+    TableQuery query = m_records->query();
+    query.filters.clear();
+    for (int section = 0; section < m_records->columnCount(); ++section) {
+        const QString text = m_header->filterText(section);
+        if (!text.isEmpty())
+            query.filters.push_back(
+                {section == 0 ? QStringLiteral("ID")
+                              : m_records->headerData(section, Qt::Horizontal).toString(),
+                 text});
+    }
+    readRecords(query);
+}
+
+// A read asked for while one runs (a change in the record window, a filter typed) runs after
+// it, with what is asked for then.
+bool TableWindow::readRecords(const TableQuery& query) {
+    if (m_reading) {
+        m_readAgain = true;
+        return false;
+    }
+    const QScopedValueRollback<bool> reading(m_reading, true);
     ErrorTrap trap(m_messages, QStringLiteral("TableWindow"), QStringLiteral("readRecords"));
-    const int fieldsBefore = m_records->columnCount();
-    trap([&] { m_records->read(m_store, query); });
-    if (m_records->columnCount() != fieldsBefore)
-        sizeColumns();
+    TableRecords::Content content;
+    bool completed = false;
+    const bool read = trap([&] {
+        if (!m_idConnection)
+            m_idConnection = m_store.open(adModeRead);
+        Connection& connection = *m_idConnection;
+        completed = runLongWork(
+            this, QStringLiteral("Reading the records..."),
+            [&] { content = TableRecords::readContent(connection, query); },
+            [&] { connection.interrupt(); });
+    });
+    if (!read)
+        m_idConnection.reset(); // the next read connects again
+    if (read && completed) {
+        const int fieldsBefore = m_records->columnCount();
+        m_records->show(m_store, query, std::move(content));
+        m_header->makeBoxes();
+        if (m_records->columnCount() != fieldsBefore)
+            sizeColumns();
+    }
+    const bool ordered = !m_records->query().orderColumn.isEmpty();
+    m_header->setSortIndicatorShown(ordered);
+    if (ordered) {
+        const QString column = m_records->query().orderColumn;
+        int section = 0;
+        for (int i = 1; i < m_records->columnCount(); ++i)
+            if (m_records->headerData(i, Qt::Horizontal).toString() == column)
+                section = i;
+        m_header->setSortIndicator(section, m_records->query().descending ? Qt::DescendingOrder
+                                                                          : Qt::AscendingOrder);
+    }
     showStatus();
+    if (m_readAgain) {
+        m_readAgain = false;
+        QTimer::singleShot(0, this, &TableWindow::applyFilters);
+    }
+    return read && completed;
 }
 
 void TableWindow::showChanges() {
@@ -108,7 +187,8 @@ void TableWindow::showChanges() {
     const qint64 id = row >= 0 && row < m_records->rowCount() ? m_records->idAt(row) : -1;
     const int column = std::max(0, m_view->currentIndex().column());
     const int scrolled = m_view->verticalScrollBar()->value();
-    readRecords(m_records->query());
+    if (!readRecords(m_records->query()))
+        return;
     const int again = id >= 0 ? m_records->rowOf(id) : -1;
     m_view->verticalScrollBar()->setValue(scrolled);
     if (again >= 0)

@@ -4,15 +4,20 @@
 #include "store/store.h"
 
 #include <QMainWindow>
+#include <memory>
 
+class Connection;
+class FilterHeader;
 class MessageService;
 class QLabel;
+class QLineEdit;
 class QTableView;
 class RecordWindowLink;
 class TableRecords;
 
-// "Table View": every record in a row, every field in a column, the id first. A double click
-// or Enter on a row moves the record window to that record.
+// "Table View": every record in a row, every field in a column, the id first. A heading's
+// click orders the rows by its column (again for the reverse); the boxes under the headings
+// filter them. A double click or Enter on a row moves the record window to that record.
 class TableWindow : public QMainWindow {
     Q_OBJECT
   public:
@@ -25,9 +30,14 @@ class TableWindow : public QMainWindow {
     void showChanges();
     // Moves the record window to the record of this row.
     void openRow(int row);
+    // Orders by the column of this heading, or the other way when it orders by it already.
+    void headingClicked(int section);
+    // Reads the rows the filter boxes ask for.
+    void applyFilters();
 
     const TableRecords& records() const { return *m_records; }
     QTableView* view() const { return m_view; }
+    QLineEdit* filterBox(int section) const;
     QString statusText() const;
 
   protected:
@@ -35,7 +45,8 @@ class TableWindow : public QMainWindow {
 
   private:
     void createControls();
-    void readRecords(const TableQuery& query);
+    // False when the user cancelled it or it failed: the rows shown stay.
+    bool readRecords(const TableQuery& query);
     void sizeColumns();
     void showStatus();
     int chosenRow() const;
@@ -43,7 +54,13 @@ class TableWindow : public QMainWindow {
     MessageService& m_messages;
     Store m_store;
     RecordWindowLink& m_recordWindow;
+    // The ids are read through a connection of their own, on a worker thread, while the rows
+    // shown go on reading their values through the model's.
+    std::unique_ptr<Connection> m_idConnection;
     TableRecords* m_records = nullptr;
     QTableView* m_view = nullptr;
+    FilterHeader* m_header = nullptr;
     QLabel* m_status = nullptr;
+    bool m_reading = false;
+    bool m_readAgain = false;
 };
