@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
 
@@ -48,6 +50,43 @@ void clickHeading(TableWindow& table, int section) {
                       QPoint(header->sectionViewportPosition(section) + 4, 4));
 }
 
+// The text of a PDF file as pdftotext reads it, page by page.
+QStringList pdfPages(const QString& file) {
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {"-layout", file, "-"});
+    if (!pdftotext.waitForFinished(60000) || pdftotext.exitCode() != 0)
+        return {};
+    QStringList pages = QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\f');
+    pages.removeAll(QString());
+    return pages;
+}
+
+// Every page has the title, the headings and its number, and the values come in this order.
+bool pagesHold(const QStringList& pages, const QStringList& headings, const QStringList& values) {
+    for (int p = 0; p < pages.size(); ++p) {
+        if (!pages[p].contains(QString("Page %1 of %2").arg(p + 1).arg(pages.size())))
+            return false;
+        for (const QString& heading : headings)
+            if (!pages[p].contains(heading))
+                return false;
+    }
+    const QString all = pages.join(QString());
+    qsizetype at = 0;
+    for (const QString& value : values)
+        if ((at = all.indexOf(value, at)) < 0)
+            return false;
+    return true;
+}
+
+QString pageSize(const QString& file) {
+    QProcess pdfinfo;
+    pdfinfo.start("pdfinfo", {file});
+    pdfinfo.waitForFinished(60000);
+    return QRegularExpression("Page size: *([0-9.]+ x [0-9.]+)")
+        .match(pdfinfo.readAllStandardOutput())
+        .captured(1);
+}
+
 } // namespace
 
 class TableViewTest : public QObject {
@@ -59,6 +98,8 @@ class TableViewTest : public QObject {
     void showsEveryFieldAndFollowsTheRecordWindow();
     void ordersAndFilters_data();
     void ordersAndFilters();
+    void printsTheRowsAsShownAndARecordAsAForm_data() { storeRows(); }
+    void printsTheRowsAsShownAndARecordAsAForm();
 };
 
 void TableViewTest::showsEveryFieldAndFollowsTheRecordWindow() {
@@ -164,6 +205,68 @@ void TableViewTest::ordersAndFilters() {
     }
     QCOMPARE(idsOf(table), ids);
     QCOMPARE(table.statusText(), QString("%1 of 8 records").arg(ids.size()));
+    QCOMPARE(messages.texts(), QStringList());
+}
+
+void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
+    QFETCH(StoreKind, store);
+    TestEnvironment env(store);
+    env.addFields(
+        {{"Name", "Textfield"}, {"Greek", "Textfield"}, {"Notes", "Multiline Textfield", "3"}});
+    env.addFields(27);
+    const QString notes = "alpha beta gamma delta epsilon zeta eta theta iota kappa omega";
+    QList<QVariantList> records;
+    for (int i = 1; i <= 150; ++i)
+        records << QVariantList{QString("name-%1").arg(i, 3, 10, QChar('0')),
+                                i % 2 ? "Ελληνικά 東京都" : "", i == 110 ? notes : "n"};
+    records.last() << "line one\nline two";
+    env.addRecords(records);
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    TableWindow& table = openTable(*window);
+    clickHeading(table, 1);
+    clickHeading(table, 1);
+    QTest::keyClicks(table.filterBox(1), "-1");
+    QTest::keyClick(table.filterBox(1), Qt::Key_Return);
+    const QString list = env.programFolder() + "/list.pdf";
+    QVERIFY(table.exportPdfTo(list));
+    QStringList shown; // name-150 ... name-100
+    for (int r = 0; r < table.records().rowCount(); ++r)
+        shown << table.records().rowValues(r)[1];
+    QCOMPARE(shown.size(), 51);
+    QStringList pages = pdfPages(list);
+    QVERIFY2(pages.size() > 1, qPrintable(pages.join("|")));
+    // The columns past the page's width go on in a band of pages of their own, the id first.
+    QVERIFY2(pagesHold(pages, {"Records", "ID"}, shown), qPrintable(pages.join("|")));
+    const QString text = pages.join(QString());
+    QVERIFY2(pages.first().contains("Greek") && !pages.first().contains("F27") &&
+                 pages.last().contains("F27") && pages.last().contains("100"),
+             qPrintable(pages.last().left(900)));
+    QVERIFY(text.contains("Ελληνικά 東京都"));
+    for (const QString& word : notes.split(' ')) // wrapped in its narrow column, not cut
+        QVERIFY2(text.contains(word + " ") || text.contains(word + "\n"), qPrintable(word));
+    QVERIFY(!text.contains("name-002"));
+    const QStringList size = pageSize(list).split(" x ");
+    QVERIFY2(size.value(0).toDouble() > size.value(1).toDouble(), "landscape for 30 columns");
+
+    // The record shown, as a form: every field of both pages, a value of several lines whole.
+    window->showRecordWithId(150);
+    const QString form = env.programFolder() + "/form.pdf";
+    QVERIFY(window->exportRecordPdfTo(form));
+    pages = pdfPages(form);
+    QVERIFY2(pagesHold(pages, {"Record 150"},
+                       {"Name", "name-150", "Notes", "n", "F1", "line one", "line two", "F27"}),
+             qPrintable(pages.join("|")));
+
+    // Without a window: every record, in id order.
+    QProcess program;
+    program.start(LEDGERLOOM_PROGRAM, {"--export-pdf", list});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), 0);
+    QStringList all;
+    for (int i = 1; i <= 150; ++i)
+        all << QString("name-%1").arg(i, 3, 10, QChar('0'));
+    QVERIFY(pagesHold(pdfPages(list), {"Records", "ID"}, all));
     QCOMPARE(messages.texts(), QStringList());
 }
 

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Connection;
@@ -28,6 +29,7 @@ class RecordPage;
 class RecordCursor;
 class TableWindow;
 struct FieldDefinition;
+struct Report;
 
 // The record window: wires the designed controls to the generated page of the fields shown
 // (RecordPage) and to the records behind it (RecordBrowser), and runs the commands that
@@ -71,10 +73,14 @@ class Form1 : public QWidget, public RecordWindowLink {
     void PushButton13_Click(); // Setup Fields
     void SSTab1_Click(int previousTab);
     // The menu bar's commands.
-    void deletedRecordsClicked(); // Records > Deleted Records...
-    void tableViewClicked();      // Records > Table View
-    void undoClicked();           // Edit > Undo <what>
-    void redoClicked();           // Edit > Redo <what>
+    void deletedRecordsClicked();  // Records > Deleted Records...
+    void tableViewClicked();       // Records > Table View
+    void printRecordClicked();     // File > Print Record...
+    void exportRecordPdfClicked(); // File > Export PDF...
+    // The current record as a form, every field of every page, into a PDF file.
+    bool exportRecordPdfTo(const QString& file);
+    void undoClicked(); // Edit > Undo <what>
+    void redoClicked(); // Edit > Redo <what>
 
     // State the other windows and the tests read.
     int mIndex() const;
@@ -123,6 +129,8 @@ class Form1 : public QWidget, public RecordWindowLink {
     void pushChange();
     // After records or fields changed here, the table view shows them.
     void tableShowsChanges();
+    // The current record's form, when there is a saved record to print.
+    std::optional<Report> currentRecordForm();
     void stepChanges(bool back);
 
     void sizeBoxChanged(const QString& key, const QString& text);

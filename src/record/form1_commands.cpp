@@ -11,10 +11,15 @@
 #include "record/recordlayout.h"
 #include "record/recordpage.h"
 #include "search/form3.h"
-#include "table/tablewindow.h"
 #include "store/connection.h"
+#include "store/fielddefinition.h"
+#include "table/tablereports.h"
+#include "table/tablewindow.h"
 
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QUndoStack>
@@ -215,6 +220,59 @@ void Form1::tableViewClicked() {
         m_table->show();
         m_table->raise();
         m_table->activateWindow();
+    });
+}
+
+std::optional<Report> Form1::currentRecordForm() {
+    if (!m_connection || m_connection->State() == adStateClosed || !m_browser->onRow())
+        return std::nullopt;
+    RecordCursor& records = m_browser->records();
+    QStringList captions;
+    QStringList values;
+    for (const QString& column : readRecordColumns(*m_connection)) {
+        if (column.compare(QStringLiteral("ID"), Qt::CaseInsensitive) == 0)
+            continue;
+        captions << column;
+        values << records.Fields(column).Value().toString();
+    }
+    return recordForm(records.currentId(), captions, values);
+}
+
+void Form1::printRecordClicked() {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("printRecordClicked"));
+    if (refuseWhileEditing())
+        return;
+    std::optional<Report> form;
+    trap([&] { form = currentRecordForm(); });
+    if (!form)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(form->title);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+        trap([&] { printReport(printer, *form); });
+}
+
+void Form1::exportRecordPdfClicked() {
+    if (refuseWhileEditing())
+        return;
+    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Export PDF"),
+                                                      QStringLiteral("record.pdf"),
+                                                      QStringLiteral("PDF files (*.pdf)"));
+    if (!file.isEmpty())
+        exportRecordPdfTo(file);
+}
+
+bool Form1::exportRecordPdfTo(const QString& file) {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("exportRecordPdfTo"));
+    if (refuseWhileEditing())
+        return false;
+    return trap([&] {
+        if (const std::optional<Report> form = currentRecordForm())
+            writePdf(file, *form);
+        else
+            throw RuntimeError(ErrorNumber::NoCurrentRecord,
+                               QStringLiteral("There is no record to export."));
     });
 }
 

@@ -10,10 +10,16 @@
 #include "store/connection.h"
 #include "table/filterheader.h"
 #include "table/tablerecords.h"
+#include "table/tablereports.h"
 
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenuBar>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -23,11 +29,7 @@
 #include <algorithm>
 
 namespace {
-// A field's column is as wide as its input in the record window, within these bounds (twips).
-constexpr int TwipsPerLengthUnit = 400;
-constexpr int NarrowestColumn = 720;
-constexpr int WidestColumn = 5760;
-constexpr int IdColumn = 960;
+constexpr double TwipsPerPoint = 20;
 } // namespace
 
 TableWindow::TableWindow(MessageService& messages, const Store& store,
@@ -38,6 +40,7 @@ TableWindow::TableWindow(MessageService& messages, const Store& store,
     setWindowTitle(QStringLiteral("Table View"));
     setAttribute(Qt::WA_DeleteOnClose);
     createControls();
+    createMenus();
     ErrorTrap trap(m_messages, QStringLiteral("TableWindow"), QStringLiteral("Form_Load"));
     trap([&] { setWindowIcon(programIcon()); });
     readRecords(TableQuery{});
@@ -196,14 +199,61 @@ void TableWindow::showChanges() {
 }
 
 void TableWindow::sizeColumns() {
-    m_view->setColumnWidth(0, Twips::toPixelsX(IdColumn, this));
-    for (size_t i = 0; i < m_records->fields().size(); ++i) {
-        const double twips = TwipsPerLengthUnit * m_records->fields()[i].lengthFactor;
+    m_view->setColumnWidth(0, Twips::toPixelsX(idColumnPoints() * TwipsPerPoint, this));
+    for (size_t i = 0; i < m_records->fields().size(); ++i)
         m_view->setColumnWidth(
             int(i) + 1,
-            Twips::toPixelsX(int(std::clamp(twips, double(NarrowestColumn), double(WidestColumn))),
+            Twips::toPixelsX(fieldColumnPoints(m_records->fields()[i].lengthFactor) * TwipsPerPoint,
                              this));
-    }
+}
+
+void TableWindow::createMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("menuFile"));
+    const auto add = [&](const char* name, const QString& text, auto handler,
+                         QKeySequence::StandardKey key) {
+        QAction* action = file->addAction(text, this, handler);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(key);
+    };
+    add("actionPrint", QStringLiteral("Print..."), &TableWindow::printClicked, QKeySequence::Print);
+    add("actionPrintPreview", QStringLiteral("Print Preview..."), &TableWindow::printPreviewClicked,
+        QKeySequence::UnknownKey);
+    add("actionExportPdf", QStringLiteral("Export PDF..."), &TableWindow::exportPdfClicked,
+        QKeySequence::UnknownKey);
+}
+
+void TableWindow::printClicked() {
+    ErrorTrap trap(m_messages, QStringLiteral("TableWindow"), QStringLiteral("printClicked"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(windowTitle());
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    trap([&] { printReport(printer, listReport(*m_records)); });
+}
+
+void TableWindow::printPreviewClicked() {
+    ErrorTrap trap(m_messages, QStringLiteral("TableWindow"),
+                   QStringLiteral("printPreviewClicked"));
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewDialog preview(&printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [&](QPrinter* pages) { trap([&] { printReport(*pages, listReport(*m_records)); }); });
+    preview.exec();
+}
+
+void TableWindow::exportPdfClicked() {
+    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Export PDF"),
+                                                      QStringLiteral("records.pdf"),
+                                                      QStringLiteral("PDF files (*.pdf)"));
+    if (!file.isEmpty())
+        exportPdfTo(file);
+}
+
+bool TableWindow::exportPdfTo(const QString& file) {
+    ErrorTrap trap(m_messages, QStringLiteral("TableWindow"), QStringLiteral("exportPdfTo"));
+    return trap([&] { writePdf(file, listReport(*m_records)); });
 }
 
 QString TableWindow::statusText() const {

@@ -34,6 +34,11 @@ class TableWindow : public QMainWindow {
     void headingClicked(int section);
     // Reads the rows the filter boxes ask for.
     void applyFilters();
+    // File > Print..., Print Preview..., Export PDF...: the rows as shown, as a list.
+    void printClicked();
+    void printPreviewClicked();
+    void exportPdfClicked();
+    bool exportPdfTo(const QString& file);
 
     const TableRecords& records() const { return *m_records; }
     QTableView* view() const { return m_view; }
@@ -45,6 +50,7 @@ class TableWindow : public QMainWindow {
 
   private:
     void createControls();
+    void createMenus();
     // False when the user cancelled it or it failed: the rows shown stay.
     bool readRecords(const TableQuery& query);
     void sizeColumns();
