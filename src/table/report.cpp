@@ -50,6 +50,8 @@ class Painter {
         m_bold.setBold(true);
         m_title = m_bold;
         m_title.setPointSizeF(TitlePoints);
+        m_bodyMetrics = QFontMetricsF(m_body, &device);
+        m_boldMetrics = QFontMetricsF(m_bold, &device);
         const QRectF page = device.pageLayout().paintRect(QPageLayout::Point);
         m_width = page.width() * m_unit;
         m_height = page.height() * m_unit;
@@ -81,8 +83,10 @@ class Painter {
         std::vector<int> firsts{0};
         const double body = m_height - top() - footHeight();
         double used = 0;
+        m_heights.assign(size_t(m_report.rows), 0);
         for (int r = 0; r < m_report.rows; ++r) {
             const double height = rowHeight(m_report.row(r), false);
+            m_heights[size_t(r)] = height;
             if (used > 0 && used + height > body) {
                 firsts.push_back(r);
                 used = 0;
@@ -92,7 +96,7 @@ class Painter {
         return firsts;
     }
 
-    // Paints the pages of a band, numbered on from the pages before it.
+    // Paints the pages of the band last laid out, numbered on from the pages before it.
     void paint(int band, const std::vector<int>& firsts, int pagesBefore, int pages) {
         m_columns = m_bands[size_t(band)];
         const QString date = QLocale().toString(QDate::currentDate(), QLocale::LongFormat);
@@ -108,12 +112,12 @@ class Painter {
                                Qt::AlignRight | Qt::AlignVCenter, date);
             double y = titleHeight + m_pad * 2;
             if (!m_report.headings.isEmpty()) {
-                y += paintRow(m_report.headings, y, true);
+                y += paintRow(m_report.headings, y, true, rowHeight(m_report.headings, true));
                 m_painter.drawLine(QPointF(0, y), QPointF(m_width, y));
             }
             const int end = p + 1 < firsts.size() ? firsts[p + 1] : m_report.rows;
             for (int r = firsts[p]; r < end; ++r)
-                y += paintRow(m_report.row(r), y, false);
+                y += paintRow(m_report.row(r), y, false, m_heights[size_t(r)]);
             m_painter.setFont(m_body);
             m_painter.drawText(
                 QRectF(0, m_height - footHeight(), m_width, footHeight()),
@@ -133,24 +137,44 @@ class Painter {
         return heading || (column == 0 && m_report.firstColumnBold) ? m_bold : m_body;
     }
 
+    const QFontMetricsF& metricsOf(int column, bool heading) const {
+        return heading || (column == 0 && m_report.firstColumnBold) ? m_boldMetrics : m_bodyMetrics;
+    }
+
+    // Most values fit on one line of their column: they need no layout of their own.
+    bool oneLine(const QString& text, const Column& column, bool heading) const {
+        for (QChar c : text)
+            if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+                return false;
+        return metricsOf(column.index, heading).horizontalAdvance(text) <= column.width - 2 * m_pad;
+    }
+
     double cellHeight(const QString& text, const Column& column, bool heading) const {
+        if (oneLine(text, column, heading))
+            return metricsOf(column.index, heading).height();
         return layText(text, fontOf(column.index, heading), m_device,
                        std::max(1.0, column.width - 2 * m_pad));
     }
 
     double rowHeight(const QStringList& values, bool heading) const {
-        double height = QFontMetricsF(m_body, &m_device).height();
+        double height = m_bodyMetrics.height();
         for (const Column& column : m_columns)
             height = std::max(height, cellHeight(values.value(column.index), column, heading));
         return height + 2 * m_pad;
     }
 
-    double paintRow(const QStringList& values, double y, bool heading) {
-        const double height = rowHeight(values, heading);
+    double paintRow(const QStringList& values, double y, bool heading, double height) {
         for (const Column& column : m_columns) {
-            layText(values.value(column.index), fontOf(column.index, heading), m_device,
-                    std::max(1.0, column.width - 2 * m_pad), &m_painter,
-                    QPointF(column.left + m_pad, y + m_pad));
+            const QString text = values.value(column.index);
+            const QPointF at(column.left + m_pad, y + m_pad);
+            if (oneLine(text, column, heading)) {
+                m_painter.setFont(fontOf(column.index, heading));
+                m_painter.drawText(at + QPointF(0, metricsOf(column.index, heading).ascent()),
+                                   text);
+            } else {
+                layText(text, fontOf(column.index, heading), m_device,
+                        std::max(1.0, column.width - 2 * m_pad), &m_painter, at);
+            }
         }
         return height;
     }
@@ -162,7 +186,7 @@ class Painter {
         return height;
     }
 
-    double footHeight() const { return QFontMetricsF(m_body, &m_device).height() * 2; }
+    double footHeight() const { return m_bodyMetrics.height() * 2; }
 
     QPagedPaintDevice& m_device;
     const Report& m_report;
@@ -176,6 +200,9 @@ class Painter {
     QFont m_title;
     std::vector<std::vector<Column>> m_bands;
     std::vector<Column> m_columns; // of the band laid out or painted
+    QFontMetricsF m_bodyMetrics{m_body};
+    QFontMetricsF m_boldMetrics{m_bold};
+    std::vector<double> m_heights; // of the rows of the band laid out
 };
 
 } // namespace
