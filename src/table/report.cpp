@@ -77,26 +77,30 @@ class Painter {
 
     bool active() const { return m_painter.isActive(); }
 
-    // The first row of each page of a band.
-    std::vector<int> layOut(int band) {
-        m_columns = m_bands[size_t(band)];
-        std::vector<int> firsts{0};
+    // Measures every row in every band, each row read once; the first row of each page of
+    // each band.
+    std::vector<std::vector<int>> layOut() {
         const double body = m_height - top() - footHeight();
-        double used = 0;
-        m_heights.assign(size_t(m_report.rows), 0);
+        std::vector<std::vector<int>> firsts(m_bands.size(), std::vector<int>{0});
+        std::vector<double> used(m_bands.size(), 0);
+        m_heights.assign(m_bands.size(), std::vector<float>(size_t(m_report.rows), 0));
         for (int r = 0; r < m_report.rows; ++r) {
-            const double height = rowHeight(m_report.row(r), false);
-            m_heights[size_t(r)] = height;
-            if (used > 0 && used + height > body) {
-                firsts.push_back(r);
-                used = 0;
+            const QStringList values = m_report.row(r);
+            for (size_t b = 0; b < m_bands.size(); ++b) {
+                m_columns = m_bands[b];
+                const double height = rowHeight(values, false);
+                m_heights[b][size_t(r)] = float(height);
+                if (used[b] > 0 && used[b] + height > body) {
+                    firsts[b].push_back(r);
+                    used[b] = 0;
+                }
+                used[b] += height;
             }
-            used += height;
         }
         return firsts;
     }
 
-    // Paints the pages of the band last laid out, numbered on from the pages before it.
+    // Paints the pages of a band, numbered on from the pages before it.
     void paint(int band, const std::vector<int>& firsts, int pagesBefore, int pages) {
         m_columns = m_bands[size_t(band)];
         const QString date = QLocale().toString(QDate::currentDate(), QLocale::LongFormat);
@@ -117,7 +121,7 @@ class Painter {
             }
             const int end = p + 1 < firsts.size() ? firsts[p + 1] : m_report.rows;
             for (int r = firsts[p]; r < end; ++r)
-                y += paintRow(m_report.row(r), y, false, m_heights[size_t(r)]);
+                y += paintRow(m_report.row(r), y, false, m_heights[size_t(band)][size_t(r)]);
             m_painter.setFont(m_body);
             m_painter.drawText(
                 QRectF(0, m_height - footHeight(), m_width, footHeight()),
@@ -202,7 +206,7 @@ class Painter {
     std::vector<Column> m_columns; // of the band laid out or painted
     QFontMetricsF m_bodyMetrics{m_body};
     QFontMetricsF m_boldMetrics{m_bold};
-    std::vector<double> m_heights; // of the rows of the band laid out
+    std::vector<std::vector<float>> m_heights; // of each row in each band
 };
 
 } // namespace
@@ -217,12 +221,10 @@ int printReport(QPagedPaintDevice& device, const Report& report) {
     Painter painter(device, report);
     if (!painter.active())
         return 0;
-    std::vector<std::vector<int>> firsts;
+    const std::vector<std::vector<int>> firsts = painter.layOut();
     int pages = 0;
-    for (int band = 0; band < painter.bands(); ++band) {
-        firsts.push_back(painter.layOut(band));
-        pages += int(firsts.back().size());
-    }
+    for (const std::vector<int>& band : firsts)
+        pages += int(band.size());
     int before = 0;
     for (int band = 0; band < painter.bands(); ++band) {
         painter.paint(band, firsts[size_t(band)], before, pages);
