@@ -7,8 +7,8 @@
 #include "record/form1.h"
 #include "search/form3.h"
 #include "store/serversecrets.h"
-#include "table/tablewindow.h"
 #include "support/testsupport.h"
+#include "table/tablewindow.h"
 
 #include <QApplication>
 #include <QComboBox>
