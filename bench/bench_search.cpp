@@ -12,6 +12,7 @@
 #include "store/fieldrules.h"
 #include "store/schema.h"
 #include "store/searchindex.h"
+#include "store/sqlitesearch.h"
 #include "store/store.h"
 
 #include <QAbstractItemModel>
@@ -49,7 +50,7 @@ long engineLike(const QString& file, const QString& text) {
     sqlite3* db = nullptr;
     sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* stmt = nullptr;
-    const QByteArray sql = Sql::searchCustomTable(fieldNames(), text).toUtf8();
+    const QByteArray sql = SqliteSearch::scanStatement(fieldNames(), text).toUtf8();
     sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr);
     sqlite3_bind_int64(stmt, 1, std::numeric_limits<qint64>::min());
     sqlite3_bind_int64(stmt, 2, std::numeric_limits<qint64>::max());
@@ -102,11 +103,11 @@ void measureSearches(const QString& file, Form3& window, bool indexed) {
             engine.push_back(Bench::timeMs([&] { engineRows = engineLike(file, text); }));
             if (indexed) {
                 ours.push_back(Bench::timeMs([&] { found = windowSearch(window, text); }));
-                RecordSearch search(ConnectionString(file), fieldNames(), text);
+                RecordSearch search(Store::dataFile(file), fieldNames(), text);
                 search.run();
                 usedIndex = search.usedIndex();
             } else {
-                RecordSearch search(ConnectionString(file), fieldNames(), text);
+                RecordSearch search(Store::dataFile(file), fieldNames(), text);
                 ours.push_back(Bench::timeMs([&] { found = long(search.scan().size()); }));
             }
         }

@@ -1,6 +1,8 @@
 // The records on a PostgreSQL server this program starts itself: the record window's start and
-// its Next and Previous, the search with the pg_trgm indexes, and the export, each beside a
-// baseline measured in the same run (psql, bare libpq, the same export from a local data file).
+// its Next and Previous, the search through its search document, the export, and what keeping
+// the document costs a write, each beside a baseline measured in the same run (psql, bare libpq,
+// an older version's search, the same export from a local data file, the same write where there
+// is no document).
 // Usage: bench_server [--records N (1000000)] [folder for the local data file]
 #include "benchsupport.h"
 
@@ -10,10 +12,12 @@
 #include "record/form1.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/engine.h"
 #include "store/recordcursor.h"
 #include "store/schema.h"
 #include "store/searchindex.h"
 #include "store/serverengine.h"
+#include "store/serversearch.h"
 #include "store/statement.h"
 #include "store/store.h"
 #include "support/testserver.h"
@@ -29,6 +33,7 @@
 #include <cstdio>
 #include <libpq-fe.h>
 #include <limits>
+#include <map>
 #include <sqlite3.h>
 
 namespace {
@@ -75,7 +80,8 @@ PGconn* connectTo(const QString& address) {
 
 // Records like Bench::makeDataFile's, made by the server itself. The program makes its two
 // tables on its first connection; with `needles`, one record in a thousand holds "a NeeDle
-// here" in a field of the middle instead of its own value.
+// here" in a field of the middle instead of its own value. The records come into a database
+// as an older version left it, without the search document, which the first search makes.
 void makeRecords(const QString& address, long records, bool needles) {
     {
         Connection program;
@@ -83,6 +89,8 @@ void makeRecords(const QString& address, long records, bool needles) {
         program.Open(ServerConnectionString(address));
     }
     PGconn* db = connectTo(address);
+    runAndClear(db, "DROP TABLE \"SearchDocument\"");
+    runAndClear(db, "DROP FUNCTION \"SearchDocumentKeep\" CASCADE");
     // VACUUM marks a page all-visible only once its rows' commit is on disk: with the server's
     // asynchronous commit it would leave the id reads of the window and psql to visit every row.
     runAndClear(db, "SET synchronous_commit = on");
@@ -142,11 +150,25 @@ void waitUntilBuilt(Form1& window) {
     } while (window.mGenerating() || window.mRSRecords().State() == adStateClosed);
 }
 
-// The search's own statement, on a connection already open.
-long bareSearch(PGconn* db, const QString& text) {
-    PGresult* result = run(db, serverParameters(Sql::searchServer(fieldNames())),
-                           {SearchIndex::serverPattern(text).toUtf8()});
+// The search's own statement, on a connection already open, with as many candidates as the
+// search allows itself.
+QList<QByteArray> searchParameters(const QString& text, long records) {
+    return {ServerSearch::pattern(text).toUtf8(),
+            QByteArray::number(ServerSearch::candidateLimit(records))};
+}
+
+// Too many candidates (a Null after the ids): every record is read, as the search does.
+long bareSearch(PGconn* db, const QString& text, long records) {
+    const QList<QByteArray> parameters = searchParameters(text, records);
+    PGresult* result =
+        run(db, serverParameters(ServerSearch::documentStatement(fieldNames())), parameters);
     long found = PQntuples(result);
+    if (found > 0 && PQgetisnull(result, found - 1, 0)) {
+        PQclear(result);
+        result =
+            run(db, serverParameters(ServerSearch::scanStatement(fieldNames())), {parameters[0]});
+        found = PQntuples(result);
+    }
     for (int row = 0; row < found; ++row)
         std::strtoll(PQgetvalue(result, row, 0), nullptr, 10);
     PQclear(result);
@@ -162,10 +184,26 @@ void explain(PGconn* db, const QString& what, const QByteArray& sql,
     PQclear(result);
 }
 
-void explainSearch(PGconn* db, const QString& text) {
+void explainSearch(PGconn* db, const QString& text, long records) {
     explain(db, QStringLiteral("the search for \"%1\"").arg(text),
-            serverParameters(Sql::searchServer(fieldNames())),
-            {SearchIndex::serverPattern(text).toUtf8()});
+            serverParameters(ServerSearch::documentStatement(fieldNames())),
+            searchParameters(text, records));
+}
+
+// A record changed, as the record window's Save does, and one added, as the import does.
+const QByteArray UpdateOne =
+    "UPDATE \"CustomTable\" SET \"F1\" = 'changed ' || $1 WHERE \"ID\" = $1::bigint";
+// Neither holds a text the searches look for.
+const QByteArray InsertOne = "INSERT INTO \"CustomTable\" (\"F1\", \"F2\", \"F26\") VALUES "
+                             "('added ' || $1, 'new ' || $1, 'last')";
+
+// The median time of a statement changing one record, run `count` times on records from `id`.
+double writeMs(PGconn* db, const QByteArray& sql, long id, int count) {
+    std::vector<double> times;
+    for (int i = 0; i < count; ++i)
+        times.push_back(
+            Bench::timeMs([&] { PQclear(run(db, sql, {QByteArray::number(id + i)})); }));
+    return Bench::median(times);
 }
 
 // The export's reading alone, in its batches of records, every value looked at.
@@ -304,28 +342,67 @@ int main(int argc, char* argv[]) {
                   "ms");
     delete window;
 
-    // 3. The search through the pg_trgm indexes, beside its own statement through libpq.
+    // 3. The search through the search document, beside the search of an older version (one
+    // regular expression per field column, answered from each column's pg_trgm index), and
+    // beside its own statements through libpq.
+    const QStringList texts = {"needle", "Value 77", "no such text", "field 2"};
+    std::map<QString, double> older;
+    {
+        const double indexMs = Bench::timeMs([&] {
+            for (const QString& name : fieldNames())
+                runAndClear(bare,
+                            ("CREATE INDEX " + Sql::quoteName(ServerSearch::columnIndexName(name)) +
+                             " ON \"CustomTable\" USING gin (" + Sql::quoteName(name) +
+                             " gin_trgm_ops)")
+                                .toUtf8());
+        });
+        Bench::report("an older version's 26 pg_trgm indexes, built", indexMs, "ms");
+        runAndClear(bare, "ANALYZE \"CustomTable\"");
+        const QByteArray statement = serverParameters(ServerSearch::scanStatement(fieldNames()));
+        for (const QString& text : texts) {
+            std::vector<double> runs;
+            for (int run = 0; run < 5; ++run)
+                runs.push_back(Bench::timeMs([&] {
+                    PQclear(::run(bare, statement, {ServerSearch::pattern(text).toUtf8()}));
+                }));
+            older[text] = Bench::median(runs);
+        }
+        older["change"] = writeMs(bare, UpdateOne, records / 2, 300);
+        older["add"] = writeMs(bare, InsertOne, 1, 300);
+    }
     {
         Connection connection;
         connection.setMode(adModeReadWrite);
         connection.Open(store.connectionString());
-        Bench::report("search index build (26 pg_trgm indexes)",
+        Bench::report("search index build (the search document and its pg_trgm index, the "
+                      "older indexes dropped)",
                       Bench::timeMs([&] { SearchIndex::build(connection); }), "ms");
         if (!SearchIndex::isReady(connection))
             fail("the search index is not ready after its build");
     }
     runAndClear(bare, "ANALYZE \"CustomTable\"");
-    for (const QString& text :
-         {QStringLiteral("needle"), QStringLiteral("Value 77"), QStringLiteral("no such text")})
-        explainSearch(bare, text);
-    for (const QString& text :
-         {QStringLiteral("needle"), QStringLiteral("Value 77"), QStringLiteral("no such text")}) {
-        std::vector<double> ours, baseline;
+    for (const QString& text : texts)
+        explainSearch(bare, text, records);
+    // "field 2" is in most records: too many candidates, so the search reads every record.
+    // Each RecordSearch opens a connection of its own; the engine's search on a connection kept
+    // open is the search without that.
+    Connection kept;
+    kept.setMode(adModeRead);
+    kept.Open(store.connectionString());
+    for (const QString& text : texts) {
+        std::vector<double> ours, baseline, onKept;
         long found = 0, bareFound = 0;
         bool indexed = false;
         for (int run = 0; run < 5; ++run) {
-            baseline.push_back(Bench::timeMs([&] { bareFound = bareSearch(bare, text); }));
-            RecordSearch search(store.connectionString(), fieldNames(), text);
+            baseline.push_back(Bench::timeMs([&] { bareFound = bareSearch(bare, text, records); }));
+            onKept.push_back(Bench::timeMs([&] {
+                bool used = false;
+                kept.engine().search().find(kept, {fieldNames(), text, {}, nullptr}, &used);
+            }));
+        }
+        // Apart: the server processes of their connections, ending, would slow the others down.
+        for (int run = 0; run < 5; ++run) {
+            RecordSearch search(store, fieldNames(), text);
             ours.push_back(Bench::timeMs([&] { found = long(search.run().size()); }));
             indexed = search.usedIndex();
         }
@@ -335,7 +412,13 @@ int main(int argc, char* argv[]) {
                           .arg(text, indexed ? "" : " NOT INDEXED")
                           .arg(found),
                       Bench::median(ours), "ms", Bench::median(baseline),
-                      "the same statement, bare libpq");
+                      "its statements, bare libpq");
+        Bench::report(QStringLiteral("  search \"%1\" on a connection kept open").arg(text),
+                      Bench::median(onKept), "ms", Bench::median(baseline),
+                      "its statements, bare libpq");
+        Bench::report(QStringLiteral("  search \"%1\": its statements, bare libpq").arg(text),
+                      Bench::median(baseline), "ms", older[text],
+                      "an older version's statement, bare libpq");
     }
     // Where a search's time goes: each search connects anew, and a new server process reads
     // the catalog entries of the table and its indexes before it can plan.
@@ -347,8 +430,10 @@ int main(int argc, char* argv[]) {
             open.push_back(Bench::timeMs([&] { connection.Open(store.connectionString()); }));
             ready.push_back(Bench::timeMs([&] { SearchIndex::isReady(connection); }));
             auto search = [&] {
-                Statement read(connection, Sql::searchServer(fieldNames()));
-                read.bind(1, SearchIndex::serverPattern("needle"));
+                Statement read(connection, ServerSearch::documentStatement(fieldNames()));
+                const QList<QByteArray> parameters = searchParameters("needle", records);
+                read.bind(1, QString::fromUtf8(parameters[0]));
+                read.bind(2, QString::fromUtf8(parameters[1]));
                 while (read.step())
                     read.columnInt64(0);
             };
@@ -356,7 +441,7 @@ int main(int argc, char* argv[]) {
             again.push_back(Bench::timeMs(search));
             fresh.push_back(Bench::timeMs([&] {
                 PGconn* db = connectTo(address);
-                bareSearch(db, "needle");
+                bareSearch(db, "needle", records);
                 PQfinish(db);
             }));
         }
@@ -366,9 +451,26 @@ int main(int argc, char* argv[]) {
         Bench::report("  search: \"needle\" statement, again", Bench::median(again), "ms");
         Bench::report("  search: libpq, new connection + statement", Bench::median(fresh), "ms");
     }
+
+    // 4. Writes: one record changed and one added, the search document kept by its trigger,
+    // beside the same in the export's database, which has no document, and beside an older
+    // version's 26 indexes (measured above).
+    {
+        PGconn* plain = connectTo(exportAddress);
+        const double change = writeMs(bare, UpdateOne, records / 3, 300);
+        const double add = writeMs(bare, InsertOne, 1, 300);
+        Bench::report("change one record, median of 300", change, "ms",
+                      writeMs(plain, UpdateOne, exportRecords / 3, 300), "no search document");
+        Bench::report("  change one record", change, "ms", older["change"],
+                      "an older version's 26 indexes");
+        Bench::report("add one record, median of 300", add, "ms", writeMs(plain, InsertOne, 1, 300),
+                      "no search document");
+        Bench::report("  add one record", add, "ms", older["add"], "an older version's 26 indexes");
+        PQfinish(plain);
+    }
     PQfinish(bare);
 
-    // 4. The export from a server database beside the same export from a local data file.
+    // 5. The export from a server database beside the same export from a local data file.
     {
         const QString file = Bench::makeDataFile(folder, Fields, exportRecords);
         Connection fromServer, fromFile;

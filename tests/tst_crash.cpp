@@ -161,7 +161,7 @@ void TestCrash::killedOperationLeavesBeforeOrAfter() {
             QVERIFY2(op == "import" || !pages.contains("torn"),
                      "a record holds values of two saves");
         for (const QStringList& pages : op == "index" ? after.pages : QList<QStringList>()) {
-            RecordSearch search(ConnectionString(env.dataFile()), after.fields, pages.value(0));
+            RecordSearch search(Store::dataFile(env.dataFile()), after.fields, pages.value(0));
             QVERIFY(search.run() == search.scan() &&
                     (search.usedIndex() || pages.value(0) == "G0"));
         }

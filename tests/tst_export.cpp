@@ -99,7 +99,7 @@ QStringList workbookLines(Connection& connection, const QString& folder) {
 // Copied into the other kind of store, then read from there.
 QStringList copiedLines(Connection& connection, const QString& folder) {
     Connection target;
-    if (connection.isServer()) {
+    if (connection.connectionString().startsWith("Provider=PostgreSQL")) {
         QFile::copy(LEDGERLOOM_BLANK_TEMPLATE, folder + "/copy.mdb");
         QFile::setPermissions(folder + "/copy.mdb", QFile::ReadOwner | QFile::WriteOwner);
         target.Open(ConnectionString(folder + "/copy.mdb"));

@@ -16,6 +16,7 @@
 
 #include <QtTest>
 #include <QtWidgets>
+#include <future>
 
 class ServerTest : public QObject {
     Q_OBJECT
@@ -23,6 +24,7 @@ class ServerTest : public QObject {
   private slots:
     void fieldsChangedElsewhereAreTakenUpOnRebuild_data() { storeRows(); }
     void fieldsChangedElsewhereAreTakenUpOnRebuild();
+    void searchDocumentIsMadeOnceByTwoFirstSearches();
     void lostConnectionIsReportedAndTheNextCommandsConnectAgain();
     void storeHandsOutOnlyIdleConnectionsAgain();
     void addressIsKeptAndToldOnlyWithoutSecrets_data();
@@ -44,10 +46,12 @@ void ServerTest::fieldsChangedElsewhereAreTakenUpOnRebuild() {
     TestEnvironment env(store);
     env.addFields(2);
     env.addRecords({{"a1", "b1"}});
-    if (env.onServer()) // the program needs no more rights than owning its two tables
+    if (env.onServer()) { // the program needs no more rights than owning its two tables
+        env.execute("DROP TABLE \"SearchDocument\"; DROP FUNCTION \"SearchDocumentKeep\" CASCADE");
         OtherProgram(TestServer::shared().superuserConnection(env.server()))
             .rows("DO $$BEGIN EXECUTE format('ALTER DATABASE %I OWNER TO postgres', "
                   "current_database()); END$$");
+    }
     ScriptedMessages messages;
     auto window = startRecordWindow(messages, env);
     QVERIFY(window);
@@ -66,6 +70,31 @@ void ServerTest::fieldsChangedElsewhereAreTakenUpOnRebuild() {
     QCOMPARE(messages.texts(), QStringList());
     QCOMPARE(env.query("SELECT \"F2\", \"Added\" FROM \"CustomTable\""),
              QList<QVariantList>({{"b2", "new"}}));
+    SearchIndex::build(other); // as the first search does, without the right to make tables
+    QCOMPARE(RecordSearch(env.store(), {"F2", "Added"}, "new").run(), std::vector<qint64>{1});
+}
+
+// In a database of an older version, a first search that waited for another's document makes
+// it no second time.
+void ServerTest::searchDocumentIsMadeOnceByTwoFirstSearches() {
+    TestEnvironment env(StoreKind::Server);
+    env.addFields(1);
+    env.addRecords({{"one"}});
+    env.execute("DROP TABLE \"SearchDocument\"; DROP FUNCTION \"SearchDocumentKeep\" CASCADE");
+    Connection first, second;
+    first.Open(env.connectionString());
+    second.Open(env.connectionString());
+    std::future<void> waiting; // joined after the transaction is over, whatever happens
+    Transaction transaction(first);
+    SearchIndex::buildWithinTransaction(first);
+    Statement made(first, "SELECT xmin::text FROM \"SearchDocument\"");
+    QVERIFY(made.step());
+    waiting = std::async(std::launch::async, [&] { SearchIndex::build(second); });
+    QTRY_VERIFY(!env.query("SELECT 1 FROM pg_locks WHERE NOT granted").isEmpty());
+    transaction.commit();
+    waiting.get();
+    QCOMPARE(env.query("SELECT xmin::text FROM \"SearchDocument\""),
+             QList<QVariantList>{{made.column(0)}});
 }
 
 // A restart of the server cuts every connection: Save says so and keeps the typed text, and the
@@ -79,8 +108,9 @@ void ServerTest::lostConnectionIsReportedAndTheNextCommandsConnectAgain() {
     QVERIFY(window);
     QVERIFY2(window->windowTitle().startsWith("Ledgerloom - database ledgerloom_test_"),
              qPrintable(window->windowTitle()));
+    const Store store = env.store(); // which keeps the search's connection for the next
     const auto search = [&](const QString& text) {
-        return RecordSearch(env.connectionString(), {"F1"}, text).run();
+        return RecordSearch(store, {"F1"}, text).run();
     };
     QCOMPARE(search("stored"), std::vector<qint64>{1});
     press(*window, "PushButton1");

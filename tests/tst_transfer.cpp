@@ -383,6 +383,9 @@ void TransferTest::copiesToAServerAndBackKeepingIds() {
     OtherProgram server(second);
     QCOMPARE(server.rows(records), env.query(records));
     QCOMPARE(server.rows(fields), env.query(fields));
+    // The records' search documents came in with them.
+    QCOMPARE(server.rows("SELECT id FROM \"SearchDocument\" ORDER BY id"),
+             (QList<QVariantList>{{"1"}, {"2"}}));
     QCOMPARE(run({"--copy-to", second}), 1);
     QCOMPARE(server.rows("SELECT count(*) FROM \"CustomTable\""), QList<QVariantList>{{"2"}});
     QCOMPARE(server.rows("INSERT INTO \"CustomTable\" DEFAULT VALUES RETURNING \"ID\""),

@@ -87,13 +87,11 @@ long copyStore(Connection& from, Connection& to) {
     const QStringList columns = readRecordColumns(from).mid(1);
     Transaction transaction(to);
     refuseUnlessEmpty(to);
+    SearchIndex::beforeCopy(to);
     copyFields(from, to, columns);
     const long copied = copyRecords(from, to, columns);
     to.engine().continueRecordIdsAfter(from.engine().lastRecordIdGiven());
-    // A server's search indexes are made once the records are in, which is quicker than
-    // keeping them in step record by record; a data file makes its index on the first search.
-    if (to.isServer())
-        SearchIndex::buildWithinTransaction(to);
+    SearchIndex::afterCopy(to);
     transaction.commit();
     to.engine().tidyAfterBulkWrite();
     return copied;

@@ -164,7 +164,7 @@ void Form3::PushButton3_Click() {
             return;
         prepareSearchIndex(*connection, text);
         // A search through a large file takes a while; Cancel leaves the list as it was.
-        RecordSearch search(m_store.connectionString(), captions, text);
+        RecordSearch search(m_store, captions, text);
         completed = runLongWork(
             this, QStringLiteral("Searching..."), [&] { ids = search.run(); },
             [&] { search.interrupt(); });
@@ -182,7 +182,7 @@ void Form3::PushButton3_Click() {
 // no failure of the search.
 void Form3::prepareSearchIndex(Connection& connection, const QString& text) {
     try {
-        if (SearchIndex::candidatesQuery(text).isEmpty() || SearchIndex::isReady(connection))
+        if (!SearchIndex::canNarrow(connection, text) || SearchIndex::isReady(connection))
             return;
         runLongWork(
             this, QStringLiteral("Preparing the search index..."),

@@ -129,10 +129,6 @@ QString Connection::describe() const {
     return engine().describe();
 }
 
-bool Connection::isServer() const {
-    return dynamic_cast<const ServerEngine*>(m_engine.get()) != nullptr;
-}
-
 int Connection::maxColumns() const {
     return engine().maxColumns();
 }

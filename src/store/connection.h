@@ -54,8 +54,6 @@ class Connection {
     QString connectionString() const { return m_connectionString; }
     // The store for people to read: the data file, or the database and its server.
     QString describe() const;
-    // The records are on a shared server rather than in a local file.
-    bool isServer() const;
     // The most columns a table may have here.
     int maxColumns() const;
     // The longest column name here, in UTF-8 bytes.

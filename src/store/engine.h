@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -31,6 +33,48 @@ class EngineQuery {
 struct TableEntry {
     QString name;
     QString kind;
+};
+
+class Connection;
+
+// One search of the records: the ids, in id order, of those holding the text in one of the
+// columns, ignoring case as the scan's like does.
+struct SearchRequest {
+    QStringList columns;
+    QString text;
+    // Opens another connection to the same store, for reading, stopped with this search.
+    std::function<void(Connection&)> openForReading;
+    // Turns true to stop the search; set by the search itself to stop the rest of its work.
+    std::atomic<bool>* interrupted = nullptr;
+};
+
+// The search as one engine makes it: its index over the values of every record, kept in step
+// whoever writes, and the statements that find a text. The index only narrows a search, so
+// every answer is the scan's. Each call is given a connection to a store of this engine.
+class EngineSearch {
+  public:
+    virtual ~EngineSearch() = default;
+    // The index can narrow a search for this text (else the search reads every record).
+    virtual bool canNarrow(const QString& text) const = 0;
+    // The index is there, in step with the record columns of today, for this connection.
+    virtual bool isReady(Connection& connection) = 0;
+    // Makes the index from the records, inside the caller's transaction; then what may follow
+    // only once that is committed.
+    virtual void buildWithinTransaction(Connection& connection) = 0;
+    virtual void afterBuild(Connection& connection) = 0;
+    // Around a change of the record columns, inside its transaction; the first tells whether
+    // the index was ready, for the second.
+    virtual bool beforeColumnChange(Connection& connection) = 0;
+    virtual void afterColumnChange(Connection& connection, bool wasReady) = 0;
+    // Around a copy that fills the records of a store that is empty, inside its transaction.
+    virtual void beforeCopy(Connection& connection) = 0;
+    virtual void afterCopy(Connection& connection) = 0;
+    // Through the index where it is ready and can narrow the search (usedIndex says whether it
+    // did), else as the scan; `connection` is open for reading.
+    virtual std::vector<qint64> find(Connection& connection, const SearchRequest& request,
+                                     bool* usedIndex) = 0;
+    // Every record read, whatever the index.
+    virtual std::vector<qint64> scan(Connection& connection, const SearchRequest& request) = 0;
 };
 
 // Everything particular to one database engine stands behind this seam: the connection and
@@ -94,4 +138,6 @@ class Engine {
     // Whether a store should keep this engine, idle, for its next connection: it is costly to
     // open again, and still connected with no transaction open.
     virtual bool worthKeeping() = 0;
+    // The search of the records as this engine makes it.
+    virtual EngineSearch& search() = 0;
 };

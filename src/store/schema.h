@@ -80,46 +80,10 @@ QString dropFieldColumn(const QString& name);
 // Writes each record's id, as text, into the column.
 QString copyIdsInto(const QString& column);
 
-// The ids of the records, in id order, whose given columns contain the text, as typed,
-// ignoring case; the text's wildcard characters and quotes are matched literally. Only ids
-// between the parameters ?1 and ?2 are looked at.
-QString searchCustomTable(const QStringList& columns, const QString& text);
-// The same among the records the search index gives for the full-text query ?1.
-QString searchIndexCandidates(const QStringList& columns, const QString& text);
 // Each on its own, so that each is one look at the end of the table rather than a scan.
 inline const QString CustomTableIdRange =
     QStringLiteral("SELECT (SELECT min(\"ID\") FROM \"CustomTable\"), (SELECT max(\"ID\") FROM "
                    "\"CustomTable\")");
-
-// The server's search: the ids, in id order, of the records where one of the columns matches
-// the regular expression ?1.
-QString searchServer(const QStringList& columns);
-// The server's search index of one field column, made by pg_trgm, and its name.
-QString serverSearchIndexName(const QString& column);
-QString createServerSearchIndex(const QString& column);
-inline const QString ServerSearchIndexes =
-    QStringLiteral("SELECT indexname FROM pg_indexes WHERE schemaname = current_schema() AND "
-                   "tablename = 'CustomTable'");
-inline const QString HasServerTrigrams =
-    QStringLiteral("SELECT count(*) FROM pg_extension WHERE extname = 'pg_trgm'");
-
-// The search index: one document per record holding all its values, kept in step by triggers.
-QString createSearchIndex();
-// Fills a new index from the records, given the columns after the id.
-QString fillSearchIndex(const QStringList& columns);
-QStringList createSearchIndexTriggers(const QStringList& columns);
-QStringList dropSearchIndexTriggers();
-QStringList dropSearchIndex();
-inline const QString CreateSearchIndexState =
-    QStringLiteral("CREATE TABLE SearchIndexState (columns TEXT NOT NULL)");
-inline const QString WriteSearchIndexState =
-    QStringLiteral("INSERT OR REPLACE INTO SearchIndexState (rowid, columns) VALUES (1, ?)");
-// The columns the triggers were made for, and whether all three triggers are there.
-inline const QString ReadSearchIndexState = QStringLiteral(
-    "SELECT columns, (SELECT count(*) FROM sqlite_schema WHERE type = 'trigger' AND name IN "
-    "('SearchIndexInsert', 'SearchIndexDelete', 'SearchIndexUpdate')) = 3 FROM SearchIndexState");
-inline const QString HasSearchIndexState = QStringLiteral(
-    "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = 'SearchIndexState'");
 
 } // namespace Sql
 

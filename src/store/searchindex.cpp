@@ -1,319 +1,79 @@
 #include "store/searchindex.h"
 
-#include "store/access1.h"
 #include "store/connection.h"
 #include "store/engine.h"
-#include "store/fielddefinition.h"
-#include "store/schema.h"
-#include "store/statement.h"
-
-#include <QList>
-#include <exception>
-#include <thread>
-#include <unordered_map>
 
 namespace {
 
-// A long text needs only a few of its trigrams to narrow the search well.
-constexpr int MaxTrigrams = 8;
-// Case variants of one trigram, beyond which it narrows too little to be worth its terms.
-constexpr size_t MaxVariants = 64;
-
-// The characters folding to each folded character other than itself ('K' and the Kelvin
-// sign to 'k'), as the scan's folding sees them.
-const std::unordered_map<char32_t, std::vector<char32_t>>& unfoldings() {
-    static const auto table = [] {
-        std::unordered_map<char32_t, std::vector<char32_t>> result;
-        for (char32_t c = 0; c <= 0x10FFFF; ++c) {
-            if (QChar::isSurrogate(c))
-                continue;
-            const char32_t folded = QChar::toCaseFolded(c);
-            if (folded != c)
-                result[folded].push_back(c);
-        }
-        return result;
-    }();
-    return table;
-}
-
-std::vector<char32_t> spellings(char32_t folded) {
-    std::vector<char32_t> all{folded};
-    const auto& table = unfoldings();
-    if (const auto found = table.find(folded); found != table.end())
-        all.insert(all.end(), found->second.begin(), found->second.end());
-    return all;
-}
-
-void appendChar(QString& text, char32_t c) {
-    if (QChar::requiresSurrogates(c)) {
-        text += QChar(QChar::highSurrogate(c));
-        text += QChar(QChar::lowSurrogate(c));
-    } else
-        text += QChar(char16_t(c));
-}
-
-QString quotedTerm(QString term) {
-    term.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + term + QLatin1Char('"');
-}
-
-// Every spelling of a folded trigram that folds to it, as alternatives; empty when too many.
-QString trigramTerms(const char32_t* folded) {
-    std::vector<QString> variants{QString()};
-    for (int i = 0; i < 3; ++i) {
-        std::vector<QString> longer;
-        for (char32_t c : spellings(folded[i]))
-            for (const QString& start : variants) {
-                QString next = start;
-                appendChar(next, c);
-                longer.push_back(next);
-            }
-        variants.swap(longer);
-        if (variants.size() > MaxVariants)
-            return QString();
-    }
-    QStringList terms;
-    for (const QString& variant : variants)
-        terms << quotedTerm(variant);
-    return QLatin1Char('(') + terms.join(QStringLiteral(" OR ")) + QLatin1Char(')');
-}
-
-QStringList recordColumns(Connection& connection) {
-    return readRecordColumns(connection).mid(1); // the id is no value of the user's
-}
-
-bool serverHasTrigrams(Connection& connection) {
-    Statement read(connection, Sql::HasServerTrigrams);
-    return read.step() && read.columnInt64(0) > 0;
-}
-
-// The field columns whose pg_trgm index the server does not have.
-QStringList serverColumnsWithoutIndex(Connection& connection) {
-    Statement read(connection, Sql::ServerSearchIndexes);
-    QStringList indexes;
-    while (read.step())
-        indexes << read.column(0).toString();
-    QStringList missing;
-    for (const QString& column : recordColumns(connection))
-        if (!indexes.contains(Sql::serverSearchIndexName(column)))
-            missing << column;
-    return missing;
-}
-
-void indexServerColumns(Connection& connection) {
-    // Without pg_trgm, which whoever keeps the server installs, the search reads every record.
-    if (!serverHasTrigrams(connection))
-        return;
-    for (const QString& column : serverColumnsWithoutIndex(connection))
-        connection.Execute(Sql::createServerSearchIndex(column));
-}
-
-QString columnsKey(const QStringList& columns) {
-    return columns.join(QChar(0x1f));
-}
-
-void executeAll(Connection& connection, const QStringList& statements) {
-    for (const QString& sql : statements)
-        connection.Execute(sql);
-}
-
-void makeTriggers(Connection& connection) {
-    const QStringList columns = recordColumns(connection);
-    executeAll(connection, Sql::createSearchIndexTriggers(columns));
-    connection.Execute(Sql::WriteSearchIndexState, {columnsKey(columns)});
-}
-
-bool hasIndex(Connection& connection) {
-    Statement read(connection, Sql::HasSearchIndexState);
-    return read.step() && read.columnInt64(0) > 0;
+EngineSearch& searchOf(Connection& connection) {
+    return connection.engine().search();
 }
 
 } // namespace
 
-QString SearchIndex::candidatesQuery(const QString& text) {
-    const QList<uint> folded = text.toCaseFolded().toUcs4();
-    const qsizetype trigrams = folded.size() - 2;
-    if (trigrams < 1)
-        return QString();
-    // Trigrams spread over the text, its first and last among them.
-    const qsizetype count = std::min<qsizetype>(trigrams, MaxTrigrams);
-    QStringList groups;
-    for (qsizetype i = 0; i < count; ++i) {
-        const qsizetype at = count == 1 ? 0 : i * (trigrams - 1) / (count - 1);
-        const char32_t trigram[3] = {folded[at], folded[at + 1], folded[at + 2]};
-        // The query text ends at a NUL.
-        if (trigram[0] == 0 || trigram[1] == 0 || trigram[2] == 0)
-            continue;
-        const QString terms = trigramTerms(trigram);
-        if (!terms.isEmpty() && !groups.contains(terms))
-            groups << terms;
-    }
-    return groups.join(QStringLiteral(" AND "));
-}
-
-// Each character stands for every character that folds as it does, and nothing in it is a
-// wildcard: the server's regular expression finds the text where the scan's like finds it.
-QString SearchIndex::serverPattern(const QString& text) {
-    QString pattern;
-    for (uint c : text.toCaseFolded().toUcs4()) {
-        pattern += QLatin1Char('[');
-        for (char32_t spelling : spellings(c))
-            pattern += spelling > 0xFFFF
-                           ? QStringLiteral("\\U%1").arg(uint(spelling), 8, 16, QLatin1Char('0'))
-                           : QStringLiteral("\\u%1").arg(uint(spelling), 4, 16, QLatin1Char('0'));
-        pattern += QLatin1Char(']');
-    }
-    return pattern;
+bool SearchIndex::canNarrow(Connection& connection, const QString& text) {
+    return searchOf(connection).canNarrow(text);
 }
 
 bool SearchIndex::isReady(Connection& connection) {
-    if (connection.isServer())
-        return serverHasTrigrams(connection) && serverColumnsWithoutIndex(connection).isEmpty();
-    if (!hasIndex(connection))
-        return false;
-    Statement read(connection, Sql::ReadSearchIndexState);
-    return read.step() && read.columnInt64(1) == 1 &&
-           read.column(0).toString() == columnsKey(recordColumns(connection));
+    return searchOf(connection).isReady(connection);
 }
 
 void SearchIndex::build(Connection& connection) {
-    Transaction transaction(connection);
-    buildWithinTransaction(connection);
-    transaction.commit();
+    {
+        Transaction transaction(connection);
+        buildWithinTransaction(connection);
+        transaction.commit();
+    }
+    searchOf(connection).afterBuild(connection);
 }
 
 void SearchIndex::buildWithinTransaction(Connection& connection) {
-    if (connection.isServer()) {
-        indexServerColumns(connection);
-        return;
-    }
-    executeAll(connection, Sql::dropSearchIndex());
-    connection.Execute(Sql::createSearchIndex());
-    connection.Execute(Sql::fillSearchIndex(recordColumns(connection)));
-    connection.Execute(Sql::CreateSearchIndexState);
-    makeTriggers(connection);
+    searchOf(connection).buildWithinTransaction(connection);
 }
 
 bool SearchIndex::beforeColumnChange(Connection& connection) {
-    const bool ready = isReady(connection);
-    // A server drops a column's index with the column.
-    if (connection.isServer())
-        return ready;
-    executeAll(connection, Sql::dropSearchIndexTriggers());
-    return ready;
+    return searchOf(connection).beforeColumnChange(connection);
 }
 
 void SearchIndex::afterColumnChange(Connection& connection, bool wasReady) {
-    if (connection.isServer()) {
-        // A new column is empty: its index is made at once.
-        if (wasReady)
-            indexServerColumns(connection);
-        return;
-    }
-    if (wasReady)
-        makeTriggers(connection);
-    else if (hasIndex(connection))
-        executeAll(connection, Sql::dropSearchIndex());
+    searchOf(connection).afterColumnChange(connection, wasReady);
 }
 
-RecordSearch::RecordSearch(const QString& connectionString, const QStringList& columns,
-                           const QString& text)
-    : m_connectionString(connectionString), m_columns(columns), m_text(text) {}
+void SearchIndex::beforeCopy(Connection& connection) {
+    searchOf(connection).beforeCopy(connection);
+}
 
+void SearchIndex::afterCopy(Connection& connection) {
+    searchOf(connection).afterCopy(connection);
+}
+
+RecordSearch::RecordSearch(const Store& store, const QStringList& columns, const QString& text)
+    : m_store(store), m_columns(columns), m_text(text) {}
+
+// A connection of the search's own beside the one the store hands out, for a scan in parts.
 void RecordSearch::openForReading(Connection& connection) {
     connection.setMode(adModeRead);
-    connection.Open(m_connectionString);
+    connection.Open(m_store.connectionString());
     connection.engine().stopWhen(&m_interrupted);
 }
 
-// The server answers in one statement: the planner uses the columns' indexes when the text is
-// long enough to narrow the search, and its regular expression is the scan's like.
-std::vector<qint64> RecordSearch::searchServer(Connection& connection) {
-    // No value on a server holds a NUL, and there is nothing to look in without columns.
-    if (m_columns.isEmpty() || m_text.contains(QChar(0)))
-        return {};
-    Statement read(connection, Sql::searchServer(m_columns));
-    read.bind(1, SearchIndex::serverPattern(m_text));
-    std::vector<qint64> ids;
-    while (read.step())
-        ids.push_back(read.columnInt64(0));
-    return ids;
-}
-
 std::vector<qint64> RecordSearch::run() {
-    const QString query = SearchIndex::candidatesQuery(m_text);
-    Connection connection;
-    openForReading(connection);
-    if (connection.isServer()) {
-        m_usedIndex = !query.isEmpty() && SearchIndex::isReady(connection);
-        return searchServer(connection);
-    }
-    if (query.isEmpty())
-        return scan();
-    if (!SearchIndex::isReady(connection))
-        return scan();
-    m_usedIndex = true;
-    Statement read(connection, Sql::searchIndexCandidates(m_columns, m_text));
-    read.bind(1, query);
-    std::vector<qint64> ids;
-    while (read.step())
-        ids.push_back(read.columnInt64(0));
-    return ids;
+    return search(false);
 }
 
-std::vector<qint64> RecordSearch::idsBetween(Connection& connection, qint64 first, qint64 last) {
-    Statement read(connection, Sql::searchCustomTable(m_columns, m_text));
-    read.bind(1, first);
-    read.bind(2, last);
-    std::vector<qint64> ids;
-    while (read.step())
-        ids.push_back(read.columnInt64(0));
-    return ids;
-}
-
-// Each half of the id range on its own connection. Both read the same state of the file: the
-// first holds its read lock from before the second takes its own, so no write can come between.
 std::vector<qint64> RecordSearch::scan() {
+    return search(true);
+}
+
+std::vector<qint64> RecordSearch::search(bool everyRecord) {
     m_usedIndex = false;
-    Connection lower, upper;
-    openForReading(lower);
-    if (lower.isServer())
-        return searchServer(lower);
-    lower.Execute(QStringLiteral("BEGIN"));
-    qint64 first = 0, last = -1;
-    {
-        Statement range(lower, Sql::CustomTableIdRange);
-        if (range.step() && !range.column(0).isNull()) {
-            first = range.columnInt64(0);
-            last = range.columnInt64(1);
-        }
-    }
-    if (last < first)
-        return {};
-    const qint64 middle = first + (last - first) / 2;
-    openForReading(upper);
-    upper.Execute(QStringLiteral("BEGIN"));
-    upper.Execute(Sql::CustomTableIdRange);
-    std::vector<qint64> upperIds;
-    std::exception_ptr upperFailure;
-    std::thread second([&] {
-        try {
-            upperIds = idsBetween(upper, middle + 1, last);
-        } catch (...) {
-            upperFailure = std::current_exception();
-        }
-    });
-    std::vector<qint64> ids;
-    try {
-        ids = idsBetween(lower, first, middle);
-    } catch (...) {
-        m_interrupted = true; // the other half is of no use now
-        second.join();
-        throw;
-    }
-    second.join();
-    if (upperFailure)
-        std::rethrow_exception(upperFailure);
-    ids.insert(ids.end(), upperIds.begin(), upperIds.end());
-    return ids;
+    const auto opened = m_store.open(adModeRead);
+    Connection& connection = *opened;
+    connection.engine().stopWhen(&m_interrupted);
+    const SearchRequest request{
+        m_columns, m_text, [this](Connection& other) { openForReading(other); }, &m_interrupted};
+    EngineSearch& search = searchOf(connection);
+    return everyRecord ? search.scan(connection, request)
+                       : search.find(connection, request, &m_usedIndex);
 }

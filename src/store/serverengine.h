@@ -32,6 +32,7 @@ class ServerEngine : public Engine {
     QString binTimeAsText() const override;
     int maxColumns() const override { return 1600; }
     QString fieldRowOrder() const override { return m_fieldOrder; }
+    EngineSearch& search() override;
     // A server cuts longer names without an error (its names hold NAMEDATALEN - 1 bytes).
     int longestColumnName() const override { return 63; }
 

@@ -5,6 +5,7 @@
 #include "store/enginecheck.h"
 #include "store/schema.h"
 #include "store/sqlitebackup.h"
+#include "store/sqlitesearch.h"
 #include "store/textmatch.h"
 #include "store/textorder.h"
 
@@ -351,4 +352,9 @@ void checkEngine() {
     constexpr int OldestEngine = 3039000;
     if (sqlite3_libversion_number() < OldestEngine || sqlite3_initialize() != SQLITE_OK)
         throw Errors::providerNotFound();
+}
+
+EngineSearch& SqliteEngine::search() {
+    static SqliteSearch search;
+    return search;
 }

@@ -31,6 +31,7 @@ class SqliteEngine : public Engine {
     int maxColumns() const override;
     // The rows' own key, which an update keeps.
     QString fieldRowOrder() const override { return QStringLiteral("rowid"); }
+    EngineSearch& search() override;
     int longestColumnName() const override;
     // The collation each connection gets, by the locale of the program.
     QString localeTextOrder(const QString& column) override;

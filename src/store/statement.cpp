@@ -58,3 +58,15 @@ std::string_view Statement::text(int column) const {
 void Statement::reset() {
     m_query->reset();
 }
+
+std::vector<qint64> readIds(Statement& statement) {
+    std::vector<qint64> ids;
+    while (statement.step())
+        ids.push_back(statement.columnInt64(0));
+    return ids;
+}
+
+void executeAll(Connection& connection, const QStringList& statements) {
+    for (const QString& sql : statements)
+        connection.Execute(sql);
+}

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 class Connection;
 class EngineQuery;
@@ -40,3 +42,8 @@ class Statement {
   private:
     std::unique_ptr<EngineQuery> m_query;
 };
+
+// Steps through every row, each one's first column taken as an id.
+std::vector<qint64> readIds(Statement& statement);
+// Runs the statements one after the other.
+void executeAll(Connection& connection, const QStringList& statements);
