@@ -8,7 +8,8 @@ packages=(
     qt6-base-dev qt6-base-private-dev libsqlite3-dev libxlsxwriter-dev mdbtools-dev libcsv-dev libuchardet-dev
     sqlite3 mdbtools
     libpq-dev postgresql postgresql-contrib
-    fonts-dejavu-core fonts-liberation
+    fonts-dejavu-core fonts-liberation fonts-wqy-microhei
+    poppler-utils
     unzip python3
     dpkg-dev file
     clang-14 libclang-rt-14-dev

@@ -5,11 +5,17 @@
 #include "store/serversecrets.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 
 int main(int argc, char* argv[]) {
     const CommandLine options(argc, argv);
     if (!options.opensWindow()) {
-        // No window on this path, so it runs without a display.
+        // No window on this path, so it runs without a display; text is laid out off screen.
+        if (options.drawsText()) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            QGuiApplication app(argc, argv);
+            return options.run();
+        }
         QCoreApplication app(argc, argv);
         return options.run();
     }

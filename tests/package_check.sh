@@ -29,7 +29,7 @@ echo "package: $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 [[ -n "$depends" ]] || fail "the package has no Depends line"
-for library in libqt6widgets6 libsqlite3-0 libxlsxwriter libmdb libcsv libpq5 libuchardet; do
+for library in libqt6widgets6 libqt6printsupport6 libsqlite3-0 libxlsxwriter libmdb libcsv libpq5 libuchardet; do
     grep -q "$library" <<<"$depends" || fail "Depends does not name $library"
 done
 

@@ -16,7 +16,7 @@ ORDER = [
     ["store"],  # the data layer
     ["import", "export"],  # the ways in and out
     ["fields"],  # the field windows and the import's column dialog
-    ["search"],  # the search window
+    ["search", "table"],  # the search window; the table view of all records and its reports
     ["record"],  # the record window, which opens the others
     ["commandline"],  # the command line and the copies between stores
 ]

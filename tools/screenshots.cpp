@@ -8,6 +8,7 @@
 #include "search/form3.h"
 #include "store/serversecrets.h"
 #include "support/testsupport.h"
+#include "table/tablewindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -90,7 +91,7 @@ int main(int argc, char* argv[]) {
     addSampleData(env);
     DialogMessages messages([](const QString& text) { return maskSecrets(text); });
     // The record window with real message boxes, as the program has it.
-    Form1 window(messages, env.paths());
+    Form1 window(messages, env.paths(), env.store());
     if (!window.Form_Load())
         return 1;
     window.show();
@@ -98,12 +99,12 @@ int main(int argc, char* argv[]) {
     save(window, QStringLiteral("record-window"));
 
     {
-        Form4 fieldList(messages, env.paths(), window, &window);
+        Form4 fieldList(messages, env.paths(), env.store(), window, &window);
         fieldList.show();
         fieldList.ListView1->setCurrentItem(fieldList.ListView1->topLevelItem(3));
         save(fieldList, QStringLiteral("field-list"));
 
-        Form2 editor(messages, env.paths(),
+        Form2 editor(messages, env.paths(), env.store(),
                      FieldDefinition{QStringLiteral("Country"), QStringLiteral("Dropdown"),
                                      QStringLiteral("5"),
                                      QStringLiteral("Denmark,Germany,Norway,Sweden")},
@@ -114,12 +115,27 @@ int main(int argc, char* argv[]) {
         fieldList.close();
     }
     {
-        Form3 search(messages, env.paths(), window, &window);
+        Form3 search(messages, env.paths(), env.store(), window, &window);
         search.show();
         search.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("or"));
         search.PushButton3_Click();
         save(search, QStringLiteral("search"));
         search.close();
+    }
+
+    {
+        // The table view ordered by city, and the first page of its list as printed.
+        window.tableViewClicked();
+        TableWindow* table = window.tableWindow();
+        table->headingClicked(3);
+        table->resize(table->width(), table->height() * 2 / 3);
+        save(*table, QStringLiteral("table-view"));
+        const QString list = QDir(outputFolder).filePath(QStringLiteral("table-view.pdf"));
+        if (table->exportPdfTo(list))
+            std::printf("%s\n", qPrintable(list));
+        else
+            ++failures;
+        table->close();
     }
 
     // "Create New Record", then "Search " while the record is unsaved.

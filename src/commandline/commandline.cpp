@@ -12,6 +12,8 @@
 #include "store/datafilesetup.h"
 #include "store/serversecrets.h"
 #include "store/store.h"
+#include "table/tablerecords.h"
+#include "table/tablereports.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -67,6 +69,8 @@ const OptionText Options[] = {
      "Import columns named like existing fields into new fields under free names instead of "
      "into those fields."},
     {"export-csv", "file", "Export every record of the store in use to a CSV file."},
+    {"export-pdf", "file",
+     "Write every record of the store in use to a PDF file as a list, a row per record."},
     {"copy-to", "address",
      "Copy the local data file's fields and records to an empty server database."},
     {"copy-from", "address",
@@ -78,7 +82,7 @@ const OptionText Options[] = {
     {"version", nullptr, "Show the version and end."},
 };
 // Each asks for work without a window; one at a time.
-const char* const Commands[] = {"import",    "export-csv", "copy-to",
+const char* const Commands[] = {"import",    "export-csv", "export-pdf",  "copy-to",
                                 "copy-from", "set-server", "clear-server"};
 // What QApplication takes for the window itself (given as -platform NAME and the like), so
 // that a desktop's or a user's habits with Qt programs go on working.
@@ -177,6 +181,10 @@ CommandLine::CommandLine(const QStringList& arguments) {
         m_error = QStringLiteral("--table, --encoding and --rename-clashes go with --import.");
 }
 
+bool CommandLine::drawsText() const {
+    return m_error.isEmpty() && m_parser.isSet("export-pdf");
+}
+
 bool CommandLine::opensWindow() const {
     for (const char* command : Commands)
         if (m_parser.isSet(command))
@@ -233,6 +241,17 @@ int CommandLine::run() const {
             const long imported = importFile(messages, connection, value("import"), value("table"),
                                              runDirectly, choose, value("encoding"));
             return imported >= 0 ? 0 : 1;
+        }
+        if (m_parser.isSet("export-pdf")) {
+            const QString target = value("export-pdf");
+            TableRecords records;
+            records.show(store, TableQuery{}, TableRecords::readContent(connection, TableQuery{}));
+            writePdf(target, listReport(records));
+            QTextStream(stdout) << QStringLiteral("%1 records were written to '%2'.")
+                                       .arg(records.rowCount())
+                                       .arg(QDir::toNativeSeparators(target))
+                                << Qt::endl;
+            return 0;
         }
         const QString target = value("export-csv");
         const long rows = exportCsv(connection, target);

@@ -6,7 +6,7 @@
 #include <QStringList>
 
 // The program's options, read once from its arguments:
-//   --import FILE [--table NAME] [--rename-clashes]    --export-csv FILE
+//   --import FILE [--table NAME] [--rename-clashes]    --export-csv FILE    --export-pdf FILE
 //   --copy-to ADDRESS    --copy-from ADDRESS    --set-server ADDRESS    --clear-server
 //   --server ADDRESS    --help    --version
 // and Qt's own options for the window (-platform, -style, ...).
@@ -18,6 +18,9 @@ class CommandLine {
 
     // Whether the arguments ask for the windows: none, or only --server and Qt's own.
     bool opensWindow() const;
+    // Whether the work without a window lays out text (a PDF), which takes the fonts of a
+    // graphical application, though no display.
+    bool drawsText() const;
 
     // Where the records are kept for this run: the server given with --server, else the one in
     // LEDGERLOOM_SERVER, else the one the user set with --set-server, else the local data file.

@@ -183,6 +183,16 @@ void Form1::createMenus() {
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("menuBar"));
     m_changes = new QUndoStack(this);
+    QMenu* file = m_menuBar->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("menuFile"));
+    QAction* print =
+        file->addAction(QStringLiteral("Print Record..."), this, &Form1::printRecordClicked);
+    print->setObjectName(QStringLiteral("actionPrintRecord"));
+    print->setShortcut(QKeySequence::Print);
+    print->setShortcutContext(Qt::WindowShortcut);
+    addAction(print);
+    file->addAction(QStringLiteral("Export PDF..."), this, &Form1::exportRecordPdfClicked)
+        ->setObjectName(QStringLiteral("actionExportPdf"));
     QMenu* edit = m_menuBar->addMenu(QStringLiteral("Edit"));
     edit->setObjectName(QStringLiteral("menuEdit"));
     // The keys act from anywhere in the window but an input, which keeps them for its text.
@@ -210,6 +220,12 @@ void Form1::createMenus() {
     QAction* deleted = records->addAction(QStringLiteral("Deleted Records..."), this,
                                           &Form1::deletedRecordsClicked);
     deleted->setObjectName(QStringLiteral("actionDeletedRecords"));
+    QAction* table =
+        records->addAction(QStringLiteral("Table View"), this, &Form1::tableViewClicked);
+    table->setObjectName(QStringLiteral("actionTableView"));
+    table->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    table->setShortcutContext(Qt::WindowShortcut);
+    addAction(table);
     const int height = m_menuBar->sizeHint().height();
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (child != m_menuBar && !child->isWindow())

@@ -6,8 +6,10 @@
 #include "store/store.h"
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Connection;
@@ -25,7 +27,9 @@ class QTabWidget;
 class RecordBrowser;
 class RecordPage;
 class RecordCursor;
+class TableWindow;
 struct FieldDefinition;
+struct Report;
 
 // The record window: wires the designed controls to the generated page of the fields shown
 // (RecordPage) and to the records behind it (RecordBrowser), and runs the commands that
@@ -69,9 +73,14 @@ class Form1 : public QWidget, public RecordWindowLink {
     void PushButton13_Click(); // Setup Fields
     void SSTab1_Click(int previousTab);
     // The menu bar's commands.
-    void deletedRecordsClicked(); // Records > Deleted Records...
-    void undoClicked();           // Edit > Undo <what>
-    void redoClicked();           // Edit > Redo <what>
+    void deletedRecordsClicked();  // Records > Deleted Records...
+    void tableViewClicked();       // Records > Table View
+    void printRecordClicked();     // File > Print Record...
+    void exportRecordPdfClicked(); // File > Export PDF...
+    // The current record as a form, every field of every page, into a PDF file.
+    bool exportRecordPdfTo(const QString& file);
+    void undoClicked(); // Edit > Undo <what>
+    void redoClicked(); // Edit > Redo <what>
 
     // State the other windows and the tests read.
     int mIndex() const;
@@ -80,6 +89,8 @@ class Form1 : public QWidget, public RecordWindowLink {
     bool mGenerating() const { return m_generating; }
     const QList<QWidget*>& mInputControls() const;
     RecordCursor& mRSRecords();
+    // The table view while it is open.
+    TableWindow* tableWindow() const;
     Connection* mConnection() { return m_connection.get(); }
     PointerFeedback& pointerFeedback() { return *m_pointer; }
 
@@ -118,6 +129,10 @@ class Form1 : public QWidget, public RecordWindowLink {
     void focusFirstInput();
     void moveAndShow(const QString& handler, bool (RecordBrowser::*move)());
     void pushChange();
+    // After records or fields changed here, the table view shows them.
+    void tableShowsChanges();
+    // The current record's form, when there is a saved record to print.
+    std::optional<Report> currentRecordForm();
     void stepChanges(bool back);
 
     void sizeBoxChanged(const QString& key, const QString& text);
@@ -164,4 +179,5 @@ class Form1 : public QWidget, public RecordWindowLink {
     QMenuBar* m_menuBar = nullptr;
     // The changes made to records, in order, for as long as the window is open.
     QUndoStack* m_changes = nullptr;
+    QPointer<TableWindow> m_table;
 };

@@ -12,8 +12,14 @@
 #include "record/recordpage.h"
 #include "search/form3.h"
 #include "store/connection.h"
+#include "store/fielddefinition.h"
+#include "table/tablereports.h"
+#include "table/tablewindow.h"
 
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QUndoStack>
@@ -126,6 +132,16 @@ void Form1::PushButton8_Click() {
 void Form1::pushChange() {
     if (auto change = m_browser->takeChange())
         m_changes->push(new RecordCommand(std::move(*change)));
+    tableShowsChanges();
+}
+
+TableWindow* Form1::tableWindow() const {
+    return m_table;
+}
+
+void Form1::tableShowsChanges() {
+    if (m_table)
+        m_table->showChanges();
 }
 
 // ---- commands that wait until the record is saved or cancelled
@@ -196,6 +212,70 @@ void Form1::deletedRecordsClicked() {
         afterOwnWindowClosed();
 }
 
+void Form1::tableViewClicked() {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("tableViewClicked"));
+    trap([&] {
+        if (!m_table)
+            m_table = new TableWindow(m_messages, m_store, *this, this);
+        m_table->show();
+        m_table->raise();
+        m_table->activateWindow();
+    });
+}
+
+std::optional<Report> Form1::currentRecordForm() {
+    if (!m_connection || m_connection->State() == adStateClosed || !m_browser->onRow())
+        return std::nullopt;
+    RecordCursor& records = m_browser->records();
+    QStringList captions;
+    QStringList values;
+    for (const QString& column : readRecordColumns(*m_connection)) {
+        if (column.compare(QStringLiteral("ID"), Qt::CaseInsensitive) == 0)
+            continue;
+        captions << column;
+        values << records.Fields(column).Value().toString();
+    }
+    return recordForm(records.currentId(), captions, values);
+}
+
+void Form1::printRecordClicked() {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("printRecordClicked"));
+    if (refuseWhileEditing())
+        return;
+    std::optional<Report> form;
+    trap([&] { form = currentRecordForm(); });
+    if (!form)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(form->title);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+        trap([&] { printReport(printer, *form); });
+}
+
+void Form1::exportRecordPdfClicked() {
+    if (refuseWhileEditing())
+        return;
+    const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Export PDF"),
+                                                      QStringLiteral("record.pdf"),
+                                                      QStringLiteral("PDF files (*.pdf)"));
+    if (!file.isEmpty())
+        exportRecordPdfTo(file);
+}
+
+bool Form1::exportRecordPdfTo(const QString& file) {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("exportRecordPdfTo"));
+    if (refuseWhileEditing())
+        return false;
+    return trap([&] {
+        if (const std::optional<Report> form = currentRecordForm())
+            writePdf(file, *form);
+        else
+            throw RuntimeError(ErrorNumber::NoCurrentRecord,
+                               QStringLiteral("There is no record to export."));
+    });
+}
+
 void Form1::undoClicked() {
     stepChanges(true);
 }
@@ -236,6 +316,7 @@ void Form1::stepChanges(bool back) {
         if (m_browser->showChanged(change.id()))
             setFieldsData();
     });
+    tableShowsChanges();
 }
 
 // ---- navigation

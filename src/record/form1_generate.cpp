@@ -95,6 +95,7 @@ void Form1::generateControls(int pTab, BuildReason reason) {
             if (customTableIsThere() && m_browser->reopen(*m_connection))
                 setFieldsData();
         });
+        tableShowsChanges();
     }
 }
 
@@ -171,6 +172,9 @@ int Form1::shownPage() const {
 }
 
 bool Form1::showRecordWithId(qint64 id) {
+    // The table view asks while a record may be edited here.
+    if (refuseWhileEditing())
+        return false;
     if (!m_browser->moveToId(id))
         return false;
     setFieldsData();

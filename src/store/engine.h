@@ -108,6 +108,14 @@ class Engine {
     // field list: a column or expression that an update of a row does not change.
     virtual QString fieldRowOrder() const = 0;
 
+    // The column (quoted) as an ORDER BY term that orders text as the user's locale does.
+    virtual QString localeTextOrder(const QString& column) = 0;
+    // A test that the column (quoted) holds the text bound to the next "?" anywhere, as the
+    // search matches (every letter in any case, wildcard characters literally), and the value
+    // to bind there for the text.
+    virtual QString containsTest(const QString& column) const = 0;
+    virtual QVariant containsArgument(const QString& text) const = 0;
+
     // Makes the bin of deleted records (schema.h) in the caller's write transaction when the
     // store has none yet: stores from before it get it with their first delete.
     virtual void makeBinIfMissing() = 0;

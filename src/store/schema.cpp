@@ -64,6 +64,14 @@ QString Sql::selectRecordBatch(const QStringList& columnsOrValues, bool afterId)
            QStringLiteral(" ORDER BY \"ID\" LIMIT ?1");
 }
 
+QString Sql::selectTableIds(const QStringList& tests, const QStringList& orderTerms) {
+    return QStringLiteral("SELECT \"ID\" FROM \"CustomTable\"") +
+           (tests.isEmpty() ? QString()
+                            : QStringLiteral(" WHERE ") + tests.join(QStringLiteral(" AND "))) +
+           QStringLiteral(" ORDER BY ") +
+           (orderTerms + QStringList{QStringLiteral("\"ID\"")}).join(QStringLiteral(", "));
+}
+
 QString Sql::yesNoWordsAsNumbers(const QString& column) {
     const QString name = quoteName(column);
     return QStringLiteral("update \"CustomTable\" set %1 = case when lower(trim(%1)) in "

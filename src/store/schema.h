@@ -18,6 +18,9 @@ inline const QString CountRecords = QStringLiteral("SELECT count(*) FROM \"Custo
 // The id and the given columns (a value may stand for a missing one) of the first records in
 // id order, how many bound first; with afterId, of those after the id bound first.
 QString selectRecordBatch(const QStringList& columnsOrValues, bool afterId);
+// The ids of the records passing every test (a condition with its own parameters, bound in
+// order), ordered by the terms and then by id.
+QString selectTableIds(const QStringList& tests, const QStringList& orderTerms);
 // No record, only the columns' names.
 inline const QString SelectNoRecords = QStringLiteral("SELECT * FROM \"CustomTable\" LIMIT 0");
 

@@ -1,9 +1,11 @@
 #include "store/serverengine.h"
 
 #include "app/runtimeerror.h"
+#include "store/schema.h"
 #include "store/serversearch.h"
 #include "store/serversecrets.h"
 
+#include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
 #include <charconv>
@@ -264,6 +266,34 @@ bool ServerEngine::worthKeeping() {
     }
     return !m_lost && PQstatus(m_connection) == CONNECTION_OK &&
            PQtransactionStatus(m_connection) == PQTRANS_IDLE;
+}
+
+QString ServerEngine::localeTextOrder(const QString& column) {
+    if (!m_collation) {
+        // ICU's names: "de-CH-x-icu" for the language as spoken in a country, "de-x-icu" for
+        // the language alone.
+        const QString locale = QLocale().bcp47Name();
+        const QString language = locale.section(QLatin1Char('-'), 0, 0);
+        auto query = prepare(QStringLiteral(
+            "SELECT collname FROM pg_collation WHERE collname IN (?1, ?2) "
+            "AND collencoding IN (-1, pg_char_to_encoding(current_setting('server_encoding'))) "
+            "ORDER BY collname = ?1 DESC LIMIT 1"));
+        query->bind(1, locale + QStringLiteral("-x-icu"));
+        query->bind(2, language + QStringLiteral("-x-icu"));
+        m_collation = query->step() ? QStringLiteral(" COLLATE ") +
+                                          Sql::quoteName(query->column(0).toString())
+                                    : QString();
+    }
+    return column + *m_collation;
+}
+
+QString ServerEngine::containsTest(const QString& column) const {
+    // Any column: the id's is a number.
+    return QStringLiteral("CAST(%1 AS text) ~ ?").arg(column);
+}
+
+QVariant ServerEngine::containsArgument(const QString& text) const {
+    return ServerSearch::pattern(text);
 }
 
 void ServerEngine::tidyAfterBulkWrite() {

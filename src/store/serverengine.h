@@ -45,6 +45,11 @@ class ServerEngine : public Engine {
     // the ids in order visits every record.
     void tidyAfterBulkWrite() override;
     bool worthKeeping() override;
+    // The server's ICU collation of the program's locale (or of its language) where it has
+    // one, else the database's own.
+    QString localeTextOrder(const QString& column) override;
+    QString containsTest(const QString& column) const override;
+    QVariant containsArgument(const QString& text) const override;
     // Runs one statement with its parameters (Null where absent) and returns its result;
     // raises the server's failure, or the loss of the connection, as a run-time error.
     pg_result* execute(const QByteArray& sql, const std::vector<std::optional<QByteArray>>& values);
@@ -65,6 +70,7 @@ class ServerEngine : public Engine {
     bool m_lost = false;
     bool m_inTransaction = false;
     QString m_fieldOrder = QStringLiteral("\"FieldOrder\"");
+    std::optional<QString> m_collation; // as a COLLATE clause, once looked up
 };
 
 // A statement text with the engine-neutral "?" and "?N" parameters as the server's "$N"; tells

@@ -3,9 +3,11 @@
 #include "app/runtimeerror.h"
 #include "store/datafile.h"
 #include "store/enginecheck.h"
+#include "store/schema.h"
 #include "store/sqlitebackup.h"
 #include "store/sqlitesearch.h"
 #include "store/textmatch.h"
+#include "store/textorder.h"
 
 #include <QRegularExpression>
 #include <sqlite3.h>
@@ -208,6 +210,7 @@ std::unique_ptr<SqliteEngine> SqliteEngine::open(const QString& path, bool writa
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, LockWaitMs);
     installLike(db);
+    installLocaleCollation(db);
     // A name in double quotes is a name, never a text, as on every other engine.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -224,6 +227,18 @@ std::unique_ptr<SqliteEngine> SqliteEngine::open(const QString& path, bool writa
             QStringLiteral("The data file '%1' cannot be read: %2").arg(path, e.description()));
     }
     return engine;
+}
+
+QString SqliteEngine::localeTextOrder(const QString& column) {
+    return column + QStringLiteral(" COLLATE ") + LocaleCollation;
+}
+
+QString SqliteEngine::containsTest(const QString& column) const {
+    return column + QStringLiteral(" like ? escape ") + Sql::quoteText(QString(ContainsEscape));
+}
+
+QVariant SqliteEngine::containsArgument(const QString& text) const {
+    return containsPattern(text);
 }
 
 SqliteEngine::~SqliteEngine() {

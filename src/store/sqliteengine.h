@@ -33,6 +33,10 @@ class SqliteEngine : public Engine {
     QString fieldRowOrder() const override { return QStringLiteral("rowid"); }
     EngineSearch& search() override;
     int longestColumnName() const override;
+    // The collation each connection gets, by the locale of the program.
+    QString localeTextOrder(const QString& column) override;
+    QString containsTest(const QString& column) const override;
+    QVariant containsArgument(const QString& text) const override;
     QString describe() const override;
     QString titleDetail() const override { return QString(); }
     // A copy of the whole file in the backups folder beside it (backup.h).

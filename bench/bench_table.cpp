@@ -1,0 +1,140 @@
+// The table view at scale: opening it, a new order and its reverse, a filter, both together,
+// a jump to the end and back, memory while every row is scrolled through, and a PDF of the
+// first records.
+// Usage: bench_table [records (1000000)] [folder for the data files]
+#include "benchsupport.h"
+
+#include "app/recordwindowlink.h"
+#include "store/access1.h"
+#include "store/connection.h"
+#include "store/store.h"
+#include "table/tablerecords.h"
+#include "table/tablereports.h"
+#include "table/tablewindow.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+constexpr int Fields = 26;
+
+class NoRecordWindow : public RecordWindowLink {
+  public:
+    QStringList shownCaptions() const override { return {}; }
+    int shownPage() const override { return 0; }
+    bool showRecordWithId(qint64) override { return true; }
+    void clearFieldsAndRepaint() override {}
+};
+
+// Reads the values of the rows the view shows, as painting them does.
+void readShownRows(TableWindow& table) {
+    QCoreApplication::processEvents();
+    const QTableView* view = table.view();
+    const QAbstractItemModel* model = view->model();
+    const int first = std::max(0, view->rowAt(0));
+    const int last = view->rowAt(view->viewport()->height() - 1);
+    for (int r = first; r <= (last < 0 ? model->rowCount() - 1 : last); ++r)
+        for (int c = 0; c < model->columnCount(); ++c)
+            model->data(model->index(r, c));
+}
+
+QString firstValue(const TableWindow& table, int column) {
+    return table.view()->model()->index(0, column).data().toString();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    Bench::useOwnFolders(home);
+    QApplication app(argc, argv);
+    const long records = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const QString folder =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::tempPath() + "/ledgerloom-bench";
+    const QString made = Bench::makeDataFile(folder, Fields, records);
+    const QString file = QFileInfo(made).dir().filePath("table.mdb");
+    QFile::remove(file);
+    QFile::copy(made, file);
+    const Store store = Store::dataFile(file);
+    Bench::QuietMessages messages;
+    NoRecordWindow link;
+
+    const double before = Bench::currentMemoryMb();
+    TableWindow* table = nullptr;
+    const double open = Bench::timeMs([&] {
+        table = new TableWindow(messages, store, link);
+        table->show();
+        readShownRows(*table);
+    });
+    Bench::report(QStringLiteral("open, %1 records, first rows shown").arg(records), open, "ms");
+    const auto ordered = [&](int section, const QString& what) {
+        const double ms = Bench::timeMs([&] {
+            table->headingClicked(section);
+            readShownRows(*table);
+        });
+        Bench::report(QStringLiteral("%1 (first: %2)").arg(what, firstValue(*table, section)), ms,
+                      "ms");
+    };
+    ordered(3, "order by F3");
+    ordered(3, "order by F3 reversed");
+    ordered(0, "order by id");
+    const auto filtered = [&](const QString& text, const QString& what) {
+        const double ms = Bench::timeMs([&] {
+            table->filterBox(2)->setText(text);
+            table->applyFilters();
+            readShownRows(*table);
+        });
+        Bench::report(QStringLiteral("%1: %2").arg(what, table->statusText()), ms, "ms");
+    };
+    filtered(QStringLiteral("77"), "filter F2 holding 77");
+    ordered(5, "filter and order by F5");
+    filtered(QString(), "no filter, order by F5");
+
+    QScrollBar* bar = table->view()->verticalScrollBar();
+    std::vector<double> jumps;
+    for (int run = 0; run < 5; ++run)
+        for (int to : {bar->maximum(), bar->minimum()})
+            jumps.push_back(Bench::timeMs([&] {
+                bar->setValue(to);
+                readShownRows(*table);
+            }));
+    Bench::report("jump to the end or the start, rows shown", Bench::median(jumps), "ms");
+
+    const double opened = Bench::currentMemoryMb();
+    double highest = opened;
+    const int page = std::max(1, bar->pageStep());
+    for (int at = 0; at <= bar->maximum(); at += page * 8) {
+        bar->setValue(at);
+        readShownRows(*table);
+        highest = std::max(highest, Bench::currentMemoryMb());
+    }
+    Bench::report("memory, table open", opened - before, "MB");
+    Bench::report("memory, most while scrolling through every row", highest - before, "MB");
+
+    const long pdfRecords = std::min(records, 10000L);
+    TableRecords first;
+    Connection connection;
+    connection.Open(ConnectionString(file));
+    TableRecords::Content content = TableRecords::readContent(connection, TableQuery{});
+    content.ids.resize(size_t(std::min<long>(long(content.ids.size()), pdfRecords)));
+    first.show(store, TableQuery{}, std::move(content));
+    const QString pdf = QFileInfo(file).dir().filePath("table.pdf");
+    const double pdfMs = Bench::timeMs([&] { writePdf(pdf, listReport(first)); });
+    Bench::report(QStringLiteral("PDF of %1 records (%2 MB)")
+                      .arg(pdfRecords)
+                      .arg(double(QFileInfo(pdf).size()) / 1e6, 0, 'f', 1),
+                  pdfMs, "ms");
+    delete table;
+    QFile::remove(pdf);
+    QFile::remove(file);
+    return messages.shown == 0 ? 0 : 1;
+}

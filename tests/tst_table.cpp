@@ -1,0 +1,274 @@
+#include "record/form1.h"
+#include "support/testsupport.h"
+#include "table/tablerecords.h"
+#include "table/tablewindow.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+// Opens the table view as the user does, with Ctrl+T in the record window.
+TableWindow& openTable(Form1& window) {
+    QTest::keyClick(&window, Qt::Key_T, Qt::ControlModifier);
+    TableWindow* table = window.tableWindow();
+    if (!table)
+        qFatal("Ctrl+T opened no table view");
+    return *table;
+}
+
+// The headings, then every row as the table shows it.
+QList<QStringList> rowsOf(const TableWindow& table) {
+    const QAbstractItemModel* model = table.view()->model();
+    QList<QStringList> rows;
+    for (int r = -1; r < model->rowCount(); ++r) {
+        rows << QStringList();
+        for (int c = 0; c < model->columnCount(); ++c)
+            rows.last() << (r < 0 ? model->headerData(c, Qt::Horizontal)
+                                  : model->data(model->index(r, c)))
+                               .toString();
+    }
+    return rows;
+}
+
+// The ids of the rows as the table shows them.
+QList<qint64> idsOf(const TableWindow& table) {
+    QList<qint64> ids;
+    for (int r = 0; r < table.records().rowCount(); ++r)
+        ids << table.records().idAt(r);
+    return ids;
+}
+
+void clickHeading(TableWindow& table, int section) {
+    QHeaderView* header = table.view()->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(section) + 4, 4));
+}
+
+// The text of a PDF file as pdftotext reads it, page by page.
+QStringList pdfPages(const QString& file) {
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {"-layout", file, "-"});
+    if (!pdftotext.waitForFinished(60000) || pdftotext.exitCode() != 0)
+        return {};
+    QStringList pages = QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\f');
+    pages.removeAll(QString());
+    return pages;
+}
+
+// Every page has the title, the headings and its number, and the values come in this order.
+bool pagesHold(const QStringList& pages, const QStringList& headings, const QStringList& values) {
+    for (int p = 0; p < pages.size(); ++p) {
+        if (!pages[p].contains(QString("Page %1 of %2").arg(p + 1).arg(pages.size())))
+            return false;
+        for (const QString& heading : headings)
+            if (!pages[p].contains(heading))
+                return false;
+    }
+    const QString all = pages.join(QString());
+    qsizetype at = 0;
+    for (const QString& value : values)
+        if ((at = all.indexOf(value, at)) < 0)
+            return false;
+    return true;
+}
+
+QString pageSize(const QString& file) {
+    QProcess pdfinfo;
+    pdfinfo.start("pdfinfo", {file});
+    pdfinfo.waitForFinished(60000);
+    return QRegularExpression("Page size: *([0-9.]+ x [0-9.]+)")
+        .match(pdfinfo.readAllStandardOutput())
+        .captured(1);
+}
+
+} // namespace
+
+class TableViewTest : public QObject {
+    Q_OBJECT
+  private slots:
+    // Text is ordered as in this locale, whatever the machine's.
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void showsEveryFieldAndFollowsTheRecordWindow_data() { storeRows(); }
+    void showsEveryFieldAndFollowsTheRecordWindow();
+    void ordersAndFilters_data();
+    void ordersAndFilters();
+    void printsTheRowsAsShownAndARecordAsAForm_data() { storeRows(); }
+    void printsTheRowsAsShownAndARecordAsAForm();
+};
+
+void TableViewTest::showsEveryFieldAndFollowsTheRecordWindow() {
+    QFETCH(StoreKind, store);
+    TestEnvironment env(store);
+    env.addFields(27); // two pages
+    env.addField("Wide", "Textfield", "12");
+    QList<QVariantList> records;
+    for (int i = 1; i <= 600; ++i) {
+        QVariantList values{QString("first %1").arg(i)};
+        for (int f = 2; f <= 27; ++f)
+            values << (i % 3 ? QVariant(QString("v%1.%2").arg(i).arg(f)) : QVariant());
+        records << (values << QString("wide %1").arg(i));
+    }
+    env.addRecords(records);
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    TableWindow& table = openTable(*window);
+    QCOMPARE(table.statusText(), QString("600 of 600 records"));
+    const QList<QStringList> rows = rowsOf(table);
+    QCOMPARE(rows[0].size(), 29);
+    QCOMPARE(rows[0].mid(0, 3), (QStringList{"ID", "F1", "F2"}));
+    QCOMPARE(rows[0].last(), QString("Wide"));
+    // Read on demand across chunks, every value in its own field's column.
+    const auto stored = env.query("select * from \"CustomTable\" order by \"ID\"");
+    for (int r : {599, 0, 255, 256, 300})
+        for (int c = 0; c < 29; ++c)
+            QCOMPARE(rows[r + 1][c], stored[r][c].toString());
+    QVERIFY2(table.view()->columnWidth(28) > table.view()->columnWidth(1),
+             "a field of greater size has a wider column");
+
+    // Enter on a row moves the record window there.
+    table.view()->setCurrentIndex(table.view()->model()->index(299, 2));
+    QTest::keyClick(table.view(), Qt::Key_Return);
+    QCOMPARE(textBox(*window, 0)->text(), QString("first 300"));
+
+    // A save and a delete in the record window show in the table.
+    window->PushButton1_Click();
+    textBox(*window, 0)->setText("changed");
+    window->PushButton6_Click();
+    QCOMPARE(table.view()->model()->index(299, 1).data().toString(), QString("changed"));
+    QCOMPARE(table.view()->currentIndex().row(), 299);
+    messages.answer(Answer::Yes);
+    window->PushButton2_Click();
+    QCOMPARE(table.statusText(), QString("599 of 599 records"));
+    QCOMPARE(table.view()->model()->index(299, 1).data().toString(), QString("first 301"));
+    // A field added elsewhere shows with the fields read afresh.
+    env.addField("Later", "Textfield");
+    window->PushButton4_Click();
+    settle(*window);
+    QCOMPARE(rowsOf(table)[0].last(), QString("Later"));
+    QCOMPARE(messages.texts(),
+             QStringList{"Do you really want to delete this record number changed?"});
+}
+
+void TableViewTest::ordersAndFilters_data() {
+    QTest::addColumn<StoreKind>("store");
+    QTest::addColumn<QList<int>>("headings"); // clicked in turn: 1 Name, 2 Note
+    QTest::addColumn<QStringList>("filters"); // per column, the id's first
+    QTest::addColumn<QList<qint64>>("ids");
+    // clang-format off
+    const std::tuple<const char*, QList<int>, QStringList, QList<qint64>> cases[] = {
+        {"locale order, empty last, ties by id", {1}, {}, {6, 2, 1, 8, 3, 7, 4, 5}},
+        {"reversed, empty still last", {1, 1}, {}, {7, 3, 1, 8, 2, 6, 4, 5}},
+        {"by id reversed", {1, 0, 0}, {}, {8, 7, 6, 5, 4, 3, 2, 1}},
+        {"other column", {1, 2}, {}, {4, 2, 3, 5, 1, 6, 7, 8}},
+        {"contains, any case", {}, {"", "AN"}, {1, 7, 8}},
+        {"accent folded", {}, {"", "ÉL"}, {7}},
+        {"percent literal", {}, {"", "", "%"}, {2}},
+        {"underscore literal", {}, {"", "", "_"}, {3}},
+        {"two filters, reversed", {2, 2}, {"", "A", "x"}, {6, 1}},
+        {"by id", {}, {"7"}, {7}},
+    };
+    // clang-format on
+    for (const auto& [store, storeKind] : Stores)
+        for (const auto& [name, headings, filters, ids] : cases)
+            QTest::addRow("%s: %s", store, name) << storeKind << headings << filters << ids;
+}
+
+void TableViewTest::ordersAndFilters() {
+    QFETCH(StoreKind, store);
+    QFETCH(QList<int>, headings);
+    QFETCH(QStringList, filters);
+    QFETCH(QList<qint64>, ids);
+    TestEnvironment env(store);
+    env.addFields({{"Name", "Textfield"}, {"Note", "Textfield"}});
+    env.addRecords({{"banana", "x"},
+                    {"Apple", "50%"},
+                    {"cherry", "a_b"},
+                    {"", "50 off"},
+                    {QVariant(), "ab"},
+                    {"apple", "x y"},
+                    {"élan", QVariant()},
+                    {"banana", QVariant()}});
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    TableWindow& table = openTable(*window);
+    for (int section : headings)
+        clickHeading(table, section);
+    for (int section = 0; section < filters.size(); ++section) {
+        QTest::keyClicks(table.filterBox(section), filters[section]);
+        QTest::keyClick(table.filterBox(section), Qt::Key_Return);
+    }
+    QCOMPARE(idsOf(table), ids);
+    QCOMPARE(table.statusText(), QString("%1 of 8 records").arg(ids.size()));
+    QCOMPARE(messages.texts(), QStringList());
+}
+
+void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
+    QFETCH(StoreKind, store);
+    TestEnvironment env(store);
+    env.addFields(
+        {{"Name", "Textfield"}, {"Greek", "Textfield"}, {"Notes", "Multiline Textfield", "3"}});
+    env.addFields(27);
+    const QString notes = "alpha beta gamma delta epsilon zeta eta theta iota kappa omega";
+    QList<QVariantList> records;
+    for (int i = 1; i <= 150; ++i)
+        records << QVariantList{QString("name-%1").arg(i, 3, 10, QChar('0')),
+                                i % 2 ? "Ελληνικά 東京都" : "", i == 110 ? notes : "n"};
+    records.last() << "line one\nline two";
+    env.addRecords(records);
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    TableWindow& table = openTable(*window);
+    clickHeading(table, 1);
+    clickHeading(table, 1);
+    QTest::keyClicks(table.filterBox(1), "-1");
+    QTest::keyClick(table.filterBox(1), Qt::Key_Return);
+    const QString list = env.programFolder() + "/list.pdf";
+    QVERIFY(table.exportPdfTo(list));
+    QStringList shown; // name-150 ... name-100
+    for (int r = 0; r < table.records().rowCount(); ++r)
+        shown << table.records().rowValues(r)[1];
+    QCOMPARE(shown.size(), 51);
+    QStringList pages = pdfPages(list);
+    QVERIFY2(pages.size() > 1, qPrintable(pages.join("|")));
+    // The columns past the page's width go on in a band of pages of their own, the id first.
+    QVERIFY2(pagesHold(pages, {"Records", "ID"}, shown), qPrintable(pages.join("|")));
+    const QString text = pages.join(QString());
+    QVERIFY2(pages.first().contains("Greek") && !pages.first().contains("F27") &&
+                 pages.last().contains("F27") && pages.last().contains("100"),
+             qPrintable(pages.last().left(900)));
+    QVERIFY(text.contains("Ελληνικά 東京都"));
+    for (const QString& word : notes.split(' ')) // wrapped in its narrow column, not cut
+        QVERIFY2(text.contains(word + " ") || text.contains(word + "\n"), qPrintable(word));
+    QVERIFY(!text.contains("name-002"));
+    const QStringList size = pageSize(list).split(" x ");
+    QVERIFY2(size.value(0).toDouble() > size.value(1).toDouble(), "landscape for 30 columns");
+
+    // The record shown, as a form: every field of both pages, a value of several lines whole.
+    window->showRecordWithId(150);
+    const QString form = env.programFolder() + "/form.pdf";
+    QVERIFY(window->exportRecordPdfTo(form));
+    pages = pdfPages(form);
+    QVERIFY2(pagesHold(pages, {"Record 150"},
+                       {"Name", "name-150", "Notes", "n", "F1", "line one", "line two", "F27"}),
+             qPrintable(pages.join("|")));
+
+    // Without a window: every record, in id order.
+    QProcess program;
+    program.start(LEDGERLOOM_PROGRAM, {"--export-pdf", list});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), 0);
+    QStringList all;
+    for (int i = 1; i <= 150; ++i)
+        all << QString("name-%1").arg(i, 3, 10, QChar('0'));
+    QVERIFY(pagesHold(pdfPages(list), {"Records", "ID"}, all));
+    QCOMPARE(messages.texts(), QStringList());
+}
+
+QTEST_MAIN(TableViewTest)
+#include "tst_table.moc"
