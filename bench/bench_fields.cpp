@@ -25,14 +25,6 @@ namespace {
 constexpr int Fields = 8;
 const QString DroppedField = QStringLiteral("F4");
 
-class NoRecordWindow : public RecordWindowLink {
-  public:
-    QStringList shownCaptions() const override { return {}; }
-    int shownPage() const override { return 0; }
-    bool showRecordWithId(qint64) override { return true; }
-    void clearFieldsAndRepaint() override {}
-};
-
 bool copyFresh(const QString& from, const QString& to) {
     QFile::remove(to);
     return QFile::copy(from, to);
@@ -66,7 +58,7 @@ double plainAddMs(const QString& file, int round) {
 
 // Deleting through the field list: the selected field, "Delete Selected Field".
 double windowDropMs(Bench::QuietMessages& messages, const AppPaths& paths) {
-    NoRecordWindow record;
+    Bench::NoRecordWindow record;
     Form4 list(messages, paths, Store::dataFile(paths.dataFile()), record);
     const QList<QTreeWidgetItem*> found = list.ListView1->findItems(DroppedField, Qt::MatchExactly);
     if (found.isEmpty()) {

@@ -27,14 +27,6 @@ namespace {
 
 constexpr int Fields = 26;
 
-class NoRecordWindow : public RecordWindowLink {
-  public:
-    QStringList shownCaptions() const override { return {}; }
-    int shownPage() const override { return 0; }
-    bool showRecordWithId(qint64) override { return true; }
-    void clearFieldsAndRepaint() override {}
-};
-
 // Reads the values of the rows the view shows, as painting them does.
 void readShownRows(TableWindow& table) {
     QCoreApplication::processEvents();
@@ -66,7 +58,7 @@ int main(int argc, char** argv) {
     QFile::copy(made, file);
     const Store store = Store::dataFile(file);
     Bench::QuietMessages messages;
-    NoRecordWindow link;
+    Bench::NoRecordWindow link;
 
     const double before = Bench::currentMemoryMb();
     TableWindow* table = nullptr;

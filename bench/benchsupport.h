@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/messages.h"
+#include "app/recordwindowlink.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,6 +21,15 @@ class QuietMessages : public MessageService {
         return std::nullopt;
     }
     int shown = 0;
+};
+
+// A record window for the windows a benchmark opens on their own: it shows nothing.
+class NoRecordWindow : public RecordWindowLink {
+  public:
+    QStringList shownCaptions() const override { return {}; }
+    int shownPage() const override { return 0; }
+    bool showRecordWithId(qint64) override { return true; }
+    void clearFieldsAndRepaint() override {}
 };
 
 // Makes a data file like the program's, with fieldCount text fields named F1.. and

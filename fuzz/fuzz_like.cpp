@@ -2,8 +2,7 @@
 // characters: '%' any run, '_' any one character, the escape making the next one literal. And
 // the search index against the scan: a record holding the value is found by both or neither.
 #include "fuzzinput.h"
-#include "store/schema.h"
-#include "store/searchindex.h"
+#include "store/sqlitesearch.h"
 #include "store/textmatch.h"
 
 #include <QList>
@@ -42,8 +41,7 @@ long rowsOf(const QString& sql, const QStringList& values) {
         sqlite3_open(":memory:", &made);
         installLike(made);
         const QString schema = "CREATE TABLE CustomTable (ID INTEGER PRIMARY KEY, A, B);" +
-                               Sql::createSearchIndex() + ';' +
-                               Sql::createSearchIndexTriggers(Columns).join(';');
+                               SqliteSearch::indexStatements(Columns).join(';');
         FUZZ_CHECK(!sqlite3_exec(made, schema.toUtf8().constData(), nullptr, nullptr, nullptr));
         return made;
     }();
@@ -76,9 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rowsOf(QStringLiteral("INSERT INTO CustomTable (A, B) VALUES (?, ?)"),
            {value.left(half), half < value.size() ? value.mid(half) : QString()});
     // Without a query for the index the scan answers; a NUL ends the statement's text.
-    const QString query = SearchIndex::candidatesQuery(pattern);
-    FUZZ_CHECK(query.isEmpty() || pattern.contains(QChar(0)) || value.contains(QChar(0)) ||
-               rowsOf(Sql::searchIndexCandidates(Columns, pattern), {query}) ==
-                   rowsOf(Sql::searchCustomTable(Columns, pattern), {"0", "9223372036854775807"}));
+    const QString query = SqliteSearch::candidatesQuery(pattern);
+    FUZZ_CHECK(
+        query.isEmpty() || pattern.contains(QChar(0)) || value.contains(QChar(0)) ||
+        rowsOf(SqliteSearch::candidatesStatement(Columns, pattern), {query}) ==
+            rowsOf(SqliteSearch::scanStatement(Columns, pattern), {"0", "9223372036854775807"}));
     return 0;
 }

@@ -66,12 +66,15 @@ QString anyColumnContains(const QStringList& columns, const QString& text) {
     return QLatin1Char('(') + tests.join(QStringLiteral(" or ")) + QLatin1Char(')');
 }
 
-// The same among the records the index gives for the full-text query ?1.
-QString candidatesStatement(const QStringList& columns, const QString& text) {
+} // namespace
+
+QString SqliteSearch::candidatesStatement(const QStringList& columns, const QString& text) {
     return QStringLiteral("SELECT ID FROM CustomTable WHERE ID IN (SELECT rowid FROM "
                           "SearchIndex WHERE SearchIndex MATCH ?1) AND ") +
            anyColumnContains(columns, text) + QStringLiteral(" ORDER BY ID");
 }
+
+namespace {
 
 // A record's document: every value behind two unit separators, NULLs left out, so that each
 // three-character piece of it comes from one value only. Deleting a document with a field
@@ -244,6 +247,10 @@ void SqliteSearch::afterColumnChange(Connection& connection, bool wasReady) {
         makeTriggers(connection);
     else if (hasIndex(connection))
         executeAll(connection, dropIndex());
+}
+
+QStringList SqliteSearch::indexStatements(const QStringList& columns) {
+    return QStringList{CreateIndex} + createTriggers(columns);
 }
 
 std::vector<qint64> SqliteSearch::find(Connection& connection, const SearchRequest& request,

@@ -31,4 +31,8 @@ class SqliteSearch final : public EngineSearch {
     // the text, as typed, ignoring case; the text's wildcard characters and quotes are matched
     // literally. Only ids between the parameters ?1 and ?2 are looked at.
     static QString scanStatement(const QStringList& columns, const QString& text);
+    // The same among the records the index gives for the full-text query ?1.
+    static QString candidatesStatement(const QStringList& columns, const QString& text);
+    // The index of an empty records table with these columns after the id, and its triggers.
+    static QStringList indexStatements(const QStringList& columns);
 };
