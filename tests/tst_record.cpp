@@ -1,4 +1,6 @@
 #include "app/twips.h"
+#include "fields/columnmapping.h"
+#include "fields/form2.h"
 #include "fields/form4.h"
 #include "record/deletedrecords.h"
 #include "record/form1.h"
@@ -9,6 +11,7 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -111,6 +114,8 @@ class RecordWindowTest : public QObject {
     void deletedRecordsGoToTheBinAndComeBack();
     void recordChangesAreUndoneAndRedone_data() { storeRows(); }
     void recordChangesAreUndoneAndRedone();
+    void fieldChangesAndImportsAreUndoneAndRedone_data() { storeRows(); }
+    void fieldChangesAndImportsAreUndoneAndRedone();
 
   private:
     std::optional<TestEnvironment> m_env; // each test's own sandbox
@@ -563,6 +568,83 @@ void RecordWindowTest::recordChangesAreUndoneAndRedone() {
     chooseMenu(*w, "Edit", "Undo Save Record 1");
     VERIFY_SAID_ONCE(m_messages, "Please save or cancel current record first.");
     QCOMPARE(stored(), overtaken);
+}
+
+// A kind change, a field delete (its values, place and checks), an add and an import, made in the
+// field windows, are taken back in order from the record window's Edit menu and made again;
+// refused while another program changed the field or took its name.
+void RecordWindowTest::fieldChangesAndImportsAreUndoneAndRedone() {
+    QFETCH(StoreKind, store);
+    TestEnvironment env(store);
+    env.addFields(3);
+    env.addRecords({{" 12 ", "b", "c"}, {"12.50", "", QVariant()}, {QVariant(), QVariant(), "z"}});
+    env.execute("CREATE TABLE \"FieldChecks\" (\"fieldname\" TEXT PRIMARY KEY, \"Required\" "
+                "INTEGER NOT NULL DEFAULT 0, \"Minimum\" TEXT, \"Maximum\" TEXT, \"Decimals\" "
+                "INTEGER)");
+    env.execute("INSERT INTO \"FieldChecks\" VALUES ('F2', 1, NULL, NULL, NULL)");
+    const QString csv = writeFile(env.programFolder() + "/in.csv", "F3,Town\nx,Rome\n,Oslo\n");
+    const auto state = [&] {
+        QList<QVariantList> rows = env.query(
+            FieldRows + (env.onServer() ? " ORDER BY \"FieldOrder\"" : " ORDER BY rowid"));
+        QStringList columns{"\"ID\""};
+        for (const QVariantList& row : rows)
+            columns << "\"" + row[0].toString() + "\"";
+        return rows +
+               env.query("SELECT " + columns.join(',') + " FROM \"CustomTable\" ORDER BY 1") +
+               env.query("SELECT * FROM \"FieldChecks\" ORDER BY 1");
+    };
+    const QList<QVariantList> original = state();
+    auto w = startRecordWindow(m_messages, env);
+    whenShown<Form4>([&](Form4& list) {
+        whenShown<Form2>([](Form2& editor) {
+            editor.setFieldTypeText("Number");
+            editor.PushButton2_Click();
+        });
+        list.ListView1->setCurrentItem(list.ListView1->topLevelItem(0));
+        list.PushButton5_Click();
+        list.ListView1->setCurrentItem(list.ListView1->topLevelItem(1));
+        list.PushButton3_Click();
+        whenShown<Form2>([](Form2& editor) {
+            editor.Text1->setText("City");
+            editor.PushButton2_Click();
+        });
+        list.PushButton2_Click();
+        whenShown<ColumnMappingDialog>([](ColumnMappingDialog& mapping) {
+            QTest::mouseClick(mapping.buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        });
+        list.importFrom(csv);
+        list.close();
+    });
+    press(*w, "PushButton13");
+    settle(*w);
+    const QList<QVariantList> changed = state();
+    auto* undo = w->findChild<QAction*>("actionUndo");
+    QCOMPARE(undo->text(), QString("Undo Import 2 Records"));
+    for (const char* what : {"Import 2 Records", "Add Field City", "Delete Field F2"})
+        chooseMenu(*w, "Edit", QString("Undo ") + what);
+    QCOMPARE(w->mInputControls().size(), 3);
+    chooseMenu(*w, "Edit", "Undo Change Field F1");
+    QCOMPARE(state(), original);
+    for (int i = 0; i < 4; ++i)
+        w->redoClicked();
+    QCOMPARE(state(), changed);
+
+    w->undoClicked();
+    const QList<QVariantList> imported = state();
+    env.execute("UPDATE \"FieldControl\" SET \"FieldLength\" = '9' WHERE \"fieldname\" = 'City'");
+    m_messages.clear();
+    w->undoClicked();
+    VERIFY_SAID_ONCE(m_messages, "The field 'City' was changed by another program since.");
+    env.execute("UPDATE \"FieldControl\" SET \"FieldLength\" = '8' WHERE \"fieldname\" = 'City'");
+    QCOMPARE(state(), imported);
+    w->undoClicked();
+    env.execute("ALTER TABLE \"CustomTable\" ADD COLUMN \"f2\" TEXT");
+    const QList<QVariantList> taken = state();
+    m_messages.clear();
+    w->undoClicked();
+    VERIFY_SAID_ONCE(m_messages, "The field 'F2' cannot come back");
+    QCOMPARE(state(), taken);
+    QCOMPARE(undo->text(), QString("Undo Delete Field F2"));
 }
 
 QTEST_MAIN(RecordWindowTest)

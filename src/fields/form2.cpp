@@ -390,7 +390,7 @@ bool Form2::addField(ErrorTrap& trap, const QString& name, const QString& type,
     const FieldDefinition field{name, type, length,
                                 encodeValues(valueItems(), cboFieldValues->currentIndex()), checks};
     // Column and row go in together; on failure the dialog stays open with the user's input.
-    if (!trap([&] { addFieldToTables(connection(), field); }))
+    if (!trap([&] { m_change = FieldChange::add(connection(), field); }))
         return false;
     m_stored = field;
     return true;
@@ -404,7 +404,7 @@ bool Form2::updateField(ErrorTrap& trap, const QString& type, const QString& len
     QString refusal;
     if (!trap([&] {
             try {
-                updateFieldDefinition(connection(), field);
+                m_change = FieldChange::update(connection(), field);
             } catch (const ValuesNotOfKind& e) {
                 refusal = e.description();
             }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/paths.h"
+#include "store/fieldchange.h"
 #include "store/fielddefinition.h"
 #include "store/store.h"
 
@@ -40,6 +41,8 @@ class Form2 : public QDialog {
     bool fieldExists(const QString& name);
     // The definition OK stored; nothing when the editor was cancelled or OK failed.
     const std::optional<FieldDefinition>& storedField() const { return m_stored; }
+    // The change OK made, for the record window's undo; nothing when none was made.
+    std::optional<FieldChange>& madeChange() { return m_change; }
 
     void cboFieldType_Click();
     void PushButton1_Click(); // Add Values
@@ -102,6 +105,7 @@ class Form2 : public QDialog {
     Store m_store;
     std::optional<FieldDefinition> m_edited;
     std::optional<FieldDefinition> m_stored;
+    std::optional<FieldChange> m_change;
     std::unique_ptr<Connection> m_connection;
     PointerFeedback* m_pointer = nullptr;
     bool m_unloaded = false;

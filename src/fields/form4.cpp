@@ -11,6 +11,7 @@
 #include "fields/columnmapping.h"
 #include "fields/form2.h"
 #include "import/importcommand.h"
+#include "import/importer.h"
 #include "store/access1.h"
 #include "store/connection.h"
 #include "store/engine.h"
@@ -174,6 +175,8 @@ void Form4::PushButton2_Click() {
         Form2 editor(m_messages, m_paths, m_store, std::nullopt, this);
         editor.exec();
         added = editor.storedField();
+        if (editor.madeChange())
+            m_changes.push_back(std::move(*editor.madeChange()));
     });
     if (added)
         showStoredField(trap, added->name);
@@ -187,6 +190,7 @@ void Form4::PushButton3_Click() {
         return;
     const QString name = item->text(CaptionColumn);
     bool completed = false;
+    std::optional<FieldChange> removed;
     const bool deleted = trap([&] {
         if (!connectionOpen())
             throw Errors::objectClosed();
@@ -203,7 +207,7 @@ void Form4::PushButton3_Click() {
                 // A Cancel just as the copy was done stops here.
                 if (cancelled)
                     throw RuntimeError(ErrorNumber::General, QStringLiteral("Cancelled."));
-                deleteFieldFromTables(*m_connection, name);
+                removed = FieldChange::remove(*m_connection, name);
             },
             [&] {
                 cancelled = true;
@@ -211,8 +215,9 @@ void Form4::PushButton3_Click() {
             });
     });
     // On failure or Cancel nothing was changed, so the field stays listed.
-    if (!deleted || !completed)
+    if (!deleted || !completed || !removed)
         return;
+    m_changes.push_back(std::move(*removed));
     m_fieldsChanged = true;
     trap([&] { listFields(); });
 }
@@ -228,6 +233,8 @@ void Form4::editSelectedField(ErrorTrap& trap) {
         Form2 editor(m_messages, m_paths, m_store, shown, this);
         editor.exec();
         updated = editor.storedField();
+        if (editor.madeChange())
+            m_changes.push_back(std::move(*editor.madeChange()));
     });
     if (updated)
         showStoredField(trap, updated->name);
@@ -256,18 +263,21 @@ void Form4::importClicked() {
 void Form4::importFrom(const QString& file) {
     ErrorTrap trap(m_messages, QStringLiteral("Form4"), QStringLiteral("importFrom"));
     long imported = -1;
+    ImportResult done;
     trap([&] {
         if (!connectionOpen())
             throw Errors::objectClosed();
-        imported =
-            importFile(m_messages, *m_connection, file, QString(), windowRunner(this),
-                       [this](ImportPlan& plan, const QString& label, const RecordCounter& count) {
-                           ColumnMappingDialog mapping(plan, label, count, this);
-                           return mapping.exec() == QDialog::Accepted;
-                       });
+        imported = importFile(
+            m_messages, *m_connection, file, QString(), windowRunner(this),
+            [this](ImportPlan& plan, const QString& label, const RecordCounter& count) {
+                ColumnMappingDialog mapping(plan, label, count, this);
+                return mapping.exec() == QDialog::Accepted;
+            },
+            QString(), &done);
     });
     if (imported < 0)
         return;
+    m_changes.push_back(FieldChange::imported(std::move(done.idRuns), std::move(done.fieldsAdded)));
     m_fieldsChanged = true;
     trap([&] { listFields(); });
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "app/paths.h"
+#include "store/fieldchange.h"
 #include "store/store.h"
 
 #include <QDialog>
 #include <memory>
+#include <vector>
 
 class Connection;
 class ErrorTrap;
@@ -25,6 +27,8 @@ class Form4 : public QDialog {
     void listFields();
     // A field was added, changed or deleted while the window was open.
     bool fieldsChanged() const { return m_fieldsChanged; }
+    // The changes made here, in order, for the record window's undo.
+    std::vector<FieldChange>& madeChanges() { return m_changes; }
 
     void PushButton1_Click(); // Close
     void PushButton2_Click(); // Create New Field
@@ -69,5 +73,6 @@ class Form4 : public QDialog {
     std::unique_ptr<Connection> m_connection;
     PointerFeedback* m_pointer = nullptr;
     bool m_fieldsChanged = false;
+    std::vector<FieldChange> m_changes;
     bool m_unloaded = false;
 };

@@ -145,7 +145,7 @@ std::unique_ptr<TableSource> openSource(const QString& path, const QString& tabl
 
 long importSource(MessageService& messages, Connection& connection, TableSource& source,
                   const LongWorkRunner& run, const ImportChooser& choose,
-                  const RecordCounter& count) {
+                  const RecordCounter& count, ImportResult* done) {
     ImportPlan plan;
     ImportResult result;
     try {
@@ -170,12 +170,14 @@ long importSource(MessageService& messages, Connection& connection, TableSource&
         return -1;
     }
     messages.show(Message{summary(source, plan, result), Title});
+    if (done)
+        *done = result;
     return result.records;
 }
 
 long importFile(MessageService& messages, Connection& connection, const QString& path,
                 const QString& tableName, const LongWorkRunner& run, const ImportChooser& choose,
-                const QString& encoding) {
+                const QString& encoding, ImportResult* done) {
     // The table is read through the database's handle, so it must go first.
     std::unique_ptr<AccessFile> database;
     std::unique_ptr<TableSource> source;
@@ -207,7 +209,7 @@ long importFile(MessageService& messages, Connection& connection, const QString&
             ++rows;
         return stop ? -1L : rows;
     };
-    return importSource(messages, connection, *source, run, choose, count);
+    return importSource(messages, connection, *source, run, choose, count, done);
 }
 
 LongWorkRunner windowRunner(QWidget* parent) {

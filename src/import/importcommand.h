@@ -8,6 +8,7 @@ class Connection;
 class MessageService;
 class TableSource;
 struct ImportPlan;
+struct ImportResult;
 
 // Runs work that may take long and can be cancelled; false when it was. The windows pass one
 // that shows progress with Cancel (runLongWork), the command line one that just runs it.
@@ -28,15 +29,17 @@ using ImportChooser =
 // table of an Access database (the one named, the only one, or the one the user types). Tells
 // the user the outcome: where each column went, and the values that do not fit their field.
 // Returns the records imported, or -1 when nothing was imported (the data file is then as it
-// was). A CSV file is read in the encoding named, or in the one found from the file.
+// was). A CSV file is read in the encoding named, or in the one found from the file. Given
+// done, it gets what the import did.
 long importFile(MessageService& messages, Connection& connection, const QString& path,
                 const QString& tableName, const LongWorkRunner& run,
-                const ImportChooser& choose = {}, const QString& encoding = QString());
+                const ImportChooser& choose = {}, const QString& encoding = QString(),
+                ImportResult* done = nullptr);
 
 // The same for a table already opened.
 long importSource(MessageService& messages, Connection& connection, TableSource& source,
                   const LongWorkRunner& run, const ImportChooser& choose = {},
-                  const RecordCounter& count = {});
+                  const RecordCounter& count = {}, ImportResult* done = nullptr);
 
 class QWidget;
 // The runner of the windows: progress with Cancel over parent after about a second.

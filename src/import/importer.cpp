@@ -458,6 +458,17 @@ void finishFields(Connection& connection, const TableSource& source, const Targe
 }
 } // namespace
 
+namespace {
+const QString ReturningId = QStringLiteral(" RETURNING \"ID\"");
+
+void noteId(std::vector<std::pair<qint64, qint64>>& runs, qint64 id) {
+    if (!runs.empty() && runs.back().second + 1 == id)
+        runs.back().second = id;
+    else
+        runs.emplace_back(id, id);
+}
+} // namespace
+
 ImportResult importTable(Connection& connection, TableSource& source, const ImportPlan& plan,
                          const std::atomic<bool>& cancelled) {
     Transaction transaction(connection);
@@ -471,7 +482,7 @@ ImportResult importTable(Connection& connection, TableSource& source, const Impo
     int key = -1;
     Targets targets = prepareTargets(connection, plan, intoEmpty, result, key);
     std::optional<Statement> insert;
-    insert.emplace(connection, Sql::insertRecord(targets.names));
+    insert.emplace(connection, Sql::insertRecord(targets.names) + ReturningId);
     KeyIds ids;
     // The key column becomes its new field after all, holding the ids its rows already got;
     // the records after them get ids above those.
@@ -486,7 +497,7 @@ ImportResult importTable(Connection& connection, TableSource& source, const Impo
         }
         targets.names[key] = name;
         targets.added[size_t(key)] = true;
-        insert.emplace(connection, Sql::insertRecord(targets.names));
+        insert.emplace(connection, Sql::insertRecord(targets.names) + ReturningId);
         key = -1;
     };
     std::vector<ColumnFacts> facts(size_t(targets.names.size()));
@@ -521,12 +532,17 @@ ImportResult importTable(Connection& connection, TableSource& source, const Impo
             if (!targets.fits[k].fits(cell))
                 ++result.misfits[size_t(targets.sourceOf[k])];
         }
+        insert->step();
+        noteId(result.idRuns, insert->columnInt64(0));
         insert->run();
         ++result.records;
     }
     if (key >= 0 && result.records > 0)
         connection.engine().continueRecordIdsAfter(ids.highest);
     finishFields(connection, source, targets, facts, appendedAfter, plan.numbersAndDates);
+    for (qsizetype k = 0; k < targets.names.size(); ++k)
+        if (targets.added[size_t(k)])
+            result.fieldsAdded << targets.names[k];
     transaction.commit();
     return result;
 }

@@ -53,6 +53,10 @@ struct ImportResult {
     // the source's rows, the column, the value and what is wrong.
     long refusedRows = 0;
     QString firstRefused;
+    // The ids the records got, as runs of consecutive ids (first, last), and the fields added:
+    // what an undo takes back.
+    std::vector<std::pair<qint64, qint64>> idRuns;
+    QStringList fieldsAdded;
 };
 
 // How many more fields the store has room for, and the most it holds.

@@ -12,6 +12,7 @@
 #include "record/recordpage.h"
 #include "search/form3.h"
 #include "store/connection.h"
+#include "store/fieldchange.h"
 #include "store/fielddefinition.h"
 #include "table/tablereports.h"
 #include "table/tablewindow.h"
@@ -31,17 +32,42 @@ const QString SaveOrCancelFirst = QStringLiteral("Please save or cancel current 
 
 // A change on the window's stack: it is made and taken back by the window through the data
 // layer, each step only once the store has done it, so the stack steps only over changes made.
-class RecordCommand : public QUndoCommand {
+class ChangeCommand : public QUndoCommand {
+  public:
+    void undo() override {}
+    void redo() override {}
+    virtual void step(Connection& connection, bool back) = 0;
+    // The record to show after a step; 0 when the fields changed and the page is built afresh.
+    virtual qint64 recordId() const = 0;
+};
+
+class RecordCommand : public ChangeCommand {
   public:
     explicit RecordCommand(RecordChange change) : m_change(std::move(change)) {
         setText(m_change.text());
     }
-    RecordChange& change() { return m_change; }
-    void undo() override {}
-    void redo() override {}
+    void step(Connection& connection, bool back) override {
+        back ? m_change.undo(connection) : m_change.redo(connection);
+    }
+    qint64 recordId() const override { return m_change.id(); }
 
   private:
     RecordChange m_change;
+};
+
+class FieldCommand : public ChangeCommand {
+  public:
+    explicit FieldCommand(FieldChange change) : m_change(std::move(change)) {
+        setText(m_change.text());
+    }
+    void step(Connection& connection, bool back) override {
+        back ? m_change.undo(connection) : m_change.redo(connection);
+        setText(m_change.text());
+    }
+    qint64 recordId() const override { return 0; }
+
+  private:
+    FieldChange m_change;
 };
 
 } // namespace
@@ -160,6 +186,8 @@ void Form1::PushButton13_Click() {
     trap([&] {
         Form4 fieldList(m_messages, m_paths, m_store, *this, this);
         fieldList.exec();
+        for (FieldChange& change : fieldList.madeChanges())
+            m_changes->push(new FieldCommand(std::move(change)));
     });
     afterOwnWindowClosed();
     trap([&] { generateControls(SSTab1->currentIndex()); });
@@ -293,13 +321,12 @@ void Form1::stepChanges(bool back) {
     if (!(back ? m_changes->canUndo() : m_changes->canRedo()) || !m_connection ||
         m_connection->State() == adStateClosed)
         return;
-    auto* command = static_cast<RecordCommand*>(
+    auto* command = static_cast<ChangeCommand*>(
         const_cast<QUndoCommand*>(m_changes->command(m_changes->index() - (back ? 1 : 0))));
-    RecordChange& change = command->change();
     QString refusal;
     const bool done = trap([&] {
         try {
-            back ? change.undo(*m_connection) : change.redo(*m_connection);
+            command->step(*m_connection, back);
         } catch (const RuntimeError& e) {
             if (e.number() != ErrorNumber::RowChanged)
                 throw;
@@ -312,8 +339,11 @@ void Form1::stepChanges(bool back) {
         return;
     back ? m_changes->undo() : m_changes->redo();
     // The record changed is shown where it is; the other records' ids stay as they were read.
+    // After a field change the page is built and the records opened afresh.
     trap([&] {
-        if (m_browser->showChanged(change.id()))
+        if (command->recordId() == 0)
+            generateControls(SSTab1->currentIndex());
+        else if (m_browser->showChanged(command->recordId()))
             setFieldsData();
     });
     tableShowsChanges();

@@ -122,6 +122,12 @@ class Engine {
     // The bin's time of deletion as text in a select, as it was written: UTC in ISO 8601 with
     // milliseconds ("2024-05-01T12:00:00.123Z").
     virtual QString binTimeAsText() const = 0;
+    // Makes the tables that keep a deleted field (its definition and place, and its values by
+    // record id) in the caller's write transaction when the store has none yet.
+    virtual void makeKeptFieldsIfMissing() = 0;
+    // After field rows were given places of their own (fieldRowOrder() a column): rows made
+    // later still go after every one of them.
+    virtual void fieldPlacesGiven() {}
 
     // The store for people to read: "data file '/home/...'", "database ledger on db.example.org".
     virtual QString describe() const = 0;

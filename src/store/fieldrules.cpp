@@ -2,6 +2,7 @@
 
 #include "app/runtimeerror.h"
 #include "store/connection.h"
+#include "store/fieldchange.h"
 #include "store/fielddefinition.h"
 #include "store/schema.h"
 #include "store/searchindex.h"
@@ -32,10 +33,16 @@ void addFieldsWithinTransaction(Connection& connection,
     SearchIndex::afterColumnChange(connection, indexed);
 }
 
-void deleteFieldFromTables(Connection& connection, const QString& name) {
+qint64 deleteFieldFromTables(Connection& connection, const QString& name) {
     Transaction transaction(connection);
     // The field editor changes columns through its own connection while others stay open.
     connection.refreshSchema();
+    const qint64 key = KeptFields::dropWithin(connection, name);
+    transaction.commit();
+    return key;
+}
+
+void deleteFieldWithinTransaction(Connection& connection, const QString& name) {
     const bool indexed = SearchIndex::beforeColumnChange(connection);
     // A field row whose column is missing (a damaged or hand-made file) is still deleted.
     if (readRecordColumns(connection).contains(name, Qt::CaseInsensitive))
@@ -43,7 +50,6 @@ void deleteFieldFromTables(Connection& connection, const QString& name) {
     connection.Execute(Sql::DeleteFieldRow, {name});
     deleteFieldChecks(connection, name);
     SearchIndex::afterColumnChange(connection, indexed);
-    transaction.commit();
 }
 
 void updateFieldDefinition(Connection& connection, const FieldDefinition& field,
@@ -69,12 +75,12 @@ QString kindPlural(FieldKind kind) {
 
 // Stores every value of the field in the canonical form of its new kind, or, when any value
 // does not read as one, raises an error listing how many and the first ten and changes nothing.
-void convertValues(Connection& connection, const QString& name, FieldKind kind,
-                   const QLocale& locale) {
+std::vector<KeptFields::ReplacedValue> convertValues(Connection& connection, const QString& name,
+                                                     FieldKind kind, const QLocale& locale) {
     Statement read(connection, QStringLiteral("SELECT \"ID\", %1 FROM \"CustomTable\" ORDER BY "
                                               "\"ID\"")
                                    .arg(Sql::quoteName(name)));
-    std::vector<std::pair<qint64, QString>> converted;
+    std::vector<KeptFields::ReplacedValue> converted;
     QStringList refused;
     qint64 refusedCount = 0;
     while (read.step()) {
@@ -88,7 +94,7 @@ void convertValues(Connection& connection, const QString& name, FieldKind kind,
                                .arg(read.columnInt64(0))
                                .arg(value.left(100));
         } else if (parsed.canonical != value) {
-            converted.emplace_back(read.columnInt64(0), parsed.canonical);
+            converted.push_back({read.columnInt64(0), value, parsed.canonical});
         }
     }
     read.reset();
@@ -102,17 +108,20 @@ void convertValues(Connection& connection, const QString& name, FieldKind kind,
                          refusedCount > 10 ? QStringLiteral(", ...") : QString()));
     Statement write(connection, QStringLiteral("UPDATE \"CustomTable\" SET %1 = ? WHERE \"ID\" = ?")
                                     .arg(Sql::quoteName(name)));
-    for (const auto& [id, value] : converted) {
-        write.bind(1, value);
-        write.bind(2, id);
+    for (const KeptFields::ReplacedValue& value : converted) {
+        write.bind(1, value.after);
+        write.bind(2, value.id);
         write.run();
     }
+    return converted;
 }
 
 } // namespace
 
 void updateFieldWithinTransaction(Connection& connection, const FieldDefinition& field,
-                                  const QLocale& locale) {
+                                  const QLocale& locale, qint64* keptKey) {
+    if (keptKey)
+        *keptKey = 0;
     const FieldKind kind = fieldKindOf(field.type);
     if (hasCanonicalForm(kind)) {
         Statement was(connection, QStringLiteral("SELECT \"FieldType\" FROM \"FieldControl\" WHERE "
@@ -120,8 +129,11 @@ void updateFieldWithinTransaction(Connection& connection, const FieldDefinition&
         was.bind(1, field.name);
         const bool changesKind = was.step() && fieldKindOf(was.column(0).toString()) != kind;
         was.reset();
-        if (changesKind && readRecordColumns(connection).contains(field.name))
-            convertValues(connection, field.name, kind, locale);
+        if (changesKind && readRecordColumns(connection).contains(field.name)) {
+            const auto replaced = convertValues(connection, field.name, kind, locale);
+            if (keptKey && !replaced.empty())
+                *keptKey = KeptFields::keepReplacedWithin(connection, field.name, replaced);
+        }
     }
     const int changed = connection.Execute(Sql::UpdateFieldRow,
                                            {field.type, field.length, field.values, field.name});

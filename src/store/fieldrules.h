@@ -18,8 +18,11 @@ struct FieldDefinition;
 void addFieldToTables(Connection& connection, const FieldDefinition& field);
 // The same for several fields, inside a transaction the caller holds (an import adds many).
 void addFieldsWithinTransaction(Connection& connection, const std::vector<FieldDefinition>& fields);
-// Drops the field's column and its row, likewise all or nothing.
-void deleteFieldFromTables(Connection& connection, const QString& name);
+// Drops the field's column and its row, likewise all or nothing. Its definition and values are
+// kept (fieldchange.h) in the same transaction; the key they are kept under.
+qint64 deleteFieldFromTables(Connection& connection, const QString& name);
+// Drops them inside a transaction the caller holds, keeping nothing.
+void deleteFieldWithinTransaction(Connection& connection, const QString& name);
 // Rewrites the field's type, size, values and checks. Raises an error when no row of that name
 // is there, so nothing claims a change that was not stored. A change to Number, Currency or
 // Date stores every value in the kind's canonical form (read in the locale's form, the
@@ -33,9 +36,10 @@ class ValuesNotOfKind : public RuntimeError {
 };
 void updateFieldDefinition(Connection& connection, const FieldDefinition& field,
                            const QLocale& locale = QLocale());
-// The same inside a transaction the caller holds.
+// The same inside a transaction the caller holds. Given keptKey, the values a conversion
+// replaced are kept (fieldchange.h) and the key set, else it is set to 0.
 void updateFieldWithinTransaction(Connection& connection, const FieldDefinition& field,
-                                  const QLocale& locale = QLocale());
+                                  const QLocale& locale = QLocale(), qint64* keptKey = nullptr);
 
 // Why the store could not hold this caption as a column name, or the empty text when it can.
 // The caption is already trimmed and known not to be empty.

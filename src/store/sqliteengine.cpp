@@ -338,6 +338,19 @@ void SqliteEngine::makeBinIfMissing() {
     make.step();
 }
 
+// The values in the order of their field's entry and then of the records, without a row id of
+// their own: a field's values are kept and read back in one sweep.
+void SqliteEngine::makeKeptFieldsIfMissing() {
+    for (const char* sql :
+         {"CREATE TABLE IF NOT EXISTS \"KeptFields\" (\"FieldKey\" INTEGER PRIMARY KEY "
+          "AUTOINCREMENT, \"fieldname\" TEXT NOT NULL, \"KeptAt\" TEXT NOT NULL, \"Definition\" "
+          "TEXT NOT NULL)",
+          "CREATE TABLE IF NOT EXISTS \"KeptFieldValues\" (\"FieldKey\" INTEGER NOT NULL, \"ID\" "
+          "INTEGER NOT NULL, \"Value\" TEXT NOT NULL, \"Now\" TEXT, PRIMARY KEY (\"FieldKey\", "
+          "\"ID\")) WITHOUT ROWID"})
+        SqliteQuery(m_db, QString::fromUtf8(sql)).step();
+}
+
 int SqliteEngine::maxColumns() const {
     return sqlite3_limit(m_db, SQLITE_LIMIT_COLUMN, -1);
 }
