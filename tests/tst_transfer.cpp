@@ -7,6 +7,8 @@
 #include "record/form1.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/fieldrules.h"
+#include "store/recordbin.h"
 #include "store/recordcursor.h"
 #include "support/testserver.h"
 #include "support/testsupport.h"
@@ -399,23 +401,37 @@ void TransferTest::dataFileTablesKeepDefinitionsAndIds() {
 // an empty store: ids, Null and "" and the next id kept.
 void TransferTest::copiesToAServerAndBackKeepingIds() {
     TestEnvironment env(StoreKind::Server);
-    env.addFields(2);
-    env.addRecords({{"007", QVariant()}, {"", "Zoë 😀 ;\"'"}, {"last", "gone"}});
-    env.execute("DELETE FROM \"CustomTable\" WHERE \"ID\" = 3");
+    env.addFields(3);
+    env.addRecords({{"007", QVariant(), "a"}, {"", "Zoë 😀 ;\"'", ""}, {"last", "gone", "b"}});
+    {
+        auto connection = env.store().open();
+        RecordBin::move(*connection, 3);
+        deleteFieldFromTables(*connection, "F3");
+    }
     env.execute("CREATE TABLE \"FieldChecks\" (\"fieldname\" TEXT PRIMARY KEY, \"Required\" "
                 "INTEGER NOT NULL, \"Minimum\" TEXT, \"Maximum\" TEXT, \"Decimals\" INTEGER); "
                 "INSERT INTO \"FieldChecks\" VALUES ('F2', 1, '-1', NULL, 2)");
     const QString records = "SELECT * FROM \"CustomTable\" ORDER BY \"ID\"";
     const QString fields = FieldRows;
     const QString checks = "SELECT * FROM \"FieldChecks\"";
+    const QString bin = "SELECT \"ID\", \"Record\" FROM \"DeletedRecords\" ORDER BY \"BinKey\"";
+    const QString kept =
+        "SELECT f.\"fieldname\", \"Definition\", \"ID\", \"Value\" FROM \"KeptFields\" "
+        "f JOIN \"KeptFieldValues\" v ON v.\"FieldKey\" = f.\"FieldKey\" ORDER BY 3";
     QProcess program;
     const auto run = [&](const QStringList& arguments) { return runProgram(program, arguments); };
     QCOMPARE(run({"--copy-from", env.server()}), 0);
     QCOMPARE(queryFile(env.dataFile(), records), env.query(records));
     QCOMPARE(queryFile(env.dataFile(), fields), env.query(fields));
     QCOMPARE(queryFile(env.dataFile(), checks), env.query(checks));
-    QCOMPARE(queryFile(env.dataFile(), "SELECT seq FROM sqlite_sequence"),
-             QList<QVariantList>{{"3"}});
+    QCOMPARE(queryFile(env.dataFile(), bin), env.query(bin));
+    QCOMPARE(queryFile(env.dataFile(), kept), env.query(kept));
+    QCOMPARE(queryFile(env.dataFile(), "SELECT \"DeletedAt\" FROM \"DeletedRecords\""),
+             env.query("SELECT to_char(\"DeletedAt\" AT TIME ZONE 'UTC', "
+                       "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"') FROM \"DeletedRecords\""));
+    QCOMPARE(
+        queryFile(env.dataFile(), "SELECT seq FROM sqlite_sequence WHERE name = 'CustomTable'"),
+        QList<QVariantList>{{"3"}});
     const QByteArray copied = bytesOf(env.dataFile());
     QCOMPARE(run({"--copy-from", env.server()}), 1);
     QCOMPARE(bytesOf(env.dataFile()), copied);
@@ -425,6 +441,8 @@ void TransferTest::copiesToAServerAndBackKeepingIds() {
     OtherProgram server(second);
     QCOMPARE(server.rows(records), env.query(records));
     QCOMPARE(server.rows(fields), env.query(fields));
+    QCOMPARE(server.rows(bin), env.query(bin));
+    QCOMPARE(server.rows(kept), env.query(kept));
     // The records' search documents came in with them.
     QCOMPARE(server.rows("SELECT id FROM \"SearchDocument\" ORDER BY id"),
              (QList<QVariantList>{{"1"}, {"2"}}));

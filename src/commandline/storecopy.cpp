@@ -1,6 +1,7 @@
 #include "commandline/storecopy.h"
 
 #include "app/runtimeerror.h"
+#include "store/access1.h"
 #include "store/connection.h"
 #include "store/engine.h"
 #include "store/fieldchecks.h"
@@ -84,6 +85,71 @@ long copyRecords(Connection& from, Connection& to, const QStringList& fieldColum
         copied += long(rows.size());
     }
 }
+// The rows a select reads, written into the table's columns a batch of rows per statement.
+void copyRows(Connection& from, Connection& to, const QString& select, const QString& table,
+              const QStringList& columns) {
+    QStringList names;
+    for (const QString& column : columns)
+        names << Sql::quoteName(column);
+    const QString row = QLatin1Char('(') +
+                        QStringList(columns.size(), QStringLiteral("?")).join(',') +
+                        QLatin1Char(')');
+    const int perStatement = MaxParameters / int(columns.size());
+    Statement read(from, select);
+    for (bool more = true; more;) {
+        QVariantList values;
+        while (values.size() < perStatement * columns.size() && (more = read.step()))
+            for (int i = 0; i < columns.size(); ++i)
+                values << read.column(i);
+        if (values.isEmpty())
+            return;
+        Statement write(to,
+                        QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(table, names.join(',')) +
+                            QStringList(values.size() / columns.size(), row).join(','));
+        write.bindAll(values);
+        write.run();
+    }
+}
+
+// The bin in the order of its entries, and the fields kept with their values, each entry under
+// a key of the target's own; the times as the engines write them.
+void copyBinAndKeptFields(Connection& from, Connection& to) {
+    const QString deletedAt = from.engine().binTimeAsText();
+    if (TableExists(from, Sql::BinTableName)) {
+        to.engine().makeBinIfMissing();
+        copyRows(from, to,
+                 QStringLiteral("SELECT \"ID\", %1, \"Record\" FROM \"DeletedRecords\" ORDER BY "
+                                "\"BinKey\"")
+                     .arg(deletedAt),
+                 QStringLiteral("\"DeletedRecords\""),
+                 {QStringLiteral("ID"), QStringLiteral("DeletedAt"), QStringLiteral("Record")});
+    }
+    if (!TableExists(from, QStringLiteral("KeptFields")))
+        return;
+    to.engine().makeKeptFieldsIfMissing();
+    // The same expression over the time a field was kept.
+    Statement fields(from, QStringLiteral("SELECT \"FieldKey\", \"fieldname\", %1, \"Definition\" "
+                                          "FROM \"KeptFields\" ORDER BY \"FieldKey\"")
+                               .arg(QString(deletedAt).replace(QStringLiteral("\"DeletedAt\""),
+                                                               QStringLiteral("\"KeptAt\""))));
+    while (fields.step()) {
+        Statement keep(to,
+                       QStringLiteral("INSERT INTO \"KeptFields\" (\"fieldname\", \"KeptAt\", "
+                                      "\"Definition\") VALUES (?, ?, ?) RETURNING \"FieldKey\""));
+        keep.bindAll({fields.column(1), fields.column(2), fields.column(3)});
+        keep.step();
+        const qint64 key = keep.columnInt64(0);
+        keep.run();
+        copyRows(from, to,
+                 QStringLiteral("SELECT %1, \"ID\", \"Value\", \"Now\" FROM \"KeptFieldValues\" "
+                                "WHERE \"FieldKey\" = %2 ORDER BY \"ID\"")
+                     .arg(key)
+                     .arg(fields.columnInt64(0)),
+                 QStringLiteral("\"KeptFieldValues\""),
+                 {QStringLiteral("FieldKey"), QStringLiteral("ID"), QStringLiteral("Value"),
+                  QStringLiteral("Now")});
+    }
+}
 } // namespace
 
 long copyStore(Connection& from, Connection& to) {
@@ -93,6 +159,7 @@ long copyStore(Connection& from, Connection& to) {
     SearchIndex::beforeCopy(to);
     copyFields(from, to, columns);
     const long copied = copyRecords(from, to, columns);
+    copyBinAndKeptFields(from, to);
     to.engine().continueRecordIdsAfter(from.engine().lastRecordIdGiven());
     SearchIndex::afterCopy(to);
     transaction.commit();
