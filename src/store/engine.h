@@ -123,8 +123,9 @@ class Engine {
     // milliseconds ("2024-05-01T12:00:00.123Z").
     virtual QString binTimeAsText() const = 0;
     // Makes the tables that keep a deleted field (its definition and place, and its values by
-    // record id) in the caller's write transaction when the store has none yet.
-    virtual void makeKeptFieldsIfMissing() = 0;
+    // record id) in the caller's write transaction when the store has none yet; false when they
+    // are not there and this connection may not make them.
+    virtual bool makeKeptFieldsIfMissing() = 0;
     // After field rows were given places of their own (fieldRowOrder() a column): rows made
     // later still go after every one of them.
     virtual void fieldPlacesGiven() {}

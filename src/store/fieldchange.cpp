@@ -80,8 +80,20 @@ FieldDefinition decode(const QString& name, const QString& text, QVariant& place
     return field;
 }
 
+// The key of a field or values that could not be kept: a server role without the right to make
+// tables deletes and converts, but cannot take it back.
+constexpr qint64 NotKept = -1;
+
+RuntimeError notKept(const QString& name) {
+    return refused(QStringLiteral("The field '%1' cannot be taken back: its values could not be "
+                                  "kept, as this database does not let you make the tables that "
+                                  "keep them.")
+                       .arg(name));
+}
+
 qint64 newEntry(Connection& connection, const FieldDefinition& field, const QVariant& place) {
-    connection.engine().makeKeptFieldsIfMissing();
+    if (!connection.engine().makeKeptFieldsIfMissing())
+        return NotKept;
     Statement keep(connection, QStringLiteral("INSERT INTO \"KeptFields\" (\"fieldname\", "
                                               "\"KeptAt\", \"Definition\") VALUES (?, ?, ?) "
                                               "RETURNING \"FieldKey\""));
@@ -159,7 +171,7 @@ qint64 KeptFields::dropWithin(Connection& connection, const QString& name,
     }
     const qint64 key = newEntry(connection, field, place);
     // A field row whose column is missing (a damaged or hand-made file) has no values.
-    if (readRecordColumns(connection).contains(name))
+    if (key != NotKept && readRecordColumns(connection).contains(name))
         connection.Execute(QStringLiteral("INSERT INTO \"KeptFieldValues\" (\"FieldKey\", \"ID\", "
                                           "\"Value\") SELECT %1, \"ID\", %2 FROM \"CustomTable\" "
                                           "WHERE %2 IS NOT NULL")
@@ -173,7 +185,10 @@ FieldDefinition KeptFields::bringBackWithin(Connection& connection, qint64 key) 
     connection.refreshSchema();
     QString name, definition;
     {
-        connection.engine().makeKeptFieldsIfMissing();
+        if (key == NotKept || !connection.engine().makeKeptFieldsIfMissing())
+            throw refused(QStringLiteral("The deleted field cannot come back: its values could not "
+                                         "be kept, as this database does not let you make the "
+                                         "tables that keep them."));
         Statement read(connection, QStringLiteral("SELECT \"fieldname\", \"Definition\" FROM "
                                                   "\"KeptFields\" WHERE \"FieldKey\" = ?"));
         read.bind(1, key);
@@ -205,6 +220,8 @@ FieldDefinition KeptFields::bringBackWithin(Connection& connection, qint64 key) 
 qint64 KeptFields::keepReplacedWithin(Connection& connection, const QString& name,
                                       const std::vector<ReplacedValue>& values) {
     const qint64 key = newEntry(connection, fieldAsLeft(connection, name, nullptr), QVariant());
+    if (key == NotKept)
+        return key;
     Statement keep(connection, QStringLiteral("INSERT INTO \"KeptFieldValues\" (\"FieldKey\", "
                                               "\"ID\", \"Value\", \"Now\") VALUES (?, ?, ?, ?)"));
     for (const ReplacedValue& value : values) {
@@ -215,6 +232,8 @@ qint64 KeptFields::keepReplacedWithin(Connection& connection, const QString& nam
 }
 
 void KeptFields::putBackWithin(Connection& connection, qint64 key, const QString& name) {
+    if (key == NotKept)
+        throw notKept(name);
     const int changed = connection.Execute(putValues(Sql::quoteName(name), key, true));
     Statement there(connection, QStringLiteral("SELECT count(*) FROM \"KeptFieldValues\" k JOIN "
                                                "\"CustomTable\" c ON c.\"ID\" = k.\"ID\" WHERE "

@@ -15,8 +15,10 @@ class Connection;
 // KeptFieldValues (Null values are not kept, so Null and "" stay apart).
 namespace KeptFields {
 // Keeps the field and every value, then drops its column, row and checks, inside the caller's
-// transaction; the entry's key. Refused (ErrorNumber::RowChanged) when there is no such field
-// or, given one, when its definition is no longer this one.
+// transaction; the entry's key (negative when the store does not let this connection make the
+// tables that keep it: the field is dropped all the same, and cannot be brought back). Refused
+// (ErrorNumber::RowChanged) when there is no such field or, given one, when its definition is no
+// longer this one.
 qint64 dropWithin(Connection& connection, const QString& name,
                   const FieldDefinition* expected = nullptr);
 // Brings the field of the entry back with its column, row at its place, checks and values, and

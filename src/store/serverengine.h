@@ -29,7 +29,7 @@ class ServerEngine : public Engine {
     qint64 lastRecordIdGiven() override;
     void continueRecordIdsAfter(qint64 id) override;
     void makeBinIfMissing() override;
-    void makeKeptFieldsIfMissing() override;
+    bool makeKeptFieldsIfMissing() override;
     void fieldPlacesGiven() override;
     QString binTimeAsText() const override;
     int maxColumns() const override { return 1600; }

@@ -340,7 +340,7 @@ void SqliteEngine::makeBinIfMissing() {
 
 // The values in the order of their field's entry and then of the records, without a row id of
 // their own: a field's values are kept and read back in one sweep.
-void SqliteEngine::makeKeptFieldsIfMissing() {
+bool SqliteEngine::makeKeptFieldsIfMissing() {
     for (const char* sql :
          {"CREATE TABLE IF NOT EXISTS \"KeptFields\" (\"FieldKey\" INTEGER PRIMARY KEY "
           "AUTOINCREMENT, \"fieldname\" TEXT NOT NULL, \"KeptAt\" TEXT NOT NULL, \"Definition\" "
@@ -349,6 +349,7 @@ void SqliteEngine::makeKeptFieldsIfMissing() {
           "INTEGER NOT NULL, \"Value\" TEXT NOT NULL, \"Now\" TEXT, PRIMARY KEY (\"FieldKey\", "
           "\"ID\")) WITHOUT ROWID"})
         SqliteQuery(m_db, QString::fromUtf8(sql)).step();
+    return true;
 }
 
 int SqliteEngine::maxColumns() const {

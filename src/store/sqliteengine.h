@@ -27,7 +27,7 @@ class SqliteEngine : public Engine {
     qint64 lastRecordIdGiven() override;
     void continueRecordIdsAfter(qint64 id) override;
     void makeBinIfMissing() override;
-    void makeKeptFieldsIfMissing() override;
+    bool makeKeptFieldsIfMissing() override;
     QString binTimeAsText() const override { return QStringLiteral("\"DeletedAt\""); }
     int maxColumns() const override;
     // The rows' own key, which an update keeps.
