@@ -2,7 +2,8 @@
 // operation for ever, printing "done N" once the N-th one has returned, so that a test which
 // kills this program knows which operations had finished.
 //
-//   crashdriver save|create|delete|page|addfield|delfield|index|import|undo|restore|emptybin
+//   crashdriver save|create|delete|page|addfield|delfield|index|import|undo|restore|emptybin|
+//               undofield
 //               <first generation>
 
 #include "app/messages.h"
@@ -13,6 +14,7 @@
 #include "record/form1.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/fieldchange.h"
 #include "store/fielddefinition.h"
 #include "store/fieldrules.h"
 #include "store/recordbin.h"
@@ -87,6 +89,10 @@ int main(int argc, char** argv) {
             press(window, "PushButton6");
             window.findChild<QAction*>(QStringLiteral("actionUndo"))->trigger();
             window.findChild<QAction*>(QStringLiteral("actionRedo"))->trigger();
+        } else if (kind == "undofield") { // the last field deleted, then the delete taken back
+            FieldChange change =
+                FieldChange::remove(*connection, readFieldDefinitions(*connection).back().name);
+            change.undo(*connection);
         } else if (kind == "restore") { // the newest record in the bin, with its id
             const auto newest = RecordBin::entries(*connection, LLONG_MAX, 1);
             if (newest.empty())
