@@ -645,6 +645,14 @@ void RecordWindowTest::fieldChangesAndImportsAreUndoneAndRedone() {
     VERIFY_SAID_ONCE(m_messages, "The field 'F2' cannot come back");
     QCOMPARE(state(), taken);
     QCOMPARE(undo->text(), QString("Undo Delete Field F2"));
+    env.execute("ALTER TABLE \"CustomTable\" DROP COLUMN \"f2\"");
+    w->undoClicked();
+    env.execute("UPDATE \"CustomTable\" SET \"F1\" = '13' WHERE \"ID\" = 1");
+    const QList<QVariantList> overtaken = state();
+    m_messages.clear();
+    w->undoClicked();
+    VERIFY_SAID_ONCE(m_messages, "Values of the field 'F1' were changed by another program");
+    QCOMPARE(state(), overtaken);
 }
 
 QTEST_MAIN(RecordWindowTest)
