@@ -277,7 +277,9 @@ void Form4::importFrom(const QString& file) {
     });
     if (imported < 0)
         return;
-    m_changes.push_back(FieldChange::imported(std::move(done.idRuns), std::move(done.fieldsAdded)));
+    if (!done.idRuns.empty() || !done.fieldsAdded.isEmpty())
+        m_changes.push_back(
+            FieldChange::imported(std::move(done.idRuns), std::move(done.fieldsAdded)));
     m_fieldsChanged = true;
     trap([&] { listFields(); });
 }
