@@ -6,6 +6,9 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTableView>
@@ -100,6 +103,8 @@ class TableViewTest : public QObject {
     void ordersAndFilters();
     void printsTheRowsAsShownAndARecordAsAForm_data() { storeRows(); }
     void printsTheRowsAsShownAndARecordAsAForm();
+    void printsAndPreviewsTheRowsAsShown_data();
+    void printsAndPreviewsTheRowsAsShown();
 };
 
 void TableViewTest::showsEveryFieldAndFollowsTheRecordWindow() {
@@ -267,6 +272,42 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
     for (int i = 1; i <= 150; ++i)
         all << QString("name-%1").arg(i, 3, 10, QChar('0'));
     QVERIFY(pagesHold(pdfPages(list), {"Records", "ID"}, all));
+    QCOMPARE(messages.texts(), QStringList());
+}
+
+void TableViewTest::printsAndPreviewsTheRowsAsShown_data() {
+    QTest::addColumn<QString>("action");
+    QTest::newRow("print") << "actionPrint";
+    QTest::newRow("preview") << "actionPrintPreview";
+}
+
+void TableViewTest::printsAndPreviewsTheRowsAsShown() {
+    QFETCH(QString, action);
+    TestEnvironment env(StoreKind::Local);
+    env.addFields({{"Name", "Textfield"}});
+    env.addRecords({{"pear"}, {"apple"}, {"fig"}, {"plum"}});
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    TableWindow& table = openTable(*window);
+    clickHeading(table, 1);
+    QTest::keyClicks(table.filterBox(1), "p");
+    QTest::keyClick(table.filterBox(1), Qt::Key_Return);
+    // The user's printer is a PDF file; the preview asks for its pages on one.
+    const QString file = env.programFolder() + "/printed.pdf";
+    QPrinter pdf;
+    pdf.setOutputFileName(file);
+    table.runPrintDialog = [&](QDialog& dialog) {
+        if (auto* print = qobject_cast<QPrintDialog*>(&dialog))
+            print->printer()->setOutputFileName(file);
+        else if (auto* preview = qobject_cast<QPrintPreviewDialog*>(&dialog))
+            emit preview->paintRequested(&pdf);
+        return true;
+    };
+    table.findChild<QAction*>(action)->trigger();
+    const QStringList pages = pdfPages(file);
+    QVERIFY2(pagesHold(pages, {"Records", "Name"}, {"apple", "pear", "plum"}) &&
+                 !pages.join(QString()).contains("fig"),
+             qPrintable(pages.join("|")));
     QCOMPARE(messages.texts(), QStringList());
 }
 
