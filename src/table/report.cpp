@@ -41,10 +41,10 @@ double layText(QString text, const QFont& font, QPaintDevice& device, double wid
     return height;
 }
 
-// The width of a line of text, from each character's advance where every character stands by
-// itself (Latin, Greek, Cyrillic and the like: no shaping joins, reorders or combines them) and
-// measured as a whole otherwise. The sum leaves kerning out: a text nearly as wide as its room is
-// measured as a whole too.
+// Whether a text fits on one line of a width, told from its characters' advances (kept) where
+// every character stands by itself (Latin, Greek, Cyrillic and the like: no shaping joins,
+// reorders or combines them), without shaping the text as a whole, which takes far longer. The
+// sum leaves kerning out: a text nearly as wide as the room, or of any other script, is shaped.
 class LineWidths {
   public:
     explicit LineWidths(const QFontMetricsF& metrics) : m_metrics(metrics) { m_advances.fill(-1); }
