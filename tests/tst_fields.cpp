@@ -218,7 +218,9 @@ void FieldSetupTest::checksAreKeptApartAndRefuseValues() {
     const QList<std::tuple<QString, QString, QString, QString>> refused = {
         {"abc", "", "", "The minimum is not a number."},
         {"10", "1,5", "", "The minimum is above the maximum."},
-        {"", "", "3", "from 0 to 2."}};
+        {"", "", "3", "from 0 to 2."},
+        {"", "4", "",
+         "1 of its values would break them (record 1: \"5.00\" is above its maximum, 4,00)"}};
     for (const auto& [minimum, maximum, decimals, said] : refused) {
         messages.clear();
         QVERIFY(!edit("Price", "Currency", [&](Form2& e) {
@@ -323,6 +325,12 @@ void FieldSetupTest::kindChangesConvertEveryValueOrNone() {
     rows.sort();
     QCOMPARE(rows, (QStringList{"Amount|Textfield|8|", "Born|Date|8|"}));
     QCOMPARE(messages.texts(), QStringList());
+    Form2 editor(messages, env.paths(), env.store(),
+                 FieldDefinition{"Amount", "Textfield", "8", ""});
+    editor.chkRequired->setChecked(true);
+    editor.PushButton2_Click();
+    VERIFY_SAID_ONCE(messages, "2 of its values would break them (record 3: \"\" must be given, "
+                               "record 4: \"\" must be given). Nothing was changed.");
     QLocale::setDefault(QLocale::c());
 }
 
