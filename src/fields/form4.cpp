@@ -261,8 +261,8 @@ void Form4::importFrom(const QString& file) {
             throw Errors::objectClosed();
         imported =
             importFile(m_messages, *m_connection, file, QString(), windowRunner(this),
-                       [this](ImportPlan& plan, const QString& label, const RecordCounter& count) {
-                           ColumnMappingDialog mapping(plan, label, count, this);
+                       [this](ImportPlan& plan, const QString& label, const TableSurveyor& survey) {
+                           ColumnMappingDialog mapping(plan, label, survey, this);
                            return mapping.exec() == QDialog::Accepted;
                        });
     });
