@@ -248,6 +248,8 @@ void FieldSetupTest::checksAreKeptApartAndRefuseValues() {
               << (e.chkRequired->isChecked() ? "required" : "");
     });
     QCOMPARE(shown, (QStringList{"1,00", "1000,00", "required"}));
+    QCOMPARE(listed(*FieldList(env).list.ListView1, 4),
+             (QStringList{"required, 1,00 to 1000,00", "required"}));
 
     messages.clear();
     auto w = startRecordWindow(messages, env);
