@@ -272,6 +272,22 @@ void FieldSetupTest::checksAreKeptApartAndRefuseValues() {
     w->PushButton6_Click();
     QCOMPARE(env.query("SELECT \"Price\" FROM \"CustomTable\" WHERE \"ID\" = 2")[0][0],
              QVariant("12.00"));
+    // A value left alone is checked too: an older record without a name is not saved.
+    env.execute("UPDATE \"CustomTable\" SET \"Name\" = '' WHERE \"ID\" = 1");
+    QApplication::setActiveWindow(w.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    const auto click = [&](const char* name) {
+        QTest::mouseClick(w->findChild<QPushButton*>(name), Qt::LeftButton);
+    };
+    click("PushButton4"); // Refresh, Edit
+    click("PushButton1");
+    QTest::keyClicks(textBox(*w, 0), "7");
+    messages.clear();
+    click("PushButton6");
+    VERIFY_SAID_ONCE(messages, "\"Name\" must be given.");
+    QCOMPARE(QApplication::focusWidget(), textBox(*w, 1));
+    QCOMPARE(env.query("SELECT \"Price\" FROM \"CustomTable\" WHERE \"ID\" = 1")[0][0],
+             QVariant("5.00"));
     w.reset();
     auto connection = env.store().open();
     deleteFieldFromTables(*connection, "Price");
