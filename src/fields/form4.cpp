@@ -91,7 +91,7 @@ void Form4::createControls() {
     ListView1->setColumnWidth(CaptionColumn, Twips::toPixelsX(2000, this));
     ListView1->setColumnWidth(TypeColumn, Twips::toPixelsX(1700, this));
     ListView1->setColumnWidth(SizeColumn, Twips::toPixelsX(1000, this));
-    ListView1->setColumnWidth(ValuesColumn, Twips::toPixelsX(1400, this));
+    ListView1->setColumnWidth(ValuesColumn, Twips::toPixelsX(1200, this));
 
     importButton =
         button(QStringLiteral("importButton"), QStringLiteral("Import..."), 120, 4395, 3840, 405);
@@ -148,15 +148,16 @@ void Form4::listFields() {
         throw Errors::objectClosed();
     for (const FieldDefinition& field : readFieldDefinitions(*m_connection)) {
         const QString checks = describeChecks(fieldKindOf(field.type), field.checks, QLocale());
-        auto* item =
-            new QTreeWidgetItem(QStringList{field.name, field.type, field.length, field.values,
-                                            checks.isEmpty() ? QStringLiteral("none") : checks});
+        auto* item = new QTreeWidgetItem(
+            QStringList{field.name, field.type, field.length, field.values, checks});
         // The kind and its checks whole, where the column is too narrow for them.
         const QString kindAndChecks = checks.isEmpty() ? field.type : field.type + ", " + checks;
         item->setToolTip(TypeColumn, kindAndChecks);
         item->setToolTip(ChecksColumn, kindAndChecks);
         ListView1->addTopLevelItem(item);
     }
+    // Checks wider than the room left are scrolled to rather than cut.
+    ListView1->resizeColumnToContents(ChecksColumn);
     keepSelection();
 }
 
