@@ -235,7 +235,8 @@ long appendRows(Connection& connection, TableSource& source, const QStringList& 
     return rows;
 }
 
-// The field a column becomes once its values are known.
+// The field a column becomes once its values are known; asText keeps one that would be a Number,
+// Currency or Date field text.
 FieldDefinition fieldFor(const QString& name, const SourceColumn& column, const ColumnFacts& facts,
                          bool asText) {
     if (column.typed && hasCanonicalForm(column.kind) && !asText)
