@@ -218,7 +218,9 @@ void FieldSetupTest::checksAreKeptApartAndRefuseValues() {
     const QList<std::tuple<QString, QString, QString, QString>> refused = {
         {"abc", "", "", "The minimum is not a number."},
         {"10", "1,5", "", "The minimum is above the maximum."},
-        {"", "", "3", "from 0 to 2."}};
+        {"", "", "3", "from 0 to 2."},
+        {"", "4", "",
+         "1 of its values would break them (record 1: \"5.00\" is above its maximum, 4,00)"}};
     for (const auto& [minimum, maximum, decimals, said] : refused) {
         messages.clear();
         QVERIFY(!edit("Price", "Currency", [&](Form2& e) {
@@ -246,6 +248,8 @@ void FieldSetupTest::checksAreKeptApartAndRefuseValues() {
               << (e.chkRequired->isChecked() ? "required" : "");
     });
     QCOMPARE(shown, (QStringList{"1,00", "1000,00", "required"}));
+    QCOMPARE(listed(*FieldList(env).list.ListView1, 4),
+             (QStringList{"required, 1,00 to 1000,00", "required"}));
 
     messages.clear();
     auto w = startRecordWindow(messages, env);
@@ -268,6 +272,22 @@ void FieldSetupTest::checksAreKeptApartAndRefuseValues() {
     w->PushButton6_Click();
     QCOMPARE(env.query("SELECT \"Price\" FROM \"CustomTable\" WHERE \"ID\" = 2")[0][0],
              QVariant("12.00"));
+    // A value left alone is checked too: an older record without a name is not saved.
+    env.execute("UPDATE \"CustomTable\" SET \"Name\" = '' WHERE \"ID\" = 1");
+    QApplication::setActiveWindow(w.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    const auto click = [&](const char* name) {
+        QTest::mouseClick(w->findChild<QPushButton*>(name), Qt::LeftButton);
+    };
+    click("PushButton4"); // Refresh, Edit
+    click("PushButton1");
+    QTest::keyClicks(textBox(*w, 0), "7");
+    messages.clear();
+    click("PushButton6");
+    VERIFY_SAID_ONCE(messages, "\"Name\" must be given.");
+    QCOMPARE(QApplication::focusWidget(), textBox(*w, 1));
+    QCOMPARE(env.query("SELECT \"Price\" FROM \"CustomTable\" WHERE \"ID\" = 1")[0][0],
+             QVariant("5.00"));
     w.reset();
     auto connection = env.store().open();
     deleteFieldFromTables(*connection, "Price");
@@ -323,6 +343,12 @@ void FieldSetupTest::kindChangesConvertEveryValueOrNone() {
     rows.sort();
     QCOMPARE(rows, (QStringList{"Amount|Textfield|8|", "Born|Date|8|"}));
     QCOMPARE(messages.texts(), QStringList());
+    Form2 editor(messages, env.paths(), env.store(),
+                 FieldDefinition{"Amount", "Textfield", "8", ""});
+    editor.chkRequired->setChecked(true);
+    editor.PushButton2_Click();
+    VERIFY_SAID_ONCE(messages, "2 of its values would break them (record 3: \"\" must be given, "
+                               "record 4: \"\" must be given). Nothing was changed.");
     QLocale::setDefault(QLocale::c());
 }
 

@@ -334,7 +334,7 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly_data() {
     QTest::newRow("check box") << QString("Checkbox") << " 1" << false;
     QTest::newRow("text box, page left") << QString("Textfield") << longText << true;
     QTest::newRow("check box, page left") << QString("Checkbox") << " 1" << true;
-    QTest::newRow("number, not canonical") << QString("number") << " 1,5 " << false;
+    QTest::newRow("number, not canonical") << QString("number") << " 1.50 " << false;
     QTest::newRow("date, as imported") << QString("Date") << "1948-12-08 00:00:00" << false;
 }
 

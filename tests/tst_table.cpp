@@ -6,6 +6,9 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTableView>
@@ -248,6 +251,24 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
     QVERIFY(!text.contains("name-002"));
     const QStringList size = pageSize(list).split(" x ");
     QVERIFY2(size.value(0).toDouble() > size.value(1).toDouble(), "landscape for 30 columns");
+    // Print... and Print Preview..., to a printer that writes a PDF file, print the same rows.
+    QPrinter printer;
+    printer.setOutputFileName(env.programFolder() + "/printed.pdf");
+    table.runPrintDialog = [&](QDialog& dialog) {
+        if (auto* print = qobject_cast<QPrintDialog*>(&dialog))
+            print->printer()->setOutputFileName(printer.outputFileName());
+        else
+            emit static_cast<QPrintPreviewDialog&>(dialog).paintRequested(&printer);
+        return true;
+    };
+    for (const char* action : {"actionPrint", "actionPrintPreview"}) {
+        QFile::remove(printer.outputFileName());
+        table.findChild<QAction*>(action)->trigger();
+        const QStringList printed = pdfPages(printer.outputFileName());
+        QVERIFY2(pagesHold(printed, {"Records", "ID"}, shown) &&
+                     !printed.join(QString()).contains("name-002"),
+                 action);
+    }
 
     // The record shown, as a form: every field of both pages, a value of several lines whole.
     window->showRecordWithId(150);

@@ -344,6 +344,22 @@ void TransferTest::csvRoundTripInTheWindowAndWithoutDisplay() {
     QVERIFY(program.readAllStandardError().contains(
         "Columns into the fields there: Name, Notes, Paid."));
     QCOMPARE(env.query("SELECT count(*) FROM CustomTable")[0][0].toInt(), 12);
+    writeFile(file, "n,d,Paid\r\n1.5,1948-12-08,1\r\n"); // the dates kept as text
+    QStringList kinds;
+    whenShown<ColumnMappingDialog>([&](ColumnMappingDialog& mapping) {
+        QVERIFY(QTest::qWaitFor([&] { return mapping.kind(1)->isEnabled(); }));
+        for (int row = 0; row < 3; ++row)
+            kinds << mapping.kind(row)->currentText()
+                  << QString::number(mapping.kind(row)->count());
+        QTest::keyClick(mapping.kind(1), Qt::Key_Down);
+        QTest::mouseClick(mapping.buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    });
+    messages.clear();
+    fieldList.importFrom(file);
+    QCOMPARE(kinds, (QStringList{"Number", "2", "Date", "2", "Checkbox", "1"}));
+    VERIFY_SAID_ONCE(messages, "Columns into new fields: n (Number), d.");
+    QCOMPARE(env.query("SELECT FieldType FROM FieldControl WHERE fieldname IN ('n', 'd')"),
+             (QList<QVariantList>{{"Number"}, {"Textfield"}}));
     window.reset();
     QVERIFY(QFile::remove(env.dataFile())); // a first run on this account makes the data file
     QCOMPARE(run({"--import", headless}), 0);

@@ -48,7 +48,7 @@ bool runDirectly(const QString&, const std::function<void()>& work, const std::f
     work();
     return true;
 }
-bool renameClashes(ImportPlan& plan, const QString&, const RecordCounter&) {
+bool renameClashes(ImportPlan& plan, const QString&, const TableSurveyor&) {
     importClashesAsNewFields(plan);
     return true;
 }

@@ -2,8 +2,8 @@
 
 #include "app/runtimeerror.h"
 #include "import/importer.h"
+#include "store/fieldchecks.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -20,15 +20,15 @@ constexpr int FieldRole = Qt::UserRole + 1;
 } // namespace
 
 ColumnMappingDialog::ColumnMappingDialog(ImportPlan& plan, const QString& label,
-                                         const RecordCounter& count, QWidget* parent)
-    : QDialog(parent), m_plan(plan) {
+                                         const TableSurveyor& survey, QWidget* parent)
+    : QDialog(parent), m_plan(plan), m_asText(plan.asText) {
     setObjectName(QStringLiteral("ColumnMappingDialog"));
     setWindowTitle(QStringLiteral("Import"));
     createControls(label);
     for (int row = 0; row < columnsTable->rowCount(); ++row)
         addChoices(row);
     checkChoices();
-    startCounting(count);
+    startSurvey(survey);
 }
 
 ColumnMappingDialog::~ColumnMappingDialog() {
@@ -47,22 +47,15 @@ void ColumnMappingDialog::createControls(const QString& label) {
         howRead->setObjectName(QStringLiteral("howReadLabel"));
         layout->addWidget(howRead);
     }
-    columnsTable = new QTableWidget(int(m_plan.columns.size()), 2, this);
+    columnsTable = new QTableWidget(int(m_plan.columns.size()), 3, this);
     columnsTable->setObjectName(QStringLiteral("columnsTable"));
     columnsTable->setHorizontalHeaderLabels(
-        {QStringLiteral("Column"), QStringLiteral("Goes into")});
+        {QStringLiteral("Column"), QStringLiteral("Goes into"), QStringLiteral("Kind")});
     columnsTable->verticalHeader()->hide();
     columnsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     columnsTable->setSelectionMode(QAbstractItemView::NoSelection);
     columnsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     layout->addWidget(columnsTable);
-    numbersAndDatesBox = new QCheckBox(
-        QStringLiteral("New fields whose every value is a number, or every value a date, become "
-                       "Number or Date fields"),
-        this);
-    numbersAndDatesBox->setObjectName(QStringLiteral("numbersAndDatesBox"));
-    numbersAndDatesBox->setChecked(m_plan.numbersAndDates);
-    layout->addWidget(numbersAndDatesBox);
     recordsLabel = new QLabel(this);
     recordsLabel->setObjectName(QStringLiteral("recordsLabel"));
     layout->addWidget(recordsLabel);
@@ -74,7 +67,7 @@ void ColumnMappingDialog::createControls(const QString& label) {
     connect(buttons, &QDialogButtonBox::accepted, this, &ColumnMappingDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &ColumnMappingDialog::reject);
     layout->addWidget(buttons);
-    resize(560, 420);
+    resize(720, 420);
 }
 
 // Nowhere, the records' ids (for the id column of a file without records), a new field, or
@@ -102,7 +95,47 @@ void ColumnMappingDialog::addChoices(int row) {
             choices->itemData(i, FieldRole).toString() == planned.field)
             choices->setCurrentIndex(i);
     connect(choices, &QComboBox::currentIndexChanged, this, &ColumnMappingDialog::checkChoices);
+    connect(choices, &QComboBox::currentIndexChanged, this, [this, row] { showKind(row); });
     columnsTable->setCellWidget(row, 1, choices);
+    auto* kinds = new QComboBox(columnsTable);
+    connect(kinds, &QComboBox::activated, this,
+            [this, row, kinds] { m_asText[size_t(row)] = kinds->currentData().toBool(); });
+    columnsTable->setCellWidget(row, 2, kinds);
+    showKind(row);
+}
+
+// A field there: its kind and checks. A new field: the kind its values make, or text where the
+// user chose it, once the survey is done.
+void ColumnMappingDialog::showKind(int row) {
+    QComboBox* kinds = kind(row);
+    const QComboBox* choices = target(row);
+    kinds->clear();
+    kinds->setEnabled(false);
+    const Kind goesInto = Kind(choices->currentData(KindRole).toInt());
+    if (goesInto == Kind::Field) {
+        for (const FieldDefinition& field : m_plan.fields)
+            if (field.name == choices->currentData(FieldRole).toString()) {
+                const QString checks =
+                    describeChecks(fieldKindOf(field.type), field.checks, QLocale());
+                kinds->addItem(checks.isEmpty() ? field.type : field.type + ", " + checks);
+            }
+        return;
+    }
+    if (goesInto != Kind::NewField)
+        return;
+    if (m_kinds.empty())
+        return kinds->addItem(QStringLiteral("(as its values make it)"));
+    const FieldKind found = m_kinds[size_t(row)];
+    kinds->addItem(typeWordOf(found), false);
+    if (!hasCanonicalForm(found))
+        return;
+    kinds->addItem(typeWordOf(FieldKind::Textfield), true);
+    kinds->setCurrentIndex(m_asText[size_t(row)] ? 1 : 0);
+    kinds->setEnabled(true);
+}
+
+QComboBox* ColumnMappingDialog::kind(int row) const {
+    return qobject_cast<QComboBox*>(columnsTable->cellWidget(row, 2));
 }
 
 QComboBox* ColumnMappingDialog::target(int row) const {
@@ -129,25 +162,36 @@ void ColumnMappingDialog::checkChoices() {
     buttons->button(QDialogButtonBox::Ok)->setEnabled(problem.isEmpty());
 }
 
-void ColumnMappingDialog::startCounting(const RecordCounter& count) {
-    if (!count) {
+void ColumnMappingDialog::startSurvey(const TableSurveyor& survey) {
+    if (!survey) {
         recordsLabel->setText(QStringLiteral("Records to import: not known before the import."));
         return;
     }
     recordsLabel->setText(QStringLiteral("Records to import: counting..."));
-    m_counter = std::thread([this, count] {
+    m_counter = std::thread([this, survey] {
         QString text;
+        TableSurvey found;
         try {
-            text = QStringLiteral("Records to import: %L1").arg(count(m_stopCounting));
+            found = survey(m_stopCounting);
+            text = QStringLiteral("Records to import: %L1").arg(found.records);
         } catch (const RuntimeError& e) {
             text = QStringLiteral("Records to import: none, the table cannot be read. ") +
                    e.description();
         } catch (...) {
             text = QStringLiteral("Records to import: none, the table cannot be read.");
         }
-        // Dropped with the dialog when it is gone before the count is done.
+        // Dropped with the dialog when it is gone before the survey is done.
         QMetaObject::invokeMethod(
-            this, [this, text] { recordsLabel->setText(text); }, Qt::QueuedConnection);
+            this,
+            [this, text, kinds = std::move(found.kinds)] {
+                recordsLabel->setText(text);
+                if (kinds.size() != size_t(columnsTable->rowCount()))
+                    return;
+                m_kinds = kinds;
+                for (int row = 0; row < columnsTable->rowCount(); ++row)
+                    showKind(row);
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -157,6 +201,6 @@ void ColumnMappingDialog::accept() {
         m_plan.targets[size_t(row)] = {Kind(choices->currentData(KindRole).toInt()),
                                        choices->currentData(FieldRole).toString()};
     }
-    m_plan.numbersAndDates = numbersAndDatesBox->isChecked();
+    m_plan.asText = m_asText;
     QDialog::accept();
 }

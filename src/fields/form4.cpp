@@ -35,7 +35,13 @@ namespace {
 constexpr int FormWidth = 8040;
 constexpr int FormHeight = 5400; // the designed 4890 and a row for import and export
 
-enum ListColumn { CaptionColumn = 0, TypeColumn = 1, SizeColumn = 2, ValuesColumn = 3 };
+enum ListColumn {
+    CaptionColumn = 0,
+    TypeColumn = 1,
+    SizeColumn = 2,
+    ValuesColumn = 3,
+    ChecksColumn = 4
+};
 } // namespace
 
 Form4::Form4(MessageService& messages, const AppPaths& paths, const Store& store,
@@ -72,7 +78,8 @@ void Form4::createControls() {
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setAccessibleName(QStringLiteral("Fields"));
     ListView1->setHeaderLabels({QStringLiteral("Field Caption"), QStringLiteral("Field Type"),
-                                QStringLiteral("Field Size"), QStringLiteral("Field Values")});
+                                QStringLiteral("Field Size"), QStringLiteral("Field Values"),
+                                QStringLiteral("Checks")});
     ListView1->setToolTip(QStringLiteral("Double click to edit"));
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);
@@ -85,6 +92,7 @@ void Form4::createControls() {
     ListView1->setColumnWidth(CaptionColumn, Twips::toPixelsX(2000, this));
     ListView1->setColumnWidth(TypeColumn, Twips::toPixelsX(1700, this));
     ListView1->setColumnWidth(SizeColumn, Twips::toPixelsX(1000, this));
+    ListView1->setColumnWidth(ValuesColumn, Twips::toPixelsX(1200, this));
 
     importButton =
         button(QStringLiteral("importButton"), QStringLiteral("Import..."), 120, 4395, 3840, 405);
@@ -139,9 +147,18 @@ void Form4::listFields() {
     ListView1->clear();
     if (!connectionOpen())
         throw Errors::objectClosed();
-    for (const FieldDefinition& field : readFieldDefinitions(*m_connection))
-        ListView1->addTopLevelItem(
-            new QTreeWidgetItem(QStringList{field.name, field.type, field.length, field.values}));
+    for (const FieldDefinition& field : readFieldDefinitions(*m_connection)) {
+        const QString checks = describeChecks(fieldKindOf(field.type), field.checks, QLocale());
+        auto* item = new QTreeWidgetItem(
+            QStringList{field.name, field.type, field.length, field.values, checks});
+        // The kind and its checks whole, where the column is too narrow for them.
+        const QString kindAndChecks = checks.isEmpty() ? field.type : field.type + ", " + checks;
+        item->setToolTip(TypeColumn, kindAndChecks);
+        item->setToolTip(ChecksColumn, kindAndChecks);
+        ListView1->addTopLevelItem(item);
+    }
+    // Checks wider than the room left are scrolled to rather than cut.
+    ListView1->resizeColumnToContents(ChecksColumn);
     keepSelection();
 }
 
@@ -269,8 +286,8 @@ void Form4::importFrom(const QString& file) {
             throw Errors::objectClosed();
         imported = importFile(
             m_messages, *m_connection, file, QString(), windowRunner(this),
-            [this](ImportPlan& plan, const QString& label, const RecordCounter& count) {
-                ColumnMappingDialog mapping(plan, label, count, this);
+            [this](ImportPlan& plan, const QString& label, const TableSurveyor& survey) {
+                ColumnMappingDialog mapping(plan, label, survey, this);
                 return mapping.exec() == QDialog::Accepted;
             },
             QString(), &done);

@@ -24,6 +24,12 @@ QString columnAs(const QString& column, const QString& name) {
     return name == column ? column : QStringLiteral("%1 → %2").arg(column, name);
 }
 
+// The kind of the new field a column became, when it is not text: " (Number)".
+QString madeAs(const ImportResult& result, qsizetype column) {
+    const QString& kind = result.madeAs[size_t(column)];
+    return kind.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(kind);
+}
+
 // The outcome: how many records, where each column went, which values do not fit.
 QString summary(const TableSource& source, const ImportPlan& plan, const ImportResult& result) {
     QStringList lines{result.records > 0 || result.refusedRows > 0
@@ -47,7 +53,7 @@ QString summary(const TableSource& source, const ImportPlan& plan, const ImportR
             matched << columnAs(column, target.field);
             break;
         case ColumnTarget::Kind::NewField:
-            added << columnAs(column, plan.newNames[i]);
+            added << columnAs(column, plan.newNames[i]) + madeAs(result, i);
             break;
         case ColumnTarget::Kind::Skip:
             left << column;
@@ -58,7 +64,7 @@ QString summary(const TableSource& source, const ImportPlan& plan, const ImportR
                           .arg(column);
                 break;
             }
-            added << columnAs(column, plan.newNames[i]);
+            added << columnAs(column, plan.newNames[i]) + madeAs(result, i);
             key = QStringLiteral("The column %1 became the field %2: %3.")
                       .arg(column, plan.newNames[i], result.keyBecameField);
             break;
@@ -145,12 +151,12 @@ std::unique_ptr<TableSource> openSource(const QString& path, const QString& tabl
 
 long importSource(MessageService& messages, Connection& connection, TableSource& source,
                   const LongWorkRunner& run, const ImportChooser& choose,
-                  const RecordCounter& count, ImportResult* done) {
+                  const TableSurveyor& survey, ImportResult* done) {
     ImportPlan plan;
     ImportResult result;
     try {
         plan = planImport(connection, source);
-        if (choose && !choose(plan, source.label(), count))
+        if (choose && !choose(plan, source.label(), survey))
             return -1;
         std::atomic<bool> cancelled = false;
         const bool finished = run(
@@ -199,17 +205,13 @@ long importFile(MessageService& messages, Connection& connection, const QString&
         tellProblem(messages, e.description());
         return -1;
     }
-    const RecordCounter count = [path, table, room, encoding](const std::atomic<bool>& stop) {
+    const TableSurveyor survey = [path, table, room, encoding](const std::atomic<bool>& stop) {
         std::unique_ptr<AccessFile> database;
         const std::unique_ptr<TableSource> source =
             openSource(path, table, database, room, encoding);
-        std::vector<SourceCell> cells;
-        long rows = 0;
-        while (!stop && source->next(cells))
-            ++rows;
-        return stop ? -1L : rows;
+        return surveyTable(*source, stop);
     };
-    return importSource(messages, connection, *source, run, choose, count, done);
+    return importSource(messages, connection, *source, run, choose, survey, done);
 }
 
 LongWorkRunner windowRunner(QWidget* parent) {

@@ -235,10 +235,11 @@ long appendRows(Connection& connection, TableSource& source, const QStringList& 
     return rows;
 }
 
-// The field a column becomes once its values are known.
+// The field a column becomes once its values are known; asText keeps one that would be a Number,
+// Currency or Date field text.
 FieldDefinition fieldFor(const QString& name, const SourceColumn& column, const ColumnFacts& facts,
-                         bool numbersAndDates) {
-    if (column.typed && hasCanonicalForm(column.kind))
+                         bool asText) {
+    if (column.typed && hasCanonicalForm(column.kind) && !asText)
         return {name, typeWordOf(column.kind), FieldSize, QString()};
     if (column.typed)
         return {name,
@@ -248,7 +249,7 @@ FieldDefinition fieldFor(const QString& name, const SourceColumn& column, const 
                 FieldSize, column.yesNo ? CheckboxValues : QString()};
     if (facts.anyValue && facts.onlyYesNoWords)
         return {name, CheckboxType, FieldSize, CheckboxValues};
-    if (numbersAndDates && facts.anyValue && (facts.onlyNumbers || facts.onlyDates))
+    if (!asText && facts.anyValue && (facts.onlyNumbers || facts.onlyDates))
         return {name,
                 typeWordOf(facts.onlyNumbers ? FieldKind::Number : FieldKind::Date),
                 FieldSize,
@@ -356,6 +357,7 @@ ImportPlan planImport(Connection& connection, const TableSource& source) {
         used.insert(free.toLower());
         plan.newNames << free;
     }
+    plan.asText.assign(columns.size(), false);
     checkRoom(connection, source.label(), plan, plan.fields.size());
     // Checked as the new fields will be named, free suffixes included.
     for (qsizetype i = 0; i < plan.columns.size(); ++i)
@@ -366,6 +368,26 @@ ImportPlan planImport(Connection& connection, const TableSource& source) {
                              .arg(i + 1)
                              .arg(source.label(), problem));
     return plan;
+}
+
+TableSurvey surveyTable(TableSource& source, const std::atomic<bool>& stop) {
+    const auto& columns = source.columns();
+    std::vector<ColumnFacts> facts(columns.size());
+    std::vector<SourceCell> cells;
+    TableSurvey survey;
+    long rows = 0;
+    while (!stop && source.next(cells)) {
+        ++rows;
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (!columns[i].typed)
+                learn(facts[i], cells[i]);
+    }
+    if (stop)
+        return survey;
+    survey.records = rows;
+    for (size_t i = 0; i < columns.size(); ++i)
+        survey.kinds.push_back(fieldKindOf(fieldFor({}, columns[i], facts[i], false).type));
+    return survey;
 }
 
 void importClashesAsNewFields(ImportPlan& plan) {
@@ -430,13 +452,16 @@ class KeyIds {
 // stored as they store them, in the records appended after the id given.
 void finishFields(Connection& connection, const TableSource& source, const Targets& targets,
                   const std::vector<ColumnFacts>& facts, qint64 appendedAfter,
-                  bool numbersAndDates) {
+                  const ImportPlan& plan, ImportResult& result) {
     for (size_t k = 0; k < facts.size(); ++k) {
         const QString& name = targets.names[qsizetype(k)];
-        const SourceColumn& column = source.columns()[size_t(targets.sourceOf[k])];
-        const FieldDefinition field = targets.added[k]
-                                          ? fieldFor(name, column, facts[k], numbersAndDates)
-                                          : FieldDefinition{};
+        const size_t sourceColumn = size_t(targets.sourceOf[k]);
+        const SourceColumn& column = source.columns()[sourceColumn];
+        const FieldDefinition field =
+            targets.added[k]
+                ? fieldFor(name, column, facts[k],
+                           sourceColumn < plan.asText.size() && plan.asText[sourceColumn])
+                : FieldDefinition{};
         if (targets.fits[k].kind == Fit::Kind::Checkbox ||
             (field.type == CheckboxType && !column.yesNo))
             connection.Execute(Sql::yesNoWordsAsNumbers(name), {appendedAfter});
@@ -447,6 +472,8 @@ void finishFields(Connection& connection, const TableSource& source, const Targe
         for (;;) {
             try {
                 updateFieldWithinTransaction(connection, typed);
+                if (hasCanonicalForm(fieldKindOf(typed.type)))
+                    result.madeAs[sourceColumn] = typed.type;
                 break;
             } catch (const ValuesNotOfKind&) {
                 if (typed.type != typeWordOf(FieldKind::Currency))
@@ -479,6 +506,7 @@ ImportResult importTable(Connection& connection, TableSource& source, const Impo
         intoEmpty ? std::numeric_limits<qint64>::min() : lastRecordId(connection);
     ImportResult result;
     result.misfits.assign(plan.targets.size(), 0);
+    result.madeAs.resize(plan.targets.size());
     int key = -1;
     Targets targets = prepareTargets(connection, plan, intoEmpty, result, key);
     std::optional<Statement> insert;
@@ -539,7 +567,7 @@ ImportResult importTable(Connection& connection, TableSource& source, const Impo
     }
     if (key >= 0 && result.records > 0)
         connection.engine().continueRecordIdsAfter(ids.highest);
-    finishFields(connection, source, targets, facts, appendedAfter, plan.numbersAndDates);
+    finishFields(connection, source, targets, facts, appendedAfter, plan, result);
     for (qsizetype k = 0; k < targets.names.size(); ++k)
         if (targets.added[size_t(k)])
             result.fieldsAdded << targets.names[k];

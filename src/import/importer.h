@@ -34,11 +34,20 @@ struct ImportPlan {
     std::vector<ColumnTarget> targets;   // per column: where it goes
     bool holdsRecords = false;           // the data file held records when planned
     QString howRead;                     // how the source is read (a CSV file's encoding)
-    // A new field of a file without kinds (CSV) whose every value is a number, or every value a
-    // date, as written in the canonical form or as the user's locale shows it, becomes a Number
-    // or Date field; otherwise text.
-    bool numbersAndDates = true;
+    // Per column: a new field of it stays text although its values make it a Number or Date
+    // field (a CSV column whose every value is a number, or every value a date, as written in
+    // the canonical form or as the user's locale shows it; an Access column of such a kind).
+    std::vector<bool> asText;
 };
+
+// What reading a table ahead finds, before anything is written: how many records (-1 when the
+// reading was stopped), and per column the kind of field a new field of it becomes.
+struct TableSurvey {
+    long records = -1;
+    std::vector<FieldKind> kinds;
+};
+// Reads the rest of the source as the import reads it, on any thread; stops when stop turns true.
+TableSurvey surveyTable(TableSource& source, const std::atomic<bool>& stop);
 
 // What an import did besides appending records.
 struct ImportResult {
@@ -57,6 +66,8 @@ struct ImportResult {
     // what an undo takes back.
     std::vector<std::pair<qint64, qint64>> idRuns;
     QStringList fieldsAdded;
+    // Per column: the kind word of the new field it became, when that is not text.
+    std::vector<QString> madeAs;
 };
 
 // How many more fields the store has room for, and the most it holds.

@@ -47,8 +47,9 @@ class FieldInput {
     bool changedByUser() const;
     // The input's default property as text: the text, or 1/0 for a check box.
     virtual QString defaultText() const = 0;
-    // Why what the user typed cannot be saved (not of the field's kind, or against one of its
-    // checks), as the end of a sentence naming the field; the empty text when it can.
+    // Why the value Save would write cannot be saved (what the user typed, or the stored value
+    // left alone, is not of the field's kind or breaks one of its checks), as the end of a
+    // sentence naming the field; the empty text when it can.
     QString problem() const;
 
   protected:

@@ -227,9 +227,8 @@ bool RecordPage::write(ErrorTrap& trap, RecordCursor& records, bool cancelValues
 }
 
 std::pair<QWidget*, QString> RecordPage::firstProblem() const {
+    // A value left as it was is checked too: an older record may break a check set since.
     for (const auto& input : m_inputs) {
-        if (!input->changedByUser())
-            continue; // a value left as it was is saved back as it was
         if (const QString problem = input->problem(); !problem.isEmpty())
             return {input->widget(), QStringLiteral("The field \"%1\" %2.")
                                          .arg(input->widget()->accessibleName(), problem)};

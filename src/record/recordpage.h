@@ -37,8 +37,9 @@ class RecordPage {
     // Writes the inputs the user changed into the current row, or the values of a cancelled
     // new record. False when a value could not be written.
     bool write(ErrorTrap& trap, RecordCursor& records, bool cancelValues);
-    // The first input, in field order, holding a change that cannot be saved, and a message
-    // naming its field and what is wrong; no input when every change can be saved.
+    // The first input, in field order, holding a value that cannot be saved (typed, or stored
+    // and left alone), and a message naming its field and what is wrong; no input when every
+    // value can be saved.
     std::pair<QWidget*, QString> firstProblem() const;
     // Empties the inputs; check boxes keep their state.
     void clear();

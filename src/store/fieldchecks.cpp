@@ -4,6 +4,8 @@
 #include "store/engine.h"
 #include "store/statement.h"
 
+#include <QStringList>
+
 namespace {
 
 const QString ChecksTable = QStringLiteral("FieldChecks");
@@ -41,6 +43,26 @@ QString checkProblem(FieldKind kind, const FieldChecks& checks, const QString& v
                    ? QStringLiteral("must be a whole number")
                    : QStringLiteral("has more than %1 decimals").arg(checks.decimals);
     return QString();
+}
+
+QString describeChecks(FieldKind kind, const FieldChecks& checks, const QLocale& locale) {
+    QStringList parts;
+    if (checks.required)
+        parts << QStringLiteral("required");
+    const QString minimum = displayFieldValue(kind, checks.minimum, locale);
+    const QString maximum = displayFieldValue(kind, checks.maximum, locale);
+    if (!minimum.isEmpty() && !maximum.isEmpty())
+        parts << QStringLiteral("%1 to %2").arg(minimum, maximum);
+    else if (!minimum.isEmpty())
+        parts << QStringLiteral("at least %1").arg(minimum);
+    else if (!maximum.isEmpty())
+        parts << QStringLiteral("at most %1").arg(maximum);
+    if (checks.decimals == 0)
+        parts << QStringLiteral("whole numbers");
+    else if (checks.decimals > 0)
+        parts << (checks.decimals == 1 ? QStringLiteral("1 decimal")
+                                       : QStringLiteral("%1 decimals").arg(checks.decimals));
+    return parts.join(QStringLiteral(", "));
 }
 
 std::map<QString, FieldChecks> readFieldChecks(Connection& connection) {

@@ -29,6 +29,10 @@ struct FieldChecks {
 QString checkProblem(FieldKind kind, const FieldChecks& checks, const QString& value,
                      const QLocale& locale);
 
+// The checks as read after the field's kind ("required, 0 to 100, 2 decimals"), bounds in the
+// locale's form; the empty text for none.
+QString describeChecks(FieldKind kind, const FieldChecks& checks, const QLocale& locale);
+
 // The checks of every field that has any, by field name.
 std::map<QString, FieldChecks> readFieldChecks(Connection& connection);
 // Replaces the field's checks, inside the caller's transaction; the table is made when the

@@ -73,39 +73,63 @@ QString kindPlural(FieldKind kind) {
     }
 }
 
-// Stores every value of the field in the canonical form of its new kind, or, when any value
-// does not read as one, raises an error listing how many and the first ten and changes nothing.
-std::vector<KeptFields::ReplacedValue> convertValues(Connection& connection, const QString& name,
-                                                     FieldKind kind, const QLocale& locale) {
+// Reads every value of the field as its kind and against its checks. When the kind changes,
+// stores each value in the new kind's canonical form; when a value does not read as the new
+// kind, or any value breaks the checks, raises an error listing how many and the first ten and
+// changes nothing.
+std::vector<KeptFields::ReplacedValue>
+checkAndConvertValues(Connection& connection, const QString& name, FieldKind kind,
+                      const FieldChecks& checks, bool changesKind, const QLocale& locale) {
     Statement read(connection, QStringLiteral("SELECT \"ID\", %1 FROM \"CustomTable\" ORDER BY "
                                               "\"ID\"")
                                    .arg(Sql::quoteName(name)));
     std::vector<KeptFields::ReplacedValue> converted;
-    QStringList refused;
-    qint64 refusedCount = 0;
+    QStringList notOfKind, breaking;
+    qint64 notOfKindCount = 0, breakingCount = 0;
     while (read.step()) {
-        if (read.isNull(1))
-            continue;
-        const QString value = read.column(1).toString();
-        const ParsedValue parsed = parseFieldValue(kind, value, locale);
-        if (!parsed.ok()) {
-            if (++refusedCount <= 10)
-                refused << QStringLiteral("record %1: \"%2\"")
-                               .arg(read.columnInt64(0))
-                               .arg(value.left(100));
-        } else if (parsed.canonical != value) {
-            converted.push_back({read.columnInt64(0), value, parsed.canonical});
+        const qint64 id = read.columnInt64(0);
+        const QString value = read.isNull(1) ? QString() : read.column(1).toString();
+        const auto listed = [&](const QString& problem) {
+            return QStringLiteral("record %1: \"%2\"%3").arg(id).arg(value.left(100), problem);
+        };
+        QString canonical = value;
+        if (hasCanonicalForm(kind) && !value.isEmpty()) {
+            const ParsedValue parsed = parseFieldValue(kind, value, locale);
+            if (!parsed.ok()) {
+                // A value that was there before the change is refused only by a new kind.
+                if (changesKind && ++notOfKindCount <= 10)
+                    notOfKind << listed(QString());
+                if (!changesKind && ++breakingCount <= 10)
+                    breaking << listed(QLatin1Char(' ') + parsed.problem);
+                continue;
+            }
+            canonical = parsed.canonical;
+            if (changesKind && canonical != value)
+                converted.push_back({id, value, canonical});
         }
+        if (const QString problem = checkProblem(kind, checks, canonical, locale);
+            !problem.isEmpty() && ++breakingCount <= 10)
+            breaking << listed(QLatin1Char(' ') + problem);
     }
     read.reset();
-    if (refusedCount > 0)
+    const QString more = QStringLiteral(", ...");
+    if (notOfKindCount > 0)
         throw ValuesNotOfKind(
             ErrorNumber::General,
             QStringLiteral("The field '") + name + QStringLiteral("' keeps its kind: ") +
                 QStringLiteral("%L1 of its values are not %2 (%3%4). Nothing was changed.")
-                    .arg(refusedCount)
-                    .arg(kindPlural(kind), refused.join(QStringLiteral(", ")),
-                         refusedCount > 10 ? QStringLiteral(", ...") : QString()));
+                    .arg(notOfKindCount)
+                    .arg(kindPlural(kind), notOfKind.join(QStringLiteral(", ")),
+                         notOfKindCount > 10 ? more : QString()));
+    if (breakingCount > 0)
+        throw ValuesNotOfKind(
+            ErrorNumber::General,
+            QStringLiteral("The field '") + name +
+                QStringLiteral("' keeps its kind and checks: %L1 of its values would break "
+                               "them (%2%3). Nothing was changed.")
+                    .arg(breakingCount)
+                    .arg(breaking.join(QStringLiteral(", ")),
+                         breakingCount > 10 ? more : QString()));
     Statement write(connection, QStringLiteral("UPDATE \"CustomTable\" SET %1 = ? WHERE \"ID\" = ?")
                                     .arg(Sql::quoteName(name)));
     for (const KeptFields::ReplacedValue& value : converted) {
@@ -123,17 +147,23 @@ void updateFieldWithinTransaction(Connection& connection, const FieldDefinition&
     if (keptKey)
         *keptKey = 0;
     const FieldKind kind = fieldKindOf(field.type);
-    if (hasCanonicalForm(kind)) {
-        Statement was(connection, QStringLiteral("SELECT \"FieldType\" FROM \"FieldControl\" WHERE "
-                                                 "\"fieldname\" = ?"));
-        was.bind(1, field.name);
-        const bool changesKind = was.step() && fieldKindOf(was.column(0).toString()) != kind;
-        was.reset();
-        if (changesKind && readRecordColumns(connection).contains(field.name)) {
-            const auto replaced = convertValues(connection, field.name, kind, locale);
-            if (keptKey && !replaced.empty())
-                *keptKey = KeptFields::keepReplacedWithin(connection, field.name, replaced);
-        }
+    Statement was(connection, QStringLiteral("SELECT \"FieldType\" FROM \"FieldControl\" WHERE "
+                                             "\"fieldname\" = ?"));
+    was.bind(1, field.name);
+    const bool changesKind = was.step() && fieldKindOf(was.column(0).toString()) != kind;
+    was.reset();
+    const auto stored = readFieldChecks(connection);
+    const auto storedChecks = stored.find(field.name);
+    const bool changesChecks =
+        field.checks.any() &&
+        (storedChecks == stored.end() ? FieldChecks() : storedChecks->second) != field.checks;
+    // Every value is read when the kind or the checks change.
+    if ((changesChecks || (changesKind && (hasCanonicalForm(kind) || field.checks.any()))) &&
+        readRecordColumns(connection).contains(field.name)) {
+        const auto replaced =
+            checkAndConvertValues(connection, field.name, kind, field.checks, changesKind, locale);
+        if (keptKey && !replaced.empty())
+            *keptKey = KeptFields::keepReplacedWithin(connection, field.name, replaced);
     }
     const int changed = connection.Execute(Sql::UpdateFieldRow,
                                            {field.type, field.length, field.values, field.name});

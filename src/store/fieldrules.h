@@ -28,8 +28,10 @@ void deleteFieldWithinTransaction(Connection& connection, const QString& name);
 // Date stores every value in the kind's canonical form (read in the locale's form, the
 // canonical one, or for dates a common written form); when a value does not read as one, the
 // error says how many and lists the first ten (record id and value), and nothing changes.
-// Back to text the values stay as they are.
-// The error of a kind change that values refuse, for the editor to tell as a refusal.
+// Back to text the values stay as they are. A change of the kind or of the checks reads every
+// value against the checks too (a value must be given; minimum, maximum, decimals): when any
+// breaks them, the error says how many and lists the first ten, and nothing changes.
+// The error of a kind or checks change that values refuse, for the editor to tell as a refusal.
 class ValuesNotOfKind : public RuntimeError {
   public:
     using RuntimeError::RuntimeError;

@@ -8,6 +8,7 @@
 #include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
+#include <array>
 #include <numeric>
 
 namespace {
@@ -40,6 +41,34 @@ double layText(QString text, const QFont& font, QPaintDevice& device, double wid
     return height;
 }
 
+// Whether a text fits on one line of a width, told from its characters' advances (kept) where
+// every character stands by itself (Latin, Greek, Cyrillic and the like: no shaping joins,
+// reorders or combines them), without shaping the text as a whole, which takes far longer. The
+// sum leaves kerning out: a text nearly as wide as the room, or of any other script, is shaped.
+class LineWidths {
+  public:
+    explicit LineWidths(const QFontMetricsF& metrics) : m_metrics(metrics) { m_advances.fill(-1); }
+
+    bool fits(const QString& text, double room) {
+        double sum = 0;
+        for (QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u < 0x20 || (u >= 0x300 && u < 0x370) || u >= m_advances.size())
+                return m_metrics.horizontalAdvance(text) <= room;
+            float& advance = m_advances[u];
+            if (advance < 0)
+                advance = float(m_metrics.horizontalAdvance(c));
+            sum += advance;
+        }
+        return sum * (1 + KerningAllowance) <= room || m_metrics.horizontalAdvance(text) <= room;
+    }
+
+  private:
+    static constexpr double KerningAllowance = 0.02;
+    QFontMetricsF m_metrics;
+    std::array<float, 0x590> m_advances; // up to the scripts written right to left
+};
+
 class Painter {
   public:
     Painter(QPagedPaintDevice& device, const Report& report)
@@ -52,6 +81,8 @@ class Painter {
         m_title.setPointSizeF(TitlePoints);
         m_bodyMetrics = QFontMetricsF(m_body, &device);
         m_boldMetrics = QFontMetricsF(m_bold, &device);
+        m_bodyWidths = LineWidths(m_bodyMetrics);
+        m_boldWidths = LineWidths(m_boldMetrics);
         const QRectF page = device.pageLayout().paintRect(QPageLayout::Point);
         m_width = page.width() * m_unit;
         m_height = page.height() * m_unit;
@@ -150,7 +181,10 @@ class Painter {
         for (QChar c : text)
             if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
                 return false;
-        return metricsOf(column.index, heading).horizontalAdvance(text) <= column.width - 2 * m_pad;
+        LineWidths& widths = heading || (column.index == 0 && m_report.firstColumnBold)
+                                 ? m_boldWidths
+                                 : m_bodyWidths;
+        return widths.fits(text, column.width - 2 * m_pad);
     }
 
     double cellHeight(const QString& text, const Column& column, bool heading) const {
@@ -207,6 +241,8 @@ class Painter {
     QFontMetricsF m_bodyMetrics{m_body};
     QFontMetricsF m_boldMetrics{m_bold};
     std::vector<std::vector<float>> m_heights; // of each row in each band
+    mutable LineWidths m_bodyWidths{m_bodyMetrics};
+    mutable LineWidths m_boldWidths{m_boldMetrics};
 };
 
 } // namespace

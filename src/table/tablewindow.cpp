@@ -224,23 +224,24 @@ void TableWindow::createMenus() {
 }
 
 void TableWindow::printClicked() {
-    ErrorTrap trap(m_messages, QStringLiteral("TableWindow"), QStringLiteral("printClicked"));
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(windowTitle());
     QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    trap([&] { printReport(printer, listReport(*m_records)); });
+    if (runPrintDialog(dialog))
+        printRows(&printer);
 }
 
 void TableWindow::printPreviewClicked() {
-    ErrorTrap trap(m_messages, QStringLiteral("TableWindow"),
-                   QStringLiteral("printPreviewClicked"));
     QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(windowTitle());
     QPrintPreviewDialog preview(&printer, this);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [&](QPrinter* pages) { trap([&] { printReport(*pages, listReport(*m_records)); }); });
-    preview.exec();
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this, &TableWindow::printRows);
+    runPrintDialog(preview);
+}
+
+void TableWindow::printRows(QPrinter* printer) {
+    ErrorTrap trap(m_messages, QStringLiteral("TableWindow"), QStringLiteral("printRows"));
+    trap([&] { printReport(*printer, listReport(*m_records)); });
 }
 
 void TableWindow::exportPdfClicked() {

@@ -3,7 +3,9 @@
 #include "store/recordtable.h"
 #include "store/store.h"
 
+#include <QDialog>
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 class Connection;
@@ -11,6 +13,7 @@ class FilterHeader;
 class MessageService;
 class QLabel;
 class QLineEdit;
+class QPrinter;
 class QTableView;
 class RecordWindowLink;
 class TableRecords;
@@ -39,6 +42,13 @@ class TableWindow : public QMainWindow {
     void printPreviewClicked();
     void exportPdfClicked();
     bool exportPdfTo(const QString& file);
+    // Paints the rows as shown on the printer, as the print dialog and the preview ask.
+    void printRows(QPrinter* printer);
+    // Shows the print dialog or the preview, modal; whether the user accepted it. Tests answer
+    // it in the user's place.
+    std::function<bool(QDialog& dialog)> runPrintDialog = [](QDialog& dialog) {
+        return dialog.exec() == QDialog::Accepted;
+    };
 
     const TableRecords& records() const { return *m_records; }
     QTableView* view() const { return m_view; }
