@@ -21,6 +21,17 @@ QString selectRecordBatch(const QStringList& columnsOrValues, bool afterId);
 // The ids of the records passing every test (a condition with its own parameters, bound in
 // order), ordered by the terms and then by id.
 QString selectTableIds(const QStringList& tests, const QStringList& orderTerms);
+// The same, the first so many only (bound to the last "?").
+QString selectFirstTableIds(const QStringList& tests, const QStringList& orderTerms);
+// A column's value is missing or the empty text.
+QString isEmptyValue(const QString& column);
+// The value where the test holds, else Null; and the other way round.
+QString valueWhere(const QString& test, const QString& value);
+QString valueUnless(const QString& test, const QString& value);
+// 0 where the test holds, else 1: an order term that puts those first.
+QString firstWhere(const QString& test);
+// A text (a column, or "?" for a bound one) read as a number, as every engine reads it.
+QString asNumber(const QString& text);
 // No record, only the columns' names.
 inline const QString SelectNoRecords = QStringLiteral("SELECT * FROM \"CustomTable\" LIMIT 0");
 

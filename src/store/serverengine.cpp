@@ -287,6 +287,24 @@ QString ServerEngine::localeTextOrder(const QString& column) {
     return column + *m_collation;
 }
 
+QString ServerEngine::codeTextOrder(const QString& column) const {
+    return column + QStringLiteral(" COLLATE \"C\"");
+}
+
+QString ServerEngine::plainNumberTest(const QString& column) const {
+    return QStringLiteral("(length(%1) <= 40 AND %1 ~ '^-?[0-9]+([.][0-9]+)?$')").arg(column);
+}
+
+QString ServerEngine::plainDateTest(const QString& column) const {
+    return QStringLiteral("(%1 ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}(T[0-9]{2}:[0-9]{2}:[0-9]{2})?$')")
+        .arg(column);
+}
+
+QString ServerEngine::idAmongTest() const {
+    return QStringLiteral("\"ID\" IN (SELECT CAST(value AS bigint) FROM "
+                          "json_array_elements_text(CAST(? AS json)))");
+}
+
 QString ServerEngine::containsTest(const QString& column) const {
     // Any column: the id's is a number.
     return QStringLiteral("CAST(%1 AS text) ~ ?").arg(column);

@@ -233,6 +233,24 @@ QString SqliteEngine::localeTextOrder(const QString& column) {
     return column + QStringLiteral(" COLLATE ") + LocaleCollation;
 }
 
+// Without regular expressions: digits after an optional minus, nothing but digits and points
+// after the first character, one point at most and not at the end.
+QString SqliteEngine::plainNumberTest(const QString& column) const {
+    return QStringLiteral("(length(%1) <= 40 AND (%1 GLOB '[0-9]*' OR %1 GLOB '-[0-9]*') AND "
+                          "NOT %1 GLOB '?*[^0-9.]*' AND NOT %1 GLOB '*.*.*' AND NOT %1 GLOB '*.')")
+        .arg(column);
+}
+
+QString SqliteEngine::plainDateTest(const QString& column) const {
+    const QString date = QStringLiteral("[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]");
+    return QStringLiteral("(%1 GLOB '%2' OR %1 GLOB '%2T[0-9][0-9]:[0-9][0-9]:[0-9][0-9]')")
+        .arg(column, date);
+}
+
+QString SqliteEngine::idAmongTest() const {
+    return QStringLiteral("\"ID\" IN (SELECT value FROM json_each(?))");
+}
+
 QString SqliteEngine::containsTest(const QString& column) const {
     return column + QStringLiteral(" like ? escape ") + Sql::quoteText(QString(ContainsEscape));
 }
