@@ -27,9 +27,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 namespace {
 constexpr double TwipsPerPoint = 20;
+// The rows of a new order read and shown before the rest.
+constexpr int FirstRows = 500;
 } // namespace
 
 TableWindow::TableWindow(MessageService& messages, const Store& store,
@@ -138,29 +141,34 @@ void TableWindow::applyFilters() {
 }
 
 // A read asked for while one runs (a change in the record window, a filter typed) runs after
-// it, with what is asked for then.
+// it, with what is asked for then. An order by a field's values takes a while over many
+// records: the first rows of the order are read and shown first, the rest while they are
+// looked at.
 bool TableWindow::readRecords(const TableQuery& query) {
     if (m_reading) {
         m_readAgain = true;
         return false;
     }
     const QScopedValueRollback<bool> reading(m_reading, true);
-    ErrorTrap trap(m_messages, QStringLiteral("TableWindow"), QStringLiteral("readRecords"));
+    const bool byValues = !query.orderColumn.isEmpty() &&
+                          query.orderColumn.compare(QStringLiteral("ID"), Qt::CaseInsensitive) != 0;
+    const int fieldsBefore = m_records->columnCount();
     TableRecords::Content content;
-    bool completed = false;
-    const bool read = trap([&] {
-        if (!m_idConnection)
-            m_idConnection = m_store.open(adModeRead);
-        Connection& connection = *m_idConnection;
-        completed = runLongWork(
-            this, QStringLiteral("Reading the records..."),
-            [&] { content = TableRecords::readContent(connection, query); },
-            [&] { connection.interrupt(); });
-    });
-    if (!read)
-        m_idConnection.reset(); // the next read connects again
-    if (read && completed) {
-        const int fieldsBefore = m_records->columnCount();
+    bool read = true;
+    std::optional<TableRecords::Content> before;
+    if (byValues && (read = readOnWorker(query, FirstRows, content)) &&
+        content.ids.size() >= size_t(FirstRows)) {
+        before = m_records->content();
+        const TableQuery shown = m_records->query();
+        m_records->show(m_store, query, std::move(content));
+        m_status->setText(QStringLiteral("Ordering the records..."));
+        read = readOnWorker(query, 0, content);
+        if (!read) // the rows of before come back
+            m_records->show(m_store, shown, std::move(*before));
+    } else if (read && !byValues) {
+        read = readOnWorker(query, 0, content);
+    }
+    if (read) {
         m_records->show(m_store, query, std::move(content));
         m_header->makeBoxes();
         if (m_records->columnCount() != fieldsBefore)
@@ -182,6 +190,23 @@ bool TableWindow::readRecords(const TableQuery& query) {
         m_readAgain = false;
         QTimer::singleShot(0, this, &TableWindow::applyFilters);
     }
+    return read;
+}
+
+bool TableWindow::readOnWorker(const TableQuery& query, int first, TableRecords::Content& content) {
+    ErrorTrap trap(m_messages, QStringLiteral("TableWindow"), QStringLiteral("readRecords"));
+    bool completed = false;
+    const bool read = trap([&] {
+        if (!m_idConnection)
+            m_idConnection = m_store.open(adModeRead);
+        Connection& connection = *m_idConnection;
+        completed = runLongWork(
+            this, QStringLiteral("Reading the records..."),
+            [&] { content = TableRecords::readContent(connection, query, first); },
+            [&] { connection.interrupt(); });
+    });
+    if (!read)
+        m_idConnection.reset(); // the next read connects again
     return read && completed;
 }
 

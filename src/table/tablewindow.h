@@ -2,6 +2,7 @@
 
 #include "store/recordtable.h"
 #include "store/store.h"
+#include "table/tablerecords.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -13,7 +14,6 @@ class QLabel;
 class QLineEdit;
 class QTableView;
 class RecordWindowLink;
-class TableRecords;
 
 // "Table View": every record in a row, every field in a column, the id first. A heading's
 // click orders the rows by its column (again for the reverse); the boxes under the headings
@@ -53,6 +53,8 @@ class TableWindow : public QMainWindow {
     void createMenus();
     // False when the user cancelled it or it failed: the rows shown stay.
     bool readRecords(const TableQuery& query);
+    // Reads the ids on the worker; false when cancelled or failed.
+    bool readOnWorker(const TableQuery& query, int first, TableRecords::Content& content);
     void sizeColumns();
     void showStatus();
     int chosenRow() const;
