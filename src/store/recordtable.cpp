@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QLocale>
+#include <cstring>
 
 namespace {
 
@@ -16,27 +17,22 @@ bool isIdColumn(const QString& column) {
     return column.compare(QStringLiteral("ID"), Qt::CaseInsensitive) == 0;
 }
 
-// How a column's values are compared: the test picking out the values of its kind (empty for
-// every value) and the value itself, as ordered and as compared with a bound.
+// How a column's values are compared: the value of the field's kind, Null for a value that is
+// none of it (or a text field's).
 struct Comparable {
     FieldKind kind = FieldKind::Textfield;
-    QString test;
     QString value;
 };
 
 Comparable comparableOf(Engine& engine, const QString& column, FieldKind kind) {
     const QString name = Sql::quoteName(column);
     if (isIdColumn(column))
-        return {FieldKind::Number, QString(), name};
-    if (kind == FieldKind::Number || kind == FieldKind::Currency) {
-        const QString test = engine.plainNumberTest(name);
-        return {kind, test, Sql::valueWhere(test, Sql::asNumber(name))};
-    }
-    if (kind == FieldKind::Date) {
-        const QString test = engine.plainDateTest(name);
-        return {kind, test, engine.codeTextOrder(Sql::valueWhere(test, name))};
-    }
-    return {kind, QString(), QString()};
+        return {FieldKind::Number, name};
+    if (kind == FieldKind::Number || kind == FieldKind::Currency)
+        return {kind, engine.plainNumber(name)};
+    if (kind == FieldKind::Date)
+        return {kind, engine.plainDate(name)};
+    return {kind, QString()};
 }
 
 // The terms that order the records by one column: the empty values last whichever the
@@ -50,9 +46,10 @@ QStringList orderTerms(Engine& engine, const QString& column, FieldKind kind, bo
         return {name + direction};
     QStringList terms{Sql::isEmptyValue(name)};
     QString text = QStringLiteral("nullif(%1, '')").arg(name);
-    if (!comparable.test.isEmpty()) {
-        terms << Sql::firstWhere(comparable.test) << comparable.value + direction;
-        text = Sql::valueUnless(comparable.test, text);
+    if (!comparable.value.isEmpty()) {
+        const QString isKind = comparable.value + QStringLiteral(" IS NOT NULL");
+        terms << Sql::firstWhere(isKind) << comparable.value + direction;
+        text = Sql::valueUnless(isKind, text);
     }
     return terms << engine.localeTextOrder(text) + direction;
 }
@@ -104,7 +101,8 @@ std::optional<Range> rangeOf(FieldKind kind, const QString& filter) {
 
 // The test of a range: a date alone stands for every time of its day, which all come after
 // it and before it with "T~" added.
-QString rangeTest(const Comparable& comparable, const Range& range, QVariantList& values) {
+QString rangeTest(Engine& engine, const Comparable& comparable, const Range& range,
+                  QVariantList& values) {
     QStringList tests;
     const auto compare = [&](const QString& bound, bool below, bool passes) {
         const bool dayLong = comparable.kind == FieldKind::Date && bound.size() == 10;
@@ -113,7 +111,7 @@ QString rangeTest(const Comparable& comparable, const Range& range, QVariantList
         const QString op = QLatin1String(below ? "<" : ">") + (passes ? QStringLiteral("=") : "");
         tests << comparable.value + QLatin1Char(' ') + op + QLatin1Char(' ') +
                      (comparable.kind == FieldKind::Date ? QStringLiteral("?")
-                                                         : Sql::asNumber(QStringLiteral("?")));
+                                                         : engine.plainNumber(QStringLiteral("?")));
         values << (atDayEnd ? bound + QStringLiteral("T~") : bound);
     };
     if (range.low)
@@ -144,7 +142,7 @@ std::vector<qint64> readIds(Connection& connection, const TableQuery& query, int
         const std::optional<Range> range =
             comparable.value.isEmpty() ? std::nullopt : rangeOf(comparable.kind, filter.text);
         if (range) {
-            tests << rangeTest(comparable, *range, values);
+            tests << rangeTest(engine, comparable, *range, values);
         } else {
             tests << engine.containsTest(Sql::quoteName(filter.column));
             values << engine.containsArgument(filter.text);

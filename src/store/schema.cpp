@@ -80,20 +80,12 @@ QString Sql::isEmptyValue(const QString& column) {
     return QStringLiteral("coalesce(%1, '') = ''").arg(column);
 }
 
-QString Sql::valueWhere(const QString& test, const QString& value) {
-    return QStringLiteral("(CASE WHEN %1 THEN %2 END)").arg(test, value);
-}
-
 QString Sql::valueUnless(const QString& test, const QString& value) {
     return QStringLiteral("(CASE WHEN %1 THEN NULL ELSE %2 END)").arg(test, value);
 }
 
 QString Sql::firstWhere(const QString& test) {
     return QStringLiteral("(CASE WHEN %1 THEN 0 ELSE 1 END)").arg(test);
-}
-
-QString Sql::asNumber(const QString& text) {
-    return QStringLiteral("CAST(%1 AS double precision)").arg(text);
 }
 
 QString Sql::yesNoWordsAsNumbers(const QString& column) {

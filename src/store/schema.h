@@ -25,13 +25,10 @@ QString selectTableIds(const QStringList& tests, const QStringList& orderTerms);
 QString selectFirstTableIds(const QStringList& tests, const QStringList& orderTerms);
 // A column's value is missing or the empty text.
 QString isEmptyValue(const QString& column);
-// The value where the test holds, else Null; and the other way round.
-QString valueWhere(const QString& test, const QString& value);
+// Null where the test holds, else the value.
 QString valueUnless(const QString& test, const QString& value);
 // 0 where the test holds, else 1: an order term that puts those first.
 QString firstWhere(const QString& test);
-// A text (a column, or "?" for a bound one) read as a number, as every engine reads it.
-QString asNumber(const QString& text);
 // No record, only the columns' names.
 inline const QString SelectNoRecords = QStringLiteral("SELECT * FROM \"CustomTable\" LIMIT 0");
 

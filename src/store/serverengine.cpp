@@ -287,16 +287,18 @@ QString ServerEngine::localeTextOrder(const QString& column) {
     return column + *m_collation;
 }
 
-QString ServerEngine::codeTextOrder(const QString& column) const {
-    return column + QStringLiteral(" COLLATE \"C\"");
+QString ServerEngine::plainNumber(const QString& text) const {
+    if (text == QLatin1String("?"))
+        return QStringLiteral("CAST(? AS double precision)");
+    return QStringLiteral("(CASE WHEN length(%1) <= 40 AND %1 ~ '^-?[0-9]+([.][0-9]+)?$' THEN "
+                          "CAST(%1 AS double precision) END)")
+        .arg(text);
 }
 
-QString ServerEngine::plainNumberTest(const QString& column) const {
-    return QStringLiteral("(length(%1) <= 40 AND %1 ~ '^-?[0-9]+([.][0-9]+)?$')").arg(column);
-}
-
-QString ServerEngine::plainDateTest(const QString& column) const {
-    return QStringLiteral("(%1 ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}(T[0-9]{2}:[0-9]{2}:[0-9]{2})?$')")
+QString ServerEngine::plainDate(const QString& column) const {
+    return QStringLiteral(
+               "(CASE WHEN %1 ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}(T[0-9]{2}:[0-9]{2}:[0-9]{2})?$' "
+               "THEN %1 END) COLLATE \"C\"")
         .arg(column);
 }
 

@@ -48,9 +48,8 @@ class ServerEngine : public Engine {
     // The server's ICU collation of the program's locale (or of its language) where it has
     // one, else the database's own.
     QString localeTextOrder(const QString& column) override;
-    QString codeTextOrder(const QString& column) const override;
-    QString plainNumberTest(const QString& column) const override;
-    QString plainDateTest(const QString& column) const override;
+    QString plainNumber(const QString& text) const override;
+    QString plainDate(const QString& column) const override;
     QString idAmongTest() const override;
     QString containsTest(const QString& column) const override;
     QVariant containsArgument(const QString& text) const override;

@@ -211,6 +211,7 @@ std::unique_ptr<SqliteEngine> SqliteEngine::open(const QString& path, bool writa
     sqlite3_busy_timeout(db, LockWaitMs);
     installLike(db);
     installLocaleCollation(db);
+    installValueReaders(db);
     // A name in double quotes is a name, never a text, as on every other engine.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -233,18 +234,12 @@ QString SqliteEngine::localeTextOrder(const QString& column) {
     return column + QStringLiteral(" COLLATE ") + LocaleCollation;
 }
 
-// Without regular expressions: digits after an optional minus, nothing but digits and points
-// after the first character, one point at most and not at the end.
-QString SqliteEngine::plainNumberTest(const QString& column) const {
-    return QStringLiteral("(length(%1) <= 40 AND (%1 GLOB '[0-9]*' OR %1 GLOB '-[0-9]*') AND "
-                          "NOT %1 GLOB '?*[^0-9.]*' AND NOT %1 GLOB '*.*.*' AND NOT %1 GLOB '*.')")
-        .arg(column);
+QString SqliteEngine::plainNumber(const QString& text) const {
+    return PlainNumberFunction + QLatin1Char('(') + text + QLatin1Char(')');
 }
 
-QString SqliteEngine::plainDateTest(const QString& column) const {
-    const QString date = QStringLiteral("[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]");
-    return QStringLiteral("(%1 GLOB '%2' OR %1 GLOB '%2T[0-9][0-9]:[0-9][0-9]:[0-9][0-9]')")
-        .arg(column, date);
+QString SqliteEngine::plainDate(const QString& column) const {
+    return PlainDateFunction + QLatin1Char('(') + column + QLatin1Char(')');
 }
 
 QString SqliteEngine::idAmongTest() const {

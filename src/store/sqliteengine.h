@@ -35,10 +35,9 @@ class SqliteEngine : public Engine {
     int longestColumnName() const override;
     // The collation each connection gets, by the locale of the program.
     QString localeTextOrder(const QString& column) override;
-    // Text is compared by its codes unless told otherwise.
-    QString codeTextOrder(const QString& column) const override { return column; }
-    QString plainNumberTest(const QString& column) const override;
-    QString plainDateTest(const QString& column) const override;
+    // Through the functions each connection gets (textorder.h).
+    QString plainNumber(const QString& text) const override;
+    QString plainDate(const QString& column) const override;
     QString idAmongTest() const override;
     QString containsTest(const QString& column) const override;
     QVariant containsArgument(const QString& text) const override;
