@@ -4,10 +4,12 @@
 #include "app/longwork.h"
 #include "app/messages.h"
 #include "app/recordwindowlink.h"
+#include "app/runtimeerror.h"
 #include "app/shell.h"
 #include "app/twips.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/engine.h"
 #include "table/filterheader.h"
 #include "table/tablerecords.h"
 #include "table/tablereports.h"
@@ -27,7 +29,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <optional>
+#include <future>
 
 namespace {
 constexpr double TwipsPerPoint = 20;
@@ -154,20 +156,7 @@ bool TableWindow::readRecords(const TableQuery& query) {
                           query.orderColumn.compare(QStringLiteral("ID"), Qt::CaseInsensitive) != 0;
     const int fieldsBefore = m_records->columnCount();
     TableRecords::Content content;
-    bool read = true;
-    std::optional<TableRecords::Content> before;
-    if (byValues && (read = readOnWorker(query, FirstRows, content)) &&
-        content.ids.size() >= size_t(FirstRows)) {
-        before = m_records->content();
-        const TableQuery shown = m_records->query();
-        m_records->show(m_store, query, std::move(content));
-        m_status->setText(QStringLiteral("Ordering the records..."));
-        read = readOnWorker(query, 0, content);
-        if (!read) // the rows of before come back
-            m_records->show(m_store, shown, std::move(*before));
-    } else if (read && !byValues) {
-        read = readOnWorker(query, 0, content);
-    }
+    const bool read = byValues ? readOrder(query, content) : readOnWorker(query, 0, content);
     if (read) {
         m_records->show(m_store, query, std::move(content));
         m_header->makeBoxes();
@@ -191,6 +180,50 @@ bool TableWindow::readRecords(const TableQuery& query) {
         QTimer::singleShot(0, this, &TableWindow::applyFilters);
     }
     return read;
+}
+
+bool TableWindow::readOrder(const TableQuery& query, TableRecords::Content& content) {
+    ErrorTrap trap(m_messages, QStringLiteral("TableWindow"), QStringLiteral("readRecords"));
+    if (!m_orderConnection && trap([&] { m_orderConnection = m_store.open(adModeRead); }))
+        m_orderConnection->engine().stopWhen(&m_stopOrder);
+    if (!m_orderConnection)
+        return false;
+    m_stopOrder = false;
+    Connection& connection = *m_orderConnection;
+    std::future<TableRecords::Content> whole = std::async(
+        std::launch::async, [&] { return TableRecords::readContent(connection, query); });
+    // The whole order is not needed (the first rows are all, or none came): it stops.
+    const auto stopWhole = [&] {
+        m_stopOrder = true;
+        whole.wait();
+        try {
+            whole.get();
+        } catch (const RuntimeError&) {
+        }
+    };
+    if (!readOnWorker(query, FirstRows, content)) {
+        stopWhole();
+        return false;
+    }
+    if (content.ids.size() < size_t(FirstRows)) {
+        stopWhole();
+        return true;
+    }
+    TableRecords::Content before = m_records->content();
+    const TableQuery shown = m_records->query();
+    m_records->show(m_store, query, std::move(content));
+    m_status->setText(QStringLiteral("Ordering the records..."));
+    bool completed = false;
+    const bool read = trap([&] {
+        completed = runLongWork(
+            this, QStringLiteral("Reading the records..."), [&] { content = whole.get(); },
+            [&] { m_stopOrder = true; });
+    });
+    if (!read)
+        m_orderConnection.reset(); // the next order connects again
+    if (!read || !completed)       // the rows of before come back
+        m_records->show(m_store, shown, std::move(before));
+    return read && completed;
 }
 
 bool TableWindow::readOnWorker(const TableQuery& query, int first, TableRecords::Content& content) {

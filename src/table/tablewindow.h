@@ -5,6 +5,7 @@
 #include "table/tablerecords.h"
 
 #include <QMainWindow>
+#include <atomic>
 #include <memory>
 
 class Connection;
@@ -55,6 +56,9 @@ class TableWindow : public QMainWindow {
     bool readRecords(const TableQuery& query);
     // Reads the ids on the worker; false when cancelled or failed.
     bool readOnWorker(const TableQuery& query, int first, TableRecords::Content& content);
+    // Reads the first rows of an order by a field's values and shows them while the rest is
+    // read; false when cancelled or failed.
+    bool readOrder(const TableQuery& query, TableRecords::Content& content);
     void sizeColumns();
     void showStatus();
     int chosenRow() const;
@@ -65,6 +69,10 @@ class TableWindow : public QMainWindow {
     // The ids are read through a connection of their own, on a worker thread, while the rows
     // shown go on reading their values through the model's.
     std::unique_ptr<Connection> m_idConnection;
+    // A new order by a field's values is read whole through another, at the same time as its
+    // first rows, stopped when the flag turns true.
+    std::unique_ptr<Connection> m_orderConnection;
+    std::atomic<bool> m_stopOrder = false;
     TableRecords* m_records = nullptr;
     QTableView* m_view = nullptr;
     FilterHeader* m_header = nullptr;
