@@ -11,6 +11,7 @@
 
 #include <QAbstractItemModel>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -91,6 +92,8 @@ class SearchWindowTest : public QObject {
     void indexFindsWhatTheScanFinds_data();
     void indexFindsWhatTheScanFinds();
     void okMovesRecordWindowCancelRebuildsItSecondPageIsSearchedAlone();
+    void headingClickOrdersTheResultsByKind_data() { storeRows(); }
+    void headingClickOrdersTheResultsByKind();
 };
 
 void SearchWindowTest::findsTextInAnyFieldOfShownPage() {
@@ -216,6 +219,40 @@ void SearchWindowTest::okMovesRecordWindowCancelRebuildsItSecondPageIsSearchedAl
     });
     QVERIFY(messages.saidOnce({"in Orvelin2021/08/31.Form4.PushButton3_Click "}));
     QCOMPARE(messages.shown[0].title, QString("Application Error"));
+}
+
+// A click on a heading orders the results by its field's kind, again the other way; a new
+// search lists by id again.
+void SearchWindowTest::headingClickOrdersTheResultsByKind() {
+    QFETCH(StoreKind, store);
+    TestEnvironment env(store);
+    env.addFields({{"Name", "Textfield"}, {"Amount", "Number"}});
+    env.addRecords({{"x a", "10"}, {"x b", "9"}, {"y", "1"}, {"x c", QVariant()}, {"x d", "-1.5"}});
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    withSearchWindow(*window, [&](Form3& search) {
+        const auto listed = [&] {
+            QStringList ids;
+            const QAbstractItemModel* model = listView(search)->model();
+            for (int r = 0; r < model->rowCount(); ++r)
+                ids << model->index(r, 0).data().toString();
+            return ids.join(' ');
+        };
+        const auto clicked = [&](int section) {
+            QHeaderView* header = listView(search)->header();
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(section) + 4, 4));
+            return listed();
+        };
+        find(search, "x");
+        QCOMPARE(clicked(2), QString("5 2 1 4"));
+        QCOMPARE(clicked(2), QString("1 2 5 4"));
+        QCOMPARE(clicked(1), QString("1 2 4 5"));
+        QCOMPARE(clicked(1), QString("5 4 2 1"));
+        find(search, "x");
+        QCOMPARE(listed(), QString("1 2 4 5"));
+    });
+    QCOMPARE(messages.texts(), QStringList());
 }
 
 QTEST_MAIN(SearchWindowTest)

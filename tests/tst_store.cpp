@@ -6,6 +6,7 @@
 #include "store/connection.h"
 #include "store/fieldvalue.h"
 #include "store/recordcursor.h"
+#include "store/recordtable.h"
 #include "store/schema.h"
 #include "support/testsupport.h"
 
@@ -20,6 +21,8 @@ class StoreTest : public QObject {
     void valuesGoByNameWhateverColumnsChangeElsewhere();
     void typedValuesReadCanonicallyOrRefused_data();
     void typedValuesReadCanonicallyOrRefused();
+    void listedInTheOrderOfTheKindAndFilteredByValue_data();
+    void listedInTheOrderOfTheKindAndFilteredByValue();
 };
 
 namespace {
@@ -173,6 +176,73 @@ void StoreTest::typedValuesReadCanonicallyOrRefused() {
         return;
     const QString shown = displayFieldValue(kind, canonical, where);
     QCOMPARE(parseFieldValue(kind, shown, where).canonical, canonical);
+}
+
+void StoreTest::listedInTheOrderOfTheKindAndFilteredByValue_data() {
+    QTest::addColumn<StoreKind>("store");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("ask"); // "up", "down", else a filter's text
+    QTest::addColumn<QList<qint64>>("ids");
+    // clang-format off
+    const std::tuple<const char*, const char*, const char*, QList<qint64>> cases[] = {
+        {"numbers by value, others after, empty last", "Number", "up", {8, 3, 6, 2, 7, 1, 9, 4, 5}},
+        {"numbers reversed", "Number", "down", {1, 2, 7, 6, 3, 8, 9, 4, 5}},
+        {"money", "Currency", "up", {3, 2, 6, 5, 1, 9, 8, 7, 4}},
+        {"money reversed", "Currency", "down", {1, 5, 2, 6, 3, 7, 8, 9, 4}},
+        {"dates by time, a day before its times", "Date", "up", {4, 3, 6, 2, 1, 8, 7, 9, 5}},
+        {"dates reversed", "Date", "down", {1, 2, 6, 3, 4, 9, 7, 8, 5}},
+        {"text in the locale", "Textfield", "up", {9, 5, 6, 3, 1, 2, 7, 8, 4}},
+        {"above", "Number", "> 9", {1}},
+        {"at least", "Number", ">=9", {1, 2, 7}},
+        {"below", "Number", "<0", {3, 8}},
+        {"equal", "Number", "= 9.0", {2, 7}},
+        {"between", "Number", "-3..1", {3, 6}},
+        {"from", "Number", "0.75..", {1, 2, 6, 7}},
+        {"money in the locale", "Currency", ">1,000", {1}},
+        {"money between", "Currency", "100..1234.5", {1, 5}},
+        {"a whole day", "Date", "= 2020-01-01", {2, 3, 6}},
+        {"after a day", "Date", "> 2020-01-01", {1}},
+        {"up to a day, in the locale", "Date", "<= 1/1/2020", {2, 3, 4, 6}},
+        {"before a day", "Date", "< 2020-01-01", {4}},
+        {"from a time to a day", "Date", "2020-01-01T09:30..2020-01-02", {1, 2}},
+    };
+    // clang-format on
+    for (const auto& [store, storeKind] : Stores)
+        for (const auto& [name, type, ask, ids] : cases)
+            QTest::addRow("%s: %s", store, name) << storeKind << type << ask << ids;
+}
+
+void StoreTest::listedInTheOrderOfTheKindAndFilteredByValue() {
+    QFETCH(StoreKind, store);
+    QFETCH(QString, type);
+    QFETCH(QString, ask);
+    QFETCH(QList<qint64>, ids);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    TestEnvironment env(store);
+    env.addFields({{"Number", "Number"},
+                   {"Currency", "Currency"},
+                   {"Date", "Date"},
+                   {"Textfield", "Textfield"}});
+    const QVariant none;
+    env.addRecords({{"10", "1234.50", "2020-01-02", "b"},
+                    {"9", "99.99", "2020-01-01T10:00:00", "B"},
+                    {"-2.5", "-0.01", "2020-01-01", "a"},
+                    {"", "", "1899-12-31", none},
+                    {none, "100.00", "", "10"},
+                    {"0.75", "99.99", "2020-01-01T09:00:00", "9"},
+                    {"9", "n/a", "2020-1-1", "é"},
+                    {"-10", "12,50", "1.1.2020", "f"},
+                    {"n/a", "-", "20200101", "-"}});
+    TableQuery query;
+    if (ask == "up" || ask == "down")
+        query.orderColumn = type, query.descending = ask == "down";
+    else
+        query.filters = {{type, ask}};
+    const auto connection = env.store().open();
+    const std::vector<qint64> got = selectTableIds(*connection, query);
+    QCOMPARE(QList<qint64>(got.begin(), got.end()), ids);
+    const std::vector<qint64> first = selectFirstTableIds(*connection, query, 3);
+    QCOMPARE(QList<qint64>(first.begin(), first.end()), ids.mid(0, 3));
 }
 
 QTEST_MAIN(StoreTest)

@@ -133,6 +133,15 @@ void TableViewTest::showsEveryFieldAndFollowsTheRecordWindow() {
             QCOMPARE(rows[r + 1][c], stored[r][c].toString());
     QVERIFY2(table.view()->columnWidth(28) > table.view()->columnWidth(1),
              "a field of greater size has a wider column");
+    // A new order shows its first rows before the rest is read.
+    QList<int> shownRows;
+    QObject::connect(table.view()->model(), &QAbstractItemModel::modelReset, &table,
+                     [&] { shownRows << table.view()->model()->rowCount(); });
+    clickHeading(table, 2);
+    QCOMPARE(shownRows, (QList<int>{500, 600}));
+    QCOMPARE(idsOf(table).mid(0, 3), (QList<qint64>{1, 10, 100}));
+    QCOMPARE(idsOf(table).last(), 600); // empty last
+    clickHeading(table, 0);
 
     // Enter on a row moves the record window there.
     table.view()->setCurrentIndex(table.view()->model()->index(299, 2));

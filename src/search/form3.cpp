@@ -12,6 +12,8 @@
 #include "search/searchresults.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/fielddefinition.h"
+#include "store/recordtable.h"
 #include "store/searchindex.h"
 
 #include <QCoreApplication>
@@ -93,6 +95,7 @@ void Form3::createControls() {
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->header()->setStretchLastSection(false);
+    ListView1->header()->setSectionsClickable(true);
     Twips::place(ListView1, 120, 1500, 7800, 3390);
 
     PushButton1 =
@@ -111,6 +114,7 @@ void Form3::connectSignals() {
     connect(PushButton3, &QPushButton::clicked, this, &Form3::PushButton3_Click);
     connect(PushButton1, &QPushButton::clicked, this, &Form3::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form3::PushButton2_Click);
+    connect(ListView1->header(), &QHeaderView::sectionClicked, this, &Form3::headingClicked);
     // A double click anywhere in the list counts, not only one on a row.
     ListView1->viewport()->installEventFilter(this);
     Text1->installEventFilter(this);
@@ -172,6 +176,8 @@ void Form3::PushButton3_Click() {
     if (!completed)
         return;
     m_results->reset(captions, page, m_store, std::move(ids));
+    m_orderSection = -1;
+    ListView1->header()->setSortIndicatorShown(false);
     ListView1->setColumnHidden(0, true);
     for (int column = 1; column < m_results->columnCount(); ++column)
         ListView1->setColumnWidth(column, Twips::toPixelsX(1440, this));
@@ -189,6 +195,39 @@ void Form3::prepareSearchIndex(Connection& connection, const QString& text) {
             [&] { SearchIndex::build(connection); }, [&] { connection.interrupt(); });
     } catch (const RuntimeError&) {
     }
+}
+
+void Form3::headingClicked(int section) {
+    ErrorTrap trap(m_messages, QStringLiteral("Form3"), QStringLiteral("headingClicked"));
+    if (section <= 0 || m_results->rowCount() == 0)
+        return;
+    const bool descending = section == m_orderSection && !m_descending;
+    HourglassPointer hourglass(*m_pointer);
+    std::vector<qint64> ids;
+    bool completed = false;
+    const bool read = trap([&] {
+        const auto connection = m_store.open(adModeRead);
+        // The heading's field is the record's column at its place on the page listed.
+        const QStringList columns = readRecordColumns(*connection);
+        const int column = m_results->page() * FieldsPerPage + section;
+        if (column >= columns.size())
+            return;
+        TableQuery query;
+        query.orderColumn = columns[column];
+        query.descending = descending;
+        query.among = m_results->ids();
+        completed = runLongWork(
+            this, QStringLiteral("Ordering..."), [&] { ids = selectTableIds(*connection, query); },
+            [&] { connection->interrupt(); });
+    });
+    if (!read || !completed)
+        return;
+    m_results->reorder(m_store, std::move(ids));
+    m_orderSection = section;
+    m_descending = descending;
+    ListView1->header()->setSortIndicator(section,
+                                          descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    ListView1->header()->setSortIndicatorShown(true);
 }
 
 int Form3::chosenRow() const {

@@ -29,6 +29,9 @@ class Form3 : public QDialog {
     void PushButton1_Click(); // OK
     void PushButton2_Click(); // Cancel
     void ListView1_DblClick();
+    // Orders the results by the column of this heading, or the other way when they are so
+    // ordered already.
+    void headingClicked(int section);
 
     const SearchResults& results() const { return *m_results; }
     // OK moved the record window to the chosen record, which is then to stay shown.
@@ -52,6 +55,9 @@ class Form3 : public QDialog {
     SearchResults* m_results = nullptr;
     PointerFeedback* m_pointer = nullptr;
     bool m_recordPicked = false;
+    // The heading the results are ordered by, -1 for id order.
+    int m_orderSection = -1;
+    bool m_descending = false;
 
     QGroupBox* Frame1 = nullptr;
     QLineEdit* Text1 = nullptr;

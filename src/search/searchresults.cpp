@@ -6,9 +6,14 @@ void SearchResults::reset(const QStringList& captions, int page, const Store& st
                           std::vector<qint64> ids) {
     beginResetModel();
     m_page = page;
+    m_captions = captions;
     setRows(store, captions, std::move(ids));
     dropConnection();
     endResetModel();
+}
+
+void SearchResults::reorder(const Store& store, std::vector<qint64> ids) {
+    reset(m_captions, m_page, store, std::move(ids));
 }
 
 QStringList SearchResults::pick(const QStringList&, const QVariantList& record) const {

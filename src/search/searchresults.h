@@ -15,9 +15,14 @@ class SearchResults : public RecordRows {
 
     // Column 0 is "ID"; then one column per caption, holding the column at page × 26 + j.
     void reset(const QStringList& captions, int page, const Store& store, std::vector<qint64> ids);
+    // The same records in another order.
+    void reorder(const Store& store, std::vector<qint64> ids);
+    // The page whose fields are listed.
+    int page() const { return m_page; }
 
   private:
     QStringList pick(const QStringList& columns, const QVariantList& record) const override;
 
     int m_page = 0;
+    QStringList m_captions;
 };

@@ -110,6 +110,16 @@ class Engine {
 
     // The column (quoted) as an ORDER BY term that orders text as the user's locale does.
     virtual QString localeTextOrder(const QString& column) = 0;
+    // The text as a number where it is a plain decimal number ("-12.50": a minus, digits and a
+    // point between digits) of at most 40 characters, else Null: every engine reads it alike,
+    // each value to the same double. The text is a quoted column, or "?" for a number bound in
+    // canonical form.
+    virtual QString plainNumber(const QString& text) const = 0;
+    // The column (quoted) where it holds a date as "YYYY-MM-DD" or "YYYY-MM-DDTHH:MM:SS", else
+    // Null; compared by the characters' codes, so in the order of time.
+    virtual QString plainDate(const QString& column) const = 0;
+    // A test that the id is one of those bound to the next "?" as a JSON array ("[1,2]").
+    virtual QString idAmongTest() const = 0;
     // A test that the column (quoted) holds the text bound to the next "?" anywhere, as the
     // search matches (every letter in any case, wildcard characters literally), and the value
     // to bind there for the text.

@@ -21,6 +21,14 @@ QString selectRecordBatch(const QStringList& columnsOrValues, bool afterId);
 // The ids of the records passing every test (a condition with its own parameters, bound in
 // order), ordered by the terms and then by id.
 QString selectTableIds(const QStringList& tests, const QStringList& orderTerms);
+// The same, the first so many only (bound to the last "?").
+QString selectFirstTableIds(const QStringList& tests, const QStringList& orderTerms);
+// A column's value is missing or the empty text.
+QString isEmptyValue(const QString& column);
+// Null where the test holds, else the value.
+QString valueUnless(const QString& test, const QString& value);
+// 0 where the test holds, else 1: an order term that puts those first.
+QString firstWhere(const QString& test);
 // No record, only the columns' names.
 inline const QString SelectNoRecords = QStringLiteral("SELECT * FROM \"CustomTable\" LIMIT 0");
 

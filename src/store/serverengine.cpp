@@ -287,6 +287,26 @@ QString ServerEngine::localeTextOrder(const QString& column) {
     return column + *m_collation;
 }
 
+QString ServerEngine::plainNumber(const QString& text) const {
+    if (text == QLatin1String("?"))
+        return QStringLiteral("CAST(? AS double precision)");
+    return QStringLiteral("(CASE WHEN length(%1) <= 40 AND %1 ~ '^-?[0-9]+([.][0-9]+)?$' THEN "
+                          "CAST(%1 AS double precision) END)")
+        .arg(text);
+}
+
+QString ServerEngine::plainDate(const QString& column) const {
+    return QStringLiteral(
+               "(CASE WHEN %1 ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}(T[0-9]{2}:[0-9]{2}:[0-9]{2})?$' "
+               "THEN %1 END) COLLATE \"C\"")
+        .arg(column);
+}
+
+QString ServerEngine::idAmongTest() const {
+    return QStringLiteral("\"ID\" IN (SELECT CAST(value AS bigint) FROM "
+                          "json_array_elements_text(CAST(? AS json)))");
+}
+
 QString ServerEngine::containsTest(const QString& column) const {
     // Any column: the id's is a number.
     return QStringLiteral("CAST(%1 AS text) ~ ?").arg(column);

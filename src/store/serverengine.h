@@ -50,6 +50,9 @@ class ServerEngine : public Engine {
     // The server's ICU collation of the program's locale (or of its language) where it has
     // one, else the database's own.
     QString localeTextOrder(const QString& column) override;
+    QString plainNumber(const QString& text) const override;
+    QString plainDate(const QString& column) const override;
+    QString idAmongTest() const override;
     QString containsTest(const QString& column) const override;
     QVariant containsArgument(const QString& text) const override;
     // Runs one statement with its parameters (Null where absent) and returns its result;

@@ -211,6 +211,7 @@ std::unique_ptr<SqliteEngine> SqliteEngine::open(const QString& path, bool writa
     sqlite3_busy_timeout(db, LockWaitMs);
     installLike(db);
     installLocaleCollation(db);
+    installValueReaders(db);
     // A name in double quotes is a name, never a text, as on every other engine.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -231,6 +232,18 @@ std::unique_ptr<SqliteEngine> SqliteEngine::open(const QString& path, bool writa
 
 QString SqliteEngine::localeTextOrder(const QString& column) {
     return column + QStringLiteral(" COLLATE ") + LocaleCollation;
+}
+
+QString SqliteEngine::plainNumber(const QString& text) const {
+    return PlainNumberFunction + QLatin1Char('(') + text + QLatin1Char(')');
+}
+
+QString SqliteEngine::plainDate(const QString& column) const {
+    return PlainDateFunction + QLatin1Char('(') + column + QLatin1Char(')');
+}
+
+QString SqliteEngine::idAmongTest() const {
+    return QStringLiteral("\"ID\" IN (SELECT value FROM json_each(?))");
 }
 
 QString SqliteEngine::containsTest(const QString& column) const {

@@ -36,6 +36,10 @@ class SqliteEngine : public Engine {
     int longestColumnName() const override;
     // The collation each connection gets, by the locale of the program.
     QString localeTextOrder(const QString& column) override;
+    // Through the functions each connection gets (textorder.h).
+    QString plainNumber(const QString& text) const override;
+    QString plainDate(const QString& column) const override;
+    QString idAmongTest() const override;
     QString containsTest(const QString& column) const override;
     QVariant containsArgument(const QString& text) const override;
     QString describe() const override;

@@ -1,7 +1,9 @@
 #include "store/textorder.h"
 
 #include <QCollator>
+#include <charconv>
 #include <sqlite3.h>
+#include <string_view>
 
 namespace {
 
@@ -18,7 +20,61 @@ void destroyCollator(void* collator) {
     delete static_cast<QCollator*>(collator);
 }
 
+// The UTF-8 text of the function's one argument; empty for Null.
+std::string_view textArgument(sqlite3_value* value) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    return text ? std::string_view(text, size_t(sqlite3_value_bytes(value))) : std::string_view();
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+void plainNumber(sqlite3_context* context, int, sqlite3_value** arguments) {
+    const std::string_view text = textArgument(arguments[0]);
+    if (text.empty() || text.size() > 40)
+        return sqlite3_result_null(context);
+    size_t i = text[0] == '-' ? 1 : 0;
+    const size_t wholeStart = i;
+    while (i < text.size() && isDigit(text[i]))
+        ++i;
+    if (i == wholeStart)
+        return sqlite3_result_null(context);
+    if (i < text.size() && text[i] == '.') {
+        const size_t fractionStart = ++i;
+        while (i < text.size() && isDigit(text[i]))
+            ++i;
+        if (i == fractionStart)
+            return sqlite3_result_null(context);
+    }
+    double value = 0;
+    if (i != text.size() ||
+        std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc())
+        return sqlite3_result_null(context);
+    sqlite3_result_double(context, value);
+}
+
+void plainDate(sqlite3_context* context, int, sqlite3_value** arguments) {
+    const std::string_view text = textArgument(arguments[0]);
+    // "YYYY-MM-DD", and "THH:MM:SS" after it: where each character is a digit or which.
+    static constexpr std::string_view Form = "0000-00-00T00:00:00";
+    bool plain = text.size() == 10 || text.size() == Form.size();
+    for (size_t i = 0; plain && i < text.size(); ++i)
+        plain = Form[i] == '0' ? isDigit(text[i]) : text[i] == Form[i];
+    if (!plain)
+        return sqlite3_result_null(context);
+    sqlite3_result_value(context, arguments[0]);
+}
+
 } // namespace
+
+void installValueReaders(sqlite3* db) {
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    sqlite3_create_function(db, PlainNumberFunction.toUtf8().constData(), 1, flags, nullptr,
+                            plainNumber, nullptr, nullptr);
+    sqlite3_create_function(db, PlainDateFunction.toUtf8().constData(), 1, flags, nullptr,
+                            plainDate, nullptr, nullptr);
+}
 
 void installLocaleCollation(sqlite3* db) {
     sqlite3_create_collation_v2(db, LocaleCollation.toUtf8().constData(), SQLITE_UTF8,

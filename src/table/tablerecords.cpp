@@ -14,7 +14,8 @@
 
 TableRecords::~TableRecords() = default;
 
-TableRecords::Content TableRecords::readContent(Connection& connection, const TableQuery& query) {
+TableRecords::Content TableRecords::readContent(Connection& connection, const TableQuery& query,
+                                                int first) {
     Content content;
     // The schema may have changed through another connection (the record window's).
     connection.refreshSchema();
@@ -31,7 +32,10 @@ TableRecords::Content TableRecords::readContent(Connection& connection, const Ta
         const auto factor = factors.find(name.toLower());
         content.fields.push_back({name, factor == factors.end() ? 1 : factor->second});
     }
-    content.ids = selectTableIds(connection, query);
+    content.ids = first > 0 ? selectFirstTableIds(connection, query, first)
+                            : selectTableIds(connection, query);
+    if (first > 0 && content.ids.size() >= size_t(first))
+        return content; // some of the ids only: no count yet
     // Counting reads the whole table again: only when the filters left some records out.
     const bool filtered =
         std::any_of(query.filters.begin(), query.filters.end(),
@@ -56,6 +60,10 @@ void TableRecords::show(const Store& store, const TableQuery& query, Content con
         dropConnection();
     }
     endResetModel();
+}
+
+TableRecords::Content TableRecords::content() const {
+    return {m_fields, ids(), m_total};
 }
 
 int TableRecords::rowOf(qint64 id) const {

@@ -30,8 +30,11 @@ class TableRecords : public RecordRows {
     using RecordRows::RecordRows;
     ~TableRecords() override;
 
-    // Reads the fields and the ids afresh (on any thread): no values yet.
-    static Content readContent(Connection& connection, const TableQuery& query);
+    // Reads the fields and the ids afresh (on any thread): no values yet. With `first` more
+    // than 0, only so many ids, the first of the order, and no count.
+    static Content readContent(Connection& connection, const TableQuery& query, int first = 0);
+    // What is shown now, to be shown again.
+    Content content() const;
     // Shows what was read; the values are read from the store as the rows are looked at.
     void show(const Store& store, const TableQuery& query, Content content);
     const TableQuery& query() const { return m_query; }

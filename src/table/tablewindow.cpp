@@ -4,10 +4,12 @@
 #include "app/longwork.h"
 #include "app/messages.h"
 #include "app/recordwindowlink.h"
+#include "app/runtimeerror.h"
 #include "app/shell.h"
 #include "app/twips.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/engine.h"
 #include "table/filterheader.h"
 #include "table/tablerecords.h"
 #include "table/tablereports.h"
@@ -27,9 +29,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <future>
 
 namespace {
 constexpr double TwipsPerPoint = 20;
+// The rows of a new order read and shown before the rest.
+constexpr int FirstRows = 500;
 } // namespace
 
 TableWindow::TableWindow(MessageService& messages, const Store& store,
@@ -138,29 +143,21 @@ void TableWindow::applyFilters() {
 }
 
 // A read asked for while one runs (a change in the record window, a filter typed) runs after
-// it, with what is asked for then.
+// it, with what is asked for then. An order by a field's values takes a while over many
+// records: the first rows of the order are read and shown first, the rest while they are
+// looked at.
 bool TableWindow::readRecords(const TableQuery& query) {
     if (m_reading) {
         m_readAgain = true;
         return false;
     }
     const QScopedValueRollback<bool> reading(m_reading, true);
-    ErrorTrap trap(m_messages, QStringLiteral("TableWindow"), QStringLiteral("readRecords"));
+    const bool byValues = !query.orderColumn.isEmpty() &&
+                          query.orderColumn.compare(QStringLiteral("ID"), Qt::CaseInsensitive) != 0;
+    const int fieldsBefore = m_records->columnCount();
     TableRecords::Content content;
-    bool completed = false;
-    const bool read = trap([&] {
-        if (!m_idConnection)
-            m_idConnection = m_store.open(adModeRead);
-        Connection& connection = *m_idConnection;
-        completed = runLongWork(
-            this, QStringLiteral("Reading the records..."),
-            [&] { content = TableRecords::readContent(connection, query); },
-            [&] { connection.interrupt(); });
-    });
-    if (!read)
-        m_idConnection.reset(); // the next read connects again
-    if (read && completed) {
-        const int fieldsBefore = m_records->columnCount();
+    const bool read = byValues ? readOrder(query, content) : readOnWorker(query, 0, content);
+    if (read) {
         m_records->show(m_store, query, std::move(content));
         m_header->makeBoxes();
         if (m_records->columnCount() != fieldsBefore)
@@ -182,6 +179,67 @@ bool TableWindow::readRecords(const TableQuery& query) {
         m_readAgain = false;
         QTimer::singleShot(0, this, &TableWindow::applyFilters);
     }
+    return read;
+}
+
+bool TableWindow::readOrder(const TableQuery& query, TableRecords::Content& content) {
+    ErrorTrap trap(m_messages, QStringLiteral("TableWindow"), QStringLiteral("readRecords"));
+    if (!m_orderConnection && trap([&] { m_orderConnection = m_store.open(adModeRead); }))
+        m_orderConnection->engine().stopWhen(&m_stopOrder);
+    if (!m_orderConnection)
+        return false;
+    m_stopOrder = false;
+    Connection& connection = *m_orderConnection;
+    std::future<TableRecords::Content> whole = std::async(
+        std::launch::async, [&] { return TableRecords::readContent(connection, query); });
+    // The whole order is not needed (the first rows are all, or none came): it stops.
+    const auto stopWhole = [&] {
+        m_stopOrder = true;
+        whole.wait();
+        try {
+            whole.get();
+        } catch (const RuntimeError&) {
+        }
+    };
+    if (!readOnWorker(query, FirstRows, content)) {
+        stopWhole();
+        return false;
+    }
+    if (content.ids.size() < size_t(FirstRows)) {
+        stopWhole();
+        return true;
+    }
+    TableRecords::Content before = m_records->content();
+    const TableQuery shown = m_records->query();
+    m_records->show(m_store, query, std::move(content));
+    m_status->setText(QStringLiteral("Ordering the records..."));
+    bool completed = false;
+    const bool read = trap([&] {
+        completed = runLongWork(
+            this, QStringLiteral("Reading the records..."), [&] { content = whole.get(); },
+            [&] { m_stopOrder = true; });
+    });
+    if (!read)
+        m_orderConnection.reset(); // the next order connects again
+    if (!read || !completed)       // the rows of before come back
+        m_records->show(m_store, shown, std::move(before));
+    return read && completed;
+}
+
+bool TableWindow::readOnWorker(const TableQuery& query, int first, TableRecords::Content& content) {
+    ErrorTrap trap(m_messages, QStringLiteral("TableWindow"), QStringLiteral("readRecords"));
+    bool completed = false;
+    const bool read = trap([&] {
+        if (!m_idConnection)
+            m_idConnection = m_store.open(adModeRead);
+        Connection& connection = *m_idConnection;
+        completed = runLongWork(
+            this, QStringLiteral("Reading the records..."),
+            [&] { content = TableRecords::readContent(connection, query, first); },
+            [&] { connection.interrupt(); });
+    });
+    if (!read)
+        m_idConnection.reset(); // the next read connects again
     return read && completed;
 }
 

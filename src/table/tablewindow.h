@@ -2,9 +2,11 @@
 
 #include "store/recordtable.h"
 #include "store/store.h"
+#include "table/tablerecords.h"
 
 #include <QDialog>
 #include <QMainWindow>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -16,7 +18,6 @@ class QLineEdit;
 class QPrinter;
 class QTableView;
 class RecordWindowLink;
-class TableRecords;
 
 // "Table View": every record in a row, every field in a column, the id first. A heading's
 // click orders the rows by its column (again for the reverse); the boxes under the headings
@@ -63,6 +64,11 @@ class TableWindow : public QMainWindow {
     void createMenus();
     // False when the user cancelled it or it failed: the rows shown stay.
     bool readRecords(const TableQuery& query);
+    // Reads the ids on the worker; false when cancelled or failed.
+    bool readOnWorker(const TableQuery& query, int first, TableRecords::Content& content);
+    // Reads the first rows of an order by a field's values and shows them while the rest is
+    // read; false when cancelled or failed.
+    bool readOrder(const TableQuery& query, TableRecords::Content& content);
     void sizeColumns();
     void showStatus();
     int chosenRow() const;
@@ -73,6 +79,10 @@ class TableWindow : public QMainWindow {
     // The ids are read through a connection of their own, on a worker thread, while the rows
     // shown go on reading their values through the model's.
     std::unique_ptr<Connection> m_idConnection;
+    // A new order by a field's values is read whole through another, at the same time as its
+    // first rows, stopped when the flag turns true.
+    std::unique_ptr<Connection> m_orderConnection;
+    std::atomic<bool> m_stopOrder = false;
     TableRecords* m_records = nullptr;
     QTableView* m_view = nullptr;
     FilterHeader* m_header = nullptr;
