@@ -21,6 +21,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
+class QUndoCommand;
 class QUndoStack;
 class QPushButton;
 class QTabWidget;
@@ -126,6 +127,8 @@ class Form1 : public QWidget, public RecordWindowLink {
     bool writeShownPageAndUpdate(ErrorTrap& trap);
     void afterOwnWindowClosed();
     bool refuseWhileEditing();
+    void pushChange(QUndoCommand* change);
+    void forgetChanges(int from);
     void focusFirstInput();
     void moveAndShow(const QString& handler, bool (RecordBrowser::*move)());
     void pushChange();
