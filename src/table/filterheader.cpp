@@ -86,7 +86,9 @@ void FilterHeader::describeBoxes(const std::vector<FieldKind>& kinds) {
         shown(FieldKind::Number, "5") + QStringLiteral("..") + shown(FieldKind::Number, "20");
     const QString day = shown(FieldKind::Date, "2024-01-31");
     const QString days = shown(FieldKind::Date, "2024-01-01") + QStringLiteral("..") + day;
-    const QString otherText = QStringLiteral("; other text: the values containing it");
+    // The comparison, the other comparisons, the range, and what a date alone stands for.
+    const QString compared = QStringLiteral("%1 (or >=, <, <=, =) or %2 (either end may be left "
+                                            "out%3); other text: the values containing it");
     for (int i = 0; i < m_boxes.size(); ++i) {
         const FieldKind kind = size_t(i) < kinds.size() ? kinds[size_t(i)] : FieldKind::Textfield;
         QString hint = QStringLiteral("contains");
@@ -95,16 +97,11 @@ void FilterHeader::describeBoxes(const std::vector<FieldKind>& kinds) {
             const QString equal =
                 kind == FieldKind::Currency ? shown(kind, "9.99") : shown(kind, "2.5");
             hint = QStringLiteral("> %1, %2, = %3").arg(number, range, equal);
-            tip = QStringLiteral("> %1, >= %1, < %1, <= %1, = %2 or %3 (either end may be left "
-                                 "out)")
-                      .arg(number, equal, range) +
-                  otherText;
+            tip = compared.arg(QStringLiteral("> ") + number, range, QString());
         } else if (kind == FieldKind::Date) {
             hint = QStringLiteral("> %1, %2").arg(day, days);
-            tip = QStringLiteral("> %1, >= %1, < %1, <= %1, = %1 or %2 (either end may be left "
-                                 "out; a date alone is the whole day)")
-                      .arg(day, days) +
-                  otherText;
+            tip = compared.arg(QStringLiteral("> ") + day, days,
+                               QStringLiteral("; a date alone is the whole day"));
         }
         m_boxes[i]->setPlaceholderText(hint);
         m_boxes[i]->setToolTip(tip);
