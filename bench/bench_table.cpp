@@ -102,7 +102,7 @@ QString serverWithRecords(long records) {
     QStringList columns, values, fieldRows;
     for (int f = 1; f <= Fields; ++f) {
         columns << QStringLiteral("\"F%1\"").arg(f);
-        values << (f == 4 ? numberOf(QStringLiteral("n"))
+        values << (f == 4 ? numberOf(QStringLiteral("n::bigint"))
                           : QStringLiteral("'Value ' || n || ' of field %1'").arg(f));
         fieldRows << QStringLiteral("('F%1', '%2', '8', '')")
                          .arg(f)
