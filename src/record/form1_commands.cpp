@@ -281,7 +281,7 @@ std::optional<Report> Form1::currentRecordForm() {
         captions << column;
         values << records.Fields(column).Value().toString();
     }
-    return recordForm(records.currentId(), captions, values);
+    return recordForm(records.currentId(), captions, values, readFieldKinds(*m_connection));
 }
 
 void Form1::printRecordClicked() {
