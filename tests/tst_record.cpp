@@ -365,16 +365,19 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly() {
     QCOMPARE(m_messages.texts(), QStringList());
 }
 
-// Shown and typed in the user's locale, stored canonically; a value that is none of its kind is
-// refused naming the field, keeps the input with the focus, and writes nothing.
+// Shown and typed in the user's locale, stored canonically; a value that is none of its kind or
+// breaks a check, also one on another page, is refused naming the field, keeps the input with the
+// focus, and writes nothing.
 void RecordWindowTest::kindsTypedInTheLocaleAreStoredCanonically() {
     QFETCH(StoreKind, store);
     TestEnvironment env(store);
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     env.addFields({{"Amount", "Number"}, {"Price", "CURRENCY"}, {"Born", "date"}});
+    env.addFields(23);
+    env.addField("Limit", "Number"); // on page 2
     env.addRecords({{"-1234.5", "3.10", "1948-12-08T13:05:00"}});
     auto w = startRecordWindow(m_messages, env);
-    QCOMPARE(shown(*w), (QStringList{"-1234,5", "3,10", "08.12.1948 13:05:00"}));
+    QCOMPARE(shown(*w).mid(0, 3), (QStringList{"-1234,5", "3,10", "08.12.1948 13:05:00"}));
     QApplication::setActiveWindow(w.get());
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     w->PushButton3_Click();
@@ -401,6 +404,37 @@ void RecordWindowTest::kindsTypedInTheLocaleAreStoredCanonically() {
     QCOMPARE(QApplication::focusWidget(), textBox(*w, 1));
     QCOMPARE(textBox(*w, 1)->text(), QString("1e400"));
     QCOMPARE(cell(env, "SELECT \"Price\" FROM \"CustomTable\" WHERE \"ID\" = 2"), QString("12.00"));
+
+    // The values of page 2, empty in a new record: its page is shown, the values typed stay set.
+    press(*w, "PushButton8");
+    env.execute("CREATE TABLE \"FieldChecks\" (\"fieldname\" TEXT PRIMARY KEY, \"Required\" "
+                "INTEGER, \"Minimum\" TEXT, \"Maximum\" TEXT, \"Decimals\" INTEGER)");
+    env.execute("INSERT INTO \"FieldChecks\" VALUES ('Amount', 0, NULL, '100', NULL), "
+                "('Limit', 1, NULL, '100', NULL)");
+    press(*w, "PushButton4");
+    m_messages.clear();
+    press(*w, "PushButton3");
+    textBox(*w, 0)->setText("1,234");
+    press(*w, "PushButton6");
+    VERIFY_SAID_ONCE(m_messages, "The field \"Limit\" on page 2 must be given.");
+    QCOMPARE(tabs(*w)->currentIndex(), 1);
+    QCOMPARE(QApplication::focusWidget(), textBox(*w, 0));
+    QCOMPARE(cell(env, "SELECT count(*) FROM \"CustomTable\""), QString("2"));
+    QTest::keyClicks(textBox(*w, 0), "99");
+    press(*w, "PushButton6");
+    const QString row3 = "SELECT \"Amount\", \"Limit\" FROM \"CustomTable\" WHERE \"ID\" = 3";
+    QCOMPARE(env.query(row3), (QList<QVariantList>{{"1.234", "99"}}));
+    // A value another program stored, breaking a check.
+    env.execute("UPDATE \"CustomTable\" SET \"Limit\" = '250' WHERE \"ID\" = 3");
+    press(*w, "PushButton10");
+    press(*w, "PushButton12");
+    switchPage(*w, 0);
+    press(*w, "PushButton1");
+    textBox(*w, 0)->setText("7");
+    m_messages.clear();
+    press(*w, "PushButton6");
+    VERIFY_SAID_ONCE(m_messages, "\"Limit\" on page 2 is above its maximum, 100");
+    QCOMPARE(env.query(row3), (QList<QVariantList>{{"1.234", "250"}}));
     QLocale::setDefault(QLocale::c());
 }
 
