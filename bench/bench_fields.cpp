@@ -99,30 +99,15 @@ bool undoAndRedoDelete(FieldChange& change, const QString& file, long records, d
     return back == records;
 }
 
-void waitUntilBuilt(Form1& window) {
-    do {
-        QCoreApplication::processEvents();
-    } while (window.mGenerating() || window.mRSRecords().State() == adStateClosed);
-}
-
 // A saved edit taken back and made again from the record window, median of ten each.
 void recordUndoAndRedoMs(Bench::QuietMessages& messages, const AppPaths& paths, double& undoMs,
                          double& redoMs) {
     Form1 window(messages, paths, Store::dataFile(paths.dataFile()));
     window.Form_Load();
     window.show();
-    waitUntilBuilt(window);
+    Bench::waitUntilBuilt(window);
     window.PushButton12_Click();
-    window.PushButton1_Click();
-    qobject_cast<QLineEdit*>(window.mInputControls().first())->setText(QStringLiteral("edited"));
-    window.PushButton6_Click();
-    std::vector<double> undos, redos;
-    for (int i = 0; i < 10; ++i) {
-        undos.push_back(Bench::timeMs([&] { window.undoClicked(); }));
-        redos.push_back(Bench::timeMs([&] { window.redoClicked(); }));
-    }
-    undoMs = Bench::median(undos);
-    redoMs = Bench::median(redos);
+    Bench::undoAndRedoSaveMs(window, undoMs, redoMs);
 }
 
 // The bin filled with the first 100,000 records (as a delete writes them), then its window

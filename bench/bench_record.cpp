@@ -18,14 +18,6 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-namespace {
-void waitUntilBuilt(Form1& window) {
-    do {
-        QCoreApplication::processEvents();
-    } while (window.mGenerating() || window.mRSRecords().State() == adStateClosed);
-}
-} // namespace
-
 int main(int argc, char* argv[]) {
     QTemporaryDir home;
     Bench::useOwnFolders(home);
@@ -57,7 +49,7 @@ int main(int argc, char* argv[]) {
         loadMs = Bench::timeMs([&] { window->Form_Load(); });
         buildMs = Bench::timeMs([&] {
             window->show();
-            waitUntilBuilt(*window);
+            Bench::waitUntilBuilt(*window);
         });
     });
     QTextStream(stdout) << "  construct " << constructMs << " ms, load " << loadMs

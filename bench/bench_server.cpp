@@ -144,12 +144,6 @@ void psqlReadsIds(const QString& psql, const QString& address) {
         fail("psql failed: " + QString::fromLocal8Bit(process.readAllStandardError()));
 }
 
-void waitUntilBuilt(Form1& window) {
-    do {
-        QCoreApplication::processEvents();
-    } while (window.mGenerating() || window.mRSRecords().State() == adStateClosed);
-}
-
 // The search's own statement, on a connection already open, with as many candidates as the
 // search allows itself.
 QList<QByteArray> searchParameters(const QString& text, long records) {
@@ -311,7 +305,7 @@ int main(int argc, char* argv[]) {
             window = new Form1(messages, paths, store);
             loadMs = Bench::timeMs([&] { window->Form_Load(); });
             window->show();
-            waitUntilBuilt(*window);
+            Bench::waitUntilBuilt(*window);
         }));
         QTextStream(stdout) << "  window start " << run + 1 << ": " << showRuns.back()
                             << " ms (Form_Load " << loadMs << " ms), psql " << psqlRuns.back()
@@ -340,6 +334,10 @@ int main(int argc, char* argv[]) {
                   "libpq, one record by id");
     Bench::report("Previous, slowest of 300", *std::max_element(previous.begin(), previous.end()),
                   "ms");
+    double undoMs = 0, redoMs = 0;
+    Bench::undoAndRedoSaveMs(*window, undoMs, redoMs);
+    Bench::report("undo of a saved record, Edit > Undo (median of 10)", undoMs, "ms");
+    Bench::report("redo of it (median of 10)", redoMs, "ms");
     delete window;
 
     // 3. The search through the search document, beside the search of an older version (one

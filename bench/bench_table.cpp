@@ -1,8 +1,9 @@
 // The table view at scale: opening it, a new order (of text, and of numbers in F4) and its
 // reverse, each when its first rows show and when all are read, a filter, both together, a
 // jump to the end and back, memory while every row is scrolled through, and a PDF of 10,000
-// records beside the workbook export of the same records.
-// Usage: bench_table [records (1000000)] [folder for the data files]
+// records beside the workbook export of the same records. With --server, the same on a
+// PostgreSQL server this program starts itself (without the PDF).
+// Usage: bench_table [--server] [records (1000000)] [folder for the data files]
 #include "benchsupport.h"
 
 #include "app/recordwindowlink.h"
@@ -26,6 +27,12 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <optional>
+#ifdef LEDGERLOOM_BENCH_SERVER
+#include "support/testserver.h"
+
+#include <libpq-fe.h>
+#endif
 
 namespace {
 
@@ -55,30 +62,104 @@ QString firstValue(const TableWindow& table, int column) {
     return table.view()->model()->index(0, column).data().toString();
 }
 
+// The F4 of the record with this id: a number with decimals and a sign, in no order of the ids.
+QString numberOf(const QString& id) {
+    return QStringLiteral("CAST(((%1 * 7919) % 1000003) - 500000 AS TEXT) || '.' || "
+                          "CAST(%1 % 100 AS TEXT)")
+        .arg(id);
+}
+
+#ifdef LEDGERLOOM_BENCH_SERVER
+void runOnServer(PGconn* db, const QString& sql) {
+    PGresult* result = PQexec(db, sql.toUtf8().constData());
+    const ExecStatusType status = PQresultStatus(result);
+    PQclear(result);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
+        qFatal("%s: %s", qPrintable(sql.left(200)), PQerrorMessage(db));
+}
+
+// A server of this program's own with the records made by the server itself, F4 numbers;
+// without the search document, which the table view does not use. The connection string.
+QString serverWithRecords(long records) {
+    TestServer& server = TestServer::shared();
+    server.addSettings("shared_buffers = 256MB\nmaintenance_work_mem = 512MB\nwork_mem = 16MB\n"
+                       "effective_cache_size = 4GB\nmax_wal_size = 4GB");
+    QString why;
+    if (!server.available(&why))
+        qFatal("no server: %s", qPrintable(why));
+    const QString address = server.newDatabase();
+    {
+        Connection program; // makes the program's tables
+        program.setMode(adModeReadWrite);
+        program.Open(ServerConnectionString(address));
+    }
+    PGconn* db = PQconnectdb(address.toUtf8().constData());
+    if (PQstatus(db) != CONNECTION_OK)
+        qFatal("%s", PQerrorMessage(db));
+    runOnServer(db, "DROP TABLE \"SearchDocument\"");
+    runOnServer(db, "DROP FUNCTION \"SearchDocumentKeep\" CASCADE");
+    runOnServer(db, "SET synchronous_commit = on");
+    QStringList columns, values, fieldRows;
+    for (int f = 1; f <= Fields; ++f) {
+        columns << QStringLiteral("\"F%1\"").arg(f);
+        values << (f == 4 ? numberOf(QStringLiteral("n::bigint"))
+                          : QStringLiteral("'Value ' || n || ' of field %1'").arg(f));
+        fieldRows << QStringLiteral("('F%1', '%2', '8', '')")
+                         .arg(f)
+                         .arg(f == 4 ? QStringLiteral("Number") : QStringLiteral("Textfield"));
+    }
+    runOnServer(db, "ALTER TABLE \"CustomTable\" ADD COLUMN " + columns.join(" TEXT, ADD COLUMN ") +
+                        " TEXT");
+    runOnServer(db, "INSERT INTO \"FieldControl\" VALUES " + fieldRows.join(", "));
+    runOnServer(db, QStringLiteral("INSERT INTO \"CustomTable\" (\"ID\", %1) SELECT n, %2 FROM "
+                                   "generate_series(1, %3) AS n")
+                        .arg(columns.join(", "), values.join(", "))
+                        .arg(records));
+    runOnServer(db, QStringLiteral("SELECT setval(pg_get_serial_sequence('\"CustomTable\"', "
+                                   "'ID'), %1)")
+                        .arg(records));
+    runOnServer(db, "VACUUM ANALYZE \"CustomTable\"");
+    PQfinish(db);
+    return address;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
     QTemporaryDir home;
     Bench::useOwnFolders(home);
     QApplication app(argc, argv);
-    const long records = argc > 1 ? std::atol(argv[1]) : 1000000;
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    const bool onServer = arguments.removeAll(QStringLiteral("--server")) > 0;
+    const long records = arguments.size() > 0 ? arguments[0].toLong() : 1000000;
     const QString folder =
-        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::tempPath() + "/ledgerloom-bench";
-    const QString made = Bench::makeDataFile(folder, Fields, records);
-    const QString file = QFileInfo(made).dir().filePath("table.mdb");
-    QFile::remove(file);
-    QFile::copy(made, file);
-    {
-        // F4 a field of numbers, with decimals and signs, in no order of the ids.
+        arguments.size() > 1 ? arguments[1] : QDir::tempPath() + "/ledgerloom-bench";
+    QString file;
+    std::optional<Store> chosen;
+    if (onServer) {
+#ifdef LEDGERLOOM_BENCH_SERVER
+        QElapsedTimer making;
+        making.start();
+        chosen = Store::server(serverWithRecords(records));
+        std::printf("%ld records x %d fields on the server, made in %.1f s\n", records, Fields,
+                    double(making.elapsed()) / 1000);
+#else
+        qFatal("--server needs the tests' support: build with the tests");
+#endif
+    } else {
+        const QString made = Bench::makeDataFile(folder, Fields, records);
+        file = QFileInfo(made).dir().filePath("table.mdb");
+        QFile::remove(file);
+        QFile::copy(made, file);
         Connection numbers;
         numbers.Open(ConnectionString(file));
-        Statement(numbers, "UPDATE CustomTable SET F4 = CAST(((ID * 7919) % 1000003) - 500000 "
-                           "AS TEXT) || '.' || CAST(ID % 100 AS TEXT)")
-            .run();
+        Statement(numbers, "UPDATE CustomTable SET F4 = " + numberOf(QStringLiteral("ID"))).run();
         Statement(numbers, "UPDATE FieldControl SET FieldType = 'Number' WHERE fieldname = 'F4'")
             .run();
+        chosen = Store::dataFile(file);
     }
-    const Store store = Store::dataFile(file);
+    const Store store = *chosen;
     Bench::QuietMessages messages;
     Bench::NoRecordWindow link;
 
@@ -159,6 +240,10 @@ int main(int argc, char** argv) {
     Bench::report("memory, table open", opened - before, "MB");
     Bench::report("memory, most while scrolling through every row", highest - before, "MB");
 
+    if (onServer) {
+        delete table;
+        return messages.shown == 0 ? 0 : 1;
+    }
     // A PDF of 10,000 records (all pages, every column) beside the workbook export of the same
     // records, both read from their data file.
     const long pdfRecords = std::min(records, 10000L);

@@ -1,7 +1,13 @@
 #include "benchsupport.h"
 
+#include "record/form1.h"
+#include "store/access1.h"
+#include "store/recordcursor.h"
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
@@ -128,6 +134,25 @@ void report(const QString& what, double value, const QString& unit, double basel
             << unit << "   ratio " << QString::number(baseline > 0 ? value / baseline : 0, 'f', 2);
     }
     out << Qt::endl;
+}
+
+void waitUntilBuilt(Form1& window) {
+    do {
+        QCoreApplication::processEvents();
+    } while (window.mGenerating() || window.mRSRecords().State() == adStateClosed);
+}
+
+void undoAndRedoSaveMs(Form1& window, double& undoMs, double& redoMs) {
+    window.PushButton1_Click();
+    qobject_cast<QLineEdit*>(window.mInputControls().first())->setText(QStringLiteral("edited"));
+    window.PushButton6_Click();
+    std::vector<double> undos, redos;
+    for (int i = 0; i < 10; ++i) {
+        undos.push_back(timeMs([&] { window.undoClicked(); }));
+        redos.push_back(timeMs([&] { window.redoClicked(); }));
+    }
+    undoMs = median(undos);
+    redoMs = median(redos);
 }
 
 } // namespace Bench

@@ -10,6 +10,8 @@
 #include <functional>
 #include <vector>
 
+class Form1;
+
 // Helpers shared by the benchmark programs.
 namespace Bench {
 
@@ -51,6 +53,12 @@ double median(std::vector<double> values);
 double peakMemoryMb();
 // Current resident memory, in megabytes.
 double currentMemoryMb();
+
+// Lets the record window build its page and open its records.
+void waitUntilBuilt(Form1& window);
+// A saved edit of the window's current record taken back and made again (Edit > Undo, Redo),
+// medians of ten each, in milliseconds.
+void undoAndRedoSaveMs(Form1& window, double& undoMs, double& redoMs);
 
 // One line of figures: what, measured, baseline, ratio.
 void report(const QString& what, double value, const QString& unit, double baseline = -1,

@@ -96,7 +96,7 @@ class TableViewTest : public QObject {
     Q_OBJECT
   private slots:
     // Text is ordered as in this locale, whatever the machine's.
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
     void showsEveryFieldAndFollowsTheRecordWindow_data() { storeRows(); }
     void showsEveryFieldAndFollowsTheRecordWindow();
     void ordersAndFilters_data();
@@ -223,14 +223,19 @@ void TableViewTest::ordersAndFilters() {
 void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
     QFETCH(StoreKind, store);
     TestEnvironment env(store);
-    env.addFields(
-        {{"Name", "Textfield"}, {"Greek", "Textfield"}, {"Notes", "Multiline Textfield", "3"}});
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    env.addFields({{"Name", "Textfield"},
+                   {"Greek", "Textfield"},
+                   {"Notes", "Multiline Textfield", "3"},
+                   {"Amount", "Number"},
+                   {"Day", "Date"}});
     env.addFields(27);
     const QString notes = "alpha beta gamma delta epsilon zeta eta theta iota kappa omega";
     QList<QVariantList> records;
     for (int i = 1; i <= 150; ++i)
         records << QVariantList{QString("name-%1").arg(i, 3, 10, QChar('0')),
-                                i % 2 ? "Ελληνικά 東京都" : "", i == 110 ? notes : "n"};
+                                i % 2 ? "Ελληνικά 東京都" : "", i == 110 ? notes : "n", "-1234.5",
+                                "2024-01-31"};
     records.last() << "line one\nline two";
     env.addRecords(records);
     ScriptedMessages messages;
@@ -246,6 +251,7 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
     for (int r = 0; r < table.records().rowCount(); ++r)
         shown << table.records().rowValues(r)[1];
     QCOMPARE(shown.size(), 51);
+    QCOMPARE(rowsOf(table)[1].mid(4, 2), (QStringList{"-1234,5", "31.01.2024"})); // German
     QStringList pages = pdfPages(list);
     QVERIFY2(pages.size() > 1, qPrintable(pages.join("|")));
     // The columns past the page's width go on in a band of pages of their own, the id first.
@@ -254,7 +260,8 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
     QVERIFY2(pages.first().contains("Greek") && !pages.first().contains("F27") &&
                  pages.last().contains("F27") && pages.last().contains("100"),
              qPrintable(pages.last().left(900)));
-    QVERIFY(text.contains("Ελληνικά 東京都"));
+    QVERIFY(text.contains("Ελληνικά 東京都") && text.contains("-1234,5") &&
+            text.contains("31.01.2024"));
     for (const QString& word : notes.split(' ')) // wrapped in its narrow column, not cut
         QVERIFY2(text.contains(word + " ") || text.contains(word + "\n"), qPrintable(word));
     QVERIFY(!text.contains("name-002"));
@@ -286,7 +293,8 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
     QVERIFY(window->exportRecordPdfTo(form));
     window->runPrintDialog = table.runPrintDialog;
     window->findChild<QAction*>("actionPrintRecord")->trigger();
-    QStringList fields{"Name", "name-150", "Greek", "Notes", "n", "F1", "line one", "line two"};
+    QStringList fields{"Name",    "name-150", "Greek",      "Notes", "n",        "Amount",
+                       "-1234,5", "Day",      "31.01.2024", "F1",    "line one", "line two"};
     for (int f = 2; f <= 27; ++f)
         fields << QString("F%1").arg(f);
     for (const QString& file : {form, printer.outputFileName()}) {

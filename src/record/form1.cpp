@@ -376,6 +376,7 @@ bool Form1::Form_QueryUnload() {
         if (m_browser->newRecord() && m_browser->editing())
             PushButton8_Click();
     });
+    trap([&] { forgetChanges(0); });
     trap([&] { m_browser->close(); });
     trap([&] {
         if (m_connection && m_connection->State() != adStateClosed)

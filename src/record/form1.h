@@ -22,6 +22,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
+class QUndoCommand;
 class QUndoStack;
 class QPrinter;
 class QPushButton;
@@ -135,6 +136,8 @@ class Form1 : public QWidget, public RecordWindowLink {
     bool writeShownPageAndUpdate(ErrorTrap& trap);
     void afterOwnWindowClosed();
     bool refuseWhileEditing();
+    void pushChange(QUndoCommand* change);
+    void forgetChanges(int from);
     void focusFirstInput();
     void moveAndShow(const QString& handler, bool (RecordBrowser::*move)());
     void pushChange();

@@ -20,6 +20,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QUndoStack>
@@ -38,6 +39,8 @@ class ChangeCommand : public QUndoCommand {
     virtual void step(Connection& connection, bool back) = 0;
     // The record to show after a step; 0 when the fields changed and the page is built afresh.
     virtual qint64 recordId() const = 0;
+    // Lets go of what the store keeps for the change's next step (see FieldChange::forget).
+    virtual void forget(Connection&) {}
 };
 
 class RecordCommand : public ChangeCommand {
@@ -64,12 +67,27 @@ class FieldCommand : public ChangeCommand {
         setText(m_change.text());
     }
     qint64 recordId() const override { return 0; }
+    void forget(Connection& connection) override { m_change.forget(connection); }
 
   private:
     FieldChange m_change;
 };
 
 } // namespace
+
+// A new change takes the place of those undone, which can no longer be redone.
+void Form1::pushChange(QUndoCommand* change) {
+    const auto push = qScopeGuard([&] { m_changes->push(change); }); // the change is made
+    forgetChanges(m_changes->index());
+}
+
+void Form1::forgetChanges(int from) {
+    if (!m_connection)
+        return;
+    for (int i = from; i < m_changes->count(); ++i)
+        static_cast<ChangeCommand*>(const_cast<QUndoCommand*>(m_changes->command(i)))
+            ->forget(*m_connection);
+}
 
 bool Form1::refuseWhileEditing() {
     if (!m_browser->editing())
@@ -157,7 +175,7 @@ void Form1::PushButton8_Click() {
 
 void Form1::pushChange() {
     if (auto change = m_browser->takeChange())
-        m_changes->push(new RecordCommand(std::move(*change)));
+        pushChange(new RecordCommand(std::move(*change)));
     tableShowsChanges();
 }
 
@@ -187,7 +205,7 @@ void Form1::PushButton13_Click() {
         Form4 fieldList(m_messages, m_paths, m_store, *this, this);
         fieldList.exec();
         for (FieldChange& change : fieldList.madeChanges())
-            m_changes->push(new FieldCommand(std::move(change)));
+            pushChange(new FieldCommand(std::move(change)));
     });
     afterOwnWindowClosed();
     trap([&] { generateControls(SSTab1->currentIndex()); });
@@ -263,7 +281,7 @@ std::optional<Report> Form1::currentRecordForm() {
         captions << column;
         values << records.Fields(column).Value().toString();
     }
-    return recordForm(records.currentId(), captions, values);
+    return recordForm(records.currentId(), captions, values, readFieldKinds(*m_connection));
 }
 
 void Form1::printRecordClicked() {

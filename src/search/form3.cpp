@@ -160,12 +160,14 @@ void Form3::PushButton3_Click() {
     });
     // Only the record ids are kept; the list reads the values of the rows it shows.
     std::vector<qint64> ids;
+    QHash<QString, FieldKind> kinds;
     bool completed = true;
     trap([&] {
         // A page without fields holds nothing to match; a file that could not be opened was
         // reported already.
         if (captions.isEmpty() || !connection)
             return;
+        kinds = readFieldKinds(*connection);
         prepareSearchIndex(*connection, text);
         // A search through a large file takes a while; Cancel leaves the list as it was.
         RecordSearch search(m_store, captions, text);
@@ -175,7 +177,7 @@ void Form3::PushButton3_Click() {
     });
     if (!completed)
         return;
-    m_results->reset(captions, page, m_store, std::move(ids));
+    m_results->reset(captions, page, kinds, m_store, std::move(ids));
     m_orderSection = -1;
     ListView1->header()->setSortIndicatorShown(false);
     ListView1->setColumnHidden(0, true);

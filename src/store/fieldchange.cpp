@@ -360,6 +360,18 @@ void FieldChange::redo(Connection& connection) {
     }
 }
 
+void FieldChange::forget(Connection& connection) {
+    Transaction transaction(connection);
+    if (m_keptKey > 0)
+        removeEntry(connection, m_keptKey);
+    for (const qint64 key : m_fieldKeys)
+        if (key > 0)
+            removeEntry(connection, key);
+    transaction.commit();
+    m_keptKey = 0;
+    m_fieldKeys.clear();
+}
+
 // The import's records into the bin (so that a redo brings them back with every value), then
 // its fields, each kept with the values other records got meanwhile. The keys are taken over
 // by the caller once committed; they stand here until then, as a failure rolls everything back

@@ -60,6 +60,10 @@ class FieldChange {
     QString text() const;
     void undo(Connection& connection);
     void redo(Connection& connection);
+    // Lets go of the fields and values it keeps for its next step, once it will not be stepped
+    // again (the list it is on is closed, or a new change takes its place): they would
+    // otherwise stay in the store for good. Records an undone import moved into the bin stay.
+    void forget(Connection& connection);
 
   private:
     enum class Kind { Add, Update, Delete, Import };

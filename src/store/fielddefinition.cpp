@@ -20,6 +20,13 @@ std::vector<FieldDefinition> readFieldDefinitions(Connection& connection) {
     return fields;
 }
 
+QHash<QString, FieldKind> readFieldKinds(Connection& connection) {
+    QHash<QString, FieldKind> kinds;
+    for (const FieldDefinition& field : readFieldDefinitions(connection))
+        kinds.insert(field.name.toLower(), fieldKindOf(field.type));
+    return kinds;
+}
+
 QStringList readRecordColumns(Connection& connection) {
     QStringList names;
     try {

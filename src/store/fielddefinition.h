@@ -2,6 +2,7 @@
 
 #include "store/fieldchecks.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <utility>
@@ -29,6 +30,8 @@ struct FieldDefinition {
 // The rows of FieldControl in the order the fields were made, each with its checks. A field's
 // values are in the column of CustomTable that has its name.
 std::vector<FieldDefinition> readFieldDefinitions(Connection& connection);
+// The kind of every field, by its name in lower case.
+QHash<QString, FieldKind> readFieldKinds(Connection& connection);
 
 // The names of CustomTable's columns in table order; empty while the table does not exist.
 QStringList readRecordColumns(Connection& connection);

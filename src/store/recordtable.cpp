@@ -121,17 +121,10 @@ QString rangeTest(Engine& engine, const Comparable& comparable, const Range& ran
     return QLatin1Char('(') + tests.join(QStringLiteral(" AND ")) + QLatin1Char(')');
 }
 
-QHash<QString, FieldKind> fieldKinds(Connection& connection) {
-    QHash<QString, FieldKind> kinds;
-    for (const FieldDefinition& field : readFieldDefinitions(connection))
-        kinds.insert(field.name.toLower(), fieldKindOf(field.type));
-    return kinds;
-}
-
 // The ids in the query's order; the first so many only when `first` is more than 0.
 std::vector<qint64> readIds(Connection& connection, const TableQuery& query, int first) {
     Engine& engine = connection.engine();
-    const QHash<QString, FieldKind> kinds = fieldKinds(connection);
+    const QHash<QString, FieldKind> kinds = readFieldKinds(connection);
     QStringList tests;
     QVariantList values;
     for (const TableQuery::Filter& filter : query.filters) {

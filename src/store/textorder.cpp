@@ -1,16 +1,36 @@
 #include "store/textorder.h"
 
 #include <QCollator>
+#include <QStringDecoder>
+#include <QVarLengthArray>
 #include <charconv>
 #include <sqlite3.h>
 #include <string_view>
 
 namespace {
 
+// The UTF-8 text as UTF-16 in the buffer, without a copy on the heap for the short texts that
+// fields mostly hold: a sort compares each value many times.
+using Utf16 = QVarLengthArray<QChar, 256>;
+
+QStringView widened(const char* text, int size, Utf16& buffer) {
+    buffer.resize(size); // UTF-16 never needs more units than UTF-8 has bytes
+    QChar* out = buffer.data();
+    int i = 0;
+    for (; i < size && static_cast<unsigned char>(text[i]) < 0x80; ++i)
+        *out++ = QLatin1Char(text[i]);
+    if (i < size) {
+        QStringDecoder decode(QStringDecoder::Utf8);
+        out = decode.appendToBuffer(out, QByteArrayView(text + i, size - i));
+    }
+    return QStringView(buffer.data(), out - buffer.data());
+}
+
 int compareInLocale(void* collator, int leftSize, const void* left, int rightSize,
                     const void* right) {
-    const QString a = QString::fromUtf8(static_cast<const char*>(left), leftSize);
-    const QString b = QString::fromUtf8(static_cast<const char*>(right), rightSize);
+    Utf16 leftBuffer, rightBuffer;
+    const QStringView a = widened(static_cast<const char*>(left), leftSize, leftBuffer);
+    const QStringView b = widened(static_cast<const char*>(right), rightSize, rightBuffer);
     const int order = static_cast<QCollator*>(collator)->compare(a, b);
     // Texts the locale takes as equal keep an order of their own, so that the order is total.
     return order != 0 ? order : a.compare(b);

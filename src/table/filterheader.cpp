@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTimer>
 
 namespace {
@@ -58,7 +59,6 @@ void FilterHeader::makeBoxes() {
         const QString& heading = headings[i];
         box->setObjectName(QStringLiteral("filter%1").arg(i));
         box->setAccessibleName(heading);
-        box->setPlaceholderText(QStringLiteral("Filter"));
         box->setClearButtonEnabled(true);
         box->setText(texts.value(heading));
         box->show();
@@ -74,6 +74,38 @@ void FilterHeader::makeBoxes() {
         m_boxes << box;
     }
     placeBoxes();
+}
+
+void FilterHeader::describeBoxes(const std::vector<FieldKind>& kinds) {
+    const QLocale locale;
+    const auto shown = [&locale](FieldKind kind, const char* canonical) {
+        return displayFieldValue(kind, QLatin1String(canonical), locale);
+    };
+    const QString number = shown(FieldKind::Number, "10");
+    const QString range =
+        shown(FieldKind::Number, "5") + QStringLiteral("..") + shown(FieldKind::Number, "20");
+    const QString day = shown(FieldKind::Date, "2024-01-31");
+    const QString days = shown(FieldKind::Date, "2024-01-01") + QStringLiteral("..") + day;
+    // The comparison, the other comparisons, the range, and what a date alone stands for.
+    const QString compared = QStringLiteral("%1 (or >=, <, <=, =) or %2 (either end may be left "
+                                            "out%3); other text: the values containing it");
+    for (int i = 0; i < m_boxes.size(); ++i) {
+        const FieldKind kind = size_t(i) < kinds.size() ? kinds[size_t(i)] : FieldKind::Textfield;
+        QString hint = QStringLiteral("contains");
+        QString tip = QStringLiteral("The values containing this text");
+        if (kind == FieldKind::Number || kind == FieldKind::Currency) {
+            const QString equal =
+                kind == FieldKind::Currency ? shown(kind, "9.99") : shown(kind, "2.5");
+            hint = QStringLiteral("> %1, %2, = %3").arg(number, range, equal);
+            tip = compared.arg(QStringLiteral("> ") + number, range, QString());
+        } else if (kind == FieldKind::Date) {
+            hint = QStringLiteral("> %1, %2").arg(day, days);
+            tip = compared.arg(QStringLiteral("> ") + day, days,
+                               QStringLiteral("; a date alone is the whole day"));
+        }
+        m_boxes[i]->setPlaceholderText(hint);
+        m_boxes[i]->setToolTip(tip);
+    }
 }
 
 void FilterHeader::placeBoxes() {

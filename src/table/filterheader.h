@@ -1,7 +1,10 @@
 #pragma once
 
+#include "store/fieldvalue.h"
+
 #include <QHeaderView>
 #include <QList>
+#include <vector>
 
 class QLineEdit;
 
@@ -17,6 +20,9 @@ class FilterHeader : public QHeaderView {
     QString filterText(int section) const;
     // One box per column, each keeping the text it had under the same heading.
     void makeBoxes();
+    // Tells in each box what it takes for its column's kind (the id's a number's), with
+    // examples in the user's locale.
+    void describeBoxes(const std::vector<FieldKind>& kinds);
     // Puts the boxes under their headings, as the columns are now.
     void placeBoxes();
 

@@ -21,16 +21,19 @@ TableRecords::Content TableRecords::readContent(Connection& connection, const Ta
     connection.refreshSchema();
     if (!TableExists(connection, Sql::CustomTableName))
         return content;
-    std::map<QString, double> factors;
+    std::map<QString, Column> described;
     for (const FieldDefinition& field : readFieldDefinitions(connection)) {
         const double factor = leadingNumber(field.length);
-        factors[field.name.toLower()] = factor > 0 ? factor : 1;
+        described[field.name.toLower()] = {field.name, factor > 0 ? factor : 1,
+                                           fieldKindOf(field.type)};
     }
     for (const QString& name : readRecordColumns(connection)) {
         if (name.compare(QStringLiteral("ID"), Qt::CaseInsensitive) == 0)
             continue;
-        const auto factor = factors.find(name.toLower());
-        content.fields.push_back({name, factor == factors.end() ? 1 : factor->second});
+        const auto found = described.find(name.toLower());
+        content.fields.push_back(found == described.end() ? Column{name}
+                                                          : Column{name, found->second.lengthFactor,
+                                                                   found->second.kind});
     }
     content.ids = first > 0 ? selectFirstTableIds(connection, query, first)
                             : selectTableIds(connection, query);
@@ -79,9 +82,21 @@ QStringList TableRecords::rowValues(int row) const {
     return shown;
 }
 
+QVariant TableRecords::data(const QModelIndex& index, int role) const {
+    if (role != Qt::TextAlignmentRole || index.column() < 1 ||
+        index.column() > int(m_fields.size()))
+        return RecordRows::data(index, role);
+    const FieldKind kind = m_fields[size_t(index.column() - 1)].kind;
+    if (kind != FieldKind::Number && kind != FieldKind::Currency)
+        return {};
+    return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+}
+
 QStringList TableRecords::pick(const QStringList& columns, const QVariantList& record) const {
+    const QLocale locale;
     QStringList values;
     for (const Column& field : m_fields)
-        values << record.value(columns.indexOf(field.name)).toString();
+        values << displayFieldValue(field.kind,
+                                    record.value(columns.indexOf(field.name)).toString(), locale);
     return values;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/fieldvalue.h"
 #include "store/recordrows.h"
 #include "store/recordtable.h"
 
@@ -10,14 +11,16 @@ class Connection;
 
 // The rows of the table view: the ids of the records asked for, read at once, and their values
 // read only when a row is looked at, a chunk of rows at a time, through one connection kept
-// until the rows are read afresh. Column 0 is the id, then one column per field of every page.
+// until the rows are read afresh. Column 0 is the id, then one column per field of every page,
+// the values of numbers, money and dates shown in the user's locale.
 class TableRecords : public RecordRows {
     Q_OBJECT
   public:
-    // A field's column and its width factor as the field list stores it.
+    // A field's column, its width factor as the field list stores it, and its kind.
     struct Column {
         QString name;
         double lengthFactor = 1;
+        FieldKind kind = FieldKind::Textfield;
     };
 
     // What a read gives: the fields, and the ids of the records the query asks for.
@@ -45,6 +48,9 @@ class TableRecords : public RecordRows {
     qint64 totalRecords() const { return m_total; }
     // The values of a row as shown, the id first.
     QStringList rowValues(int row) const;
+
+    // Numbers and money to the right.
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
   private:
     // The fields by name: the reader's columns are the table's as it read them.

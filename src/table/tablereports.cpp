@@ -41,7 +41,13 @@ Report listReport(const TableRecords& records) {
     return report;
 }
 
-Report recordForm(qint64 id, const QStringList& captions, const QStringList& values) {
+Report recordForm(qint64 id, const QStringList& captions, const QStringList& stored,
+                  const QHash<QString, FieldKind>& kinds) {
+    const QLocale locale;
+    QStringList values;
+    for (int i = 0; i < captions.size(); ++i)
+        values << displayFieldValue(kinds.value(captions[i].toLower(), FieldKind::Textfield),
+                                    stored.value(i), locale);
     Report report;
     report.title = QStringLiteral("Record %1").arg(id);
     report.widths = {CaptionColumn, ValueColumn};

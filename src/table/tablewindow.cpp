@@ -158,6 +158,10 @@ bool TableWindow::readRecords(const TableQuery& query) {
     if (read) {
         m_records->show(m_store, query, std::move(content));
         m_header->makeBoxes();
+        std::vector<FieldKind> kinds{FieldKind::Number}; // the id's
+        for (const TableRecords::Column& field : m_records->fields())
+            kinds.push_back(field.kind);
+        m_header->describeBoxes(kinds);
         if (m_records->columnCount() != fieldsBefore)
             sizeColumns();
     }
