@@ -365,16 +365,19 @@ void RecordWindowTest::untouchedValuesAreStoredBackExactly() {
     QCOMPARE(m_messages.texts(), QStringList());
 }
 
-// Shown and typed in the user's locale, stored canonically; a value that is none of its kind is
-// refused naming the field, keeps the input with the focus, and writes nothing.
+// Shown and typed in the user's locale, stored canonically; a value that is none of its kind or
+// breaks a check, also one on another page, is refused naming the field, keeps the input with the
+// focus, and writes nothing.
 void RecordWindowTest::kindsTypedInTheLocaleAreStoredCanonically() {
     QFETCH(StoreKind, store);
     TestEnvironment env(store);
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     env.addFields({{"Amount", "Number"}, {"Price", "CURRENCY"}, {"Born", "date"}});
+    env.addFields(23);
+    env.addField("Limit", "Number"); // on page 2
     env.addRecords({{"-1234.5", "3.10", "1948-12-08T13:05:00"}});
     auto w = startRecordWindow(m_messages, env);
-    QCOMPARE(shown(*w), (QStringList{"-1234,5", "3,10", "08.12.1948 13:05:00"}));
+    QCOMPARE(shown(*w).mid(0, 3), (QStringList{"-1234,5", "3,10", "08.12.1948 13:05:00"}));
     QApplication::setActiveWindow(w.get());
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     w->PushButton3_Click();
@@ -401,6 +404,32 @@ void RecordWindowTest::kindsTypedInTheLocaleAreStoredCanonically() {
     QCOMPARE(QApplication::focusWidget(), textBox(*w, 1));
     QCOMPARE(textBox(*w, 1)->text(), QString("1e400"));
     QCOMPARE(cell(env, "SELECT \"Price\" FROM \"CustomTable\" WHERE \"ID\" = 2"), QString("12.00"));
+
+    // A value of page 2, empty in a new record, stored in another: its page is shown, with the
+    // values typed kept set in the record.
+    press(*w, "PushButton8");
+    env.execute(
+        "CREATE TABLE \"FieldChecks\" (\"fieldname\" TEXT, \"Required\" INTEGER, \"Minimum\" "
+        "TEXT, \"Maximum\" TEXT, \"Decimals\" INTEGER); INSERT INTO \"FieldChecks\" VALUES "
+        "('Amount', 0, NULL, '100', NULL), ('Limit', 1, NULL, '100', NULL)");
+    press(*w, "PushButton4");
+    m_messages.clear();
+    press(*w, "PushButton3");
+    textBox(*w, 0)->setText("1,234");
+    press(*w, "PushButton6");
+    VERIFY_SAID_ONCE(m_messages, "The field \"Limit\" on page 2 must be given.");
+    QCOMPARE(QApplication::focusWidget()->accessibleName(), QString("Limit"));
+    QCOMPARE(cell(env, "SELECT count(*) FROM \"CustomTable\""), QString("2"));
+    QTest::keyClicks(textBox(*w, 0), "99");
+    press(*w, "PushButton6");
+    QCOMPARE(env.query("SELECT \"Amount\", \"Limit\" FROM \"CustomTable\" WHERE \"ID\" = 3"),
+             (QList<QVariantList>{{"1.234", "99"}}));
+    press(*w, "PushButton10");
+    switchPage(*w, 0);
+    press(*w, "PushButton1");
+    m_messages.clear();
+    press(*w, "PushButton6");
+    VERIFY_SAID_ONCE(m_messages, "The field \"Limit\" on page 2 must be given.");
     QLocale::setDefault(QLocale::c());
 }
 

@@ -271,18 +271,10 @@ void FieldInput::show(const QVariant& stored) {
 }
 
 QString FieldInput::problem() const {
-    if (!changedByUser()) {
-        // The value as stored, which Save writes back as it is: canonical or not, it must be of
-        // the field's kind and keep its checks.
-        QString stored = nullAsEmpty(m_stored);
-        if (hasCanonicalForm(kind()) && !stored.isEmpty()) {
-            const ParsedValue parsed = parseFieldValue(kind(), stored, QLocale());
-            if (!parsed.ok())
-                return parsed.problem;
-            stored = parsed.canonical;
-        }
-        return checkProblem(kind(), m_checks, stored, QLocale());
-    }
+    // The value as stored, which Save writes back as it is: canonical or not, it must be of the
+    // field's kind and keep its checks.
+    if (!changedByUser())
+        return storedValueProblem(kind(), m_checks, nullAsEmpty(m_stored), QLocale());
     if (QString wrong = kindProblem(); !wrong.isEmpty())
         return wrong;
     return checkProblem(kind(), m_checks, typedValue().toString(), QLocale());

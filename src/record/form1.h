@@ -4,6 +4,7 @@
 #include "app/recordwindowlink.h"
 #include "record/providercheck.h"
 #include "store/store.h"
+#include "table/printdialog.h"
 
 #include <QList>
 #include <QPointer>
@@ -23,6 +24,7 @@ class QLineEdit;
 class QMenuBar;
 class QUndoCommand;
 class QUndoStack;
+class QPrinter;
 class QPushButton;
 class QTabWidget;
 class RecordBrowser;
@@ -80,6 +82,10 @@ class Form1 : public QWidget, public RecordWindowLink {
     void exportRecordPdfClicked(); // File > Export PDF...
     // The current record as a form, every field of every page, into a PDF file.
     bool exportRecordPdfTo(const QString& file);
+    // Paints the current record as a form on the printer, as the print dialog asks.
+    void printRecord(QPrinter* printer);
+    // Shows the print dialog (table/printdialog.h).
+    PrintDialogRunner runPrintDialog = runModal;
     void undoClicked(); // Edit > Undo <what>
     void redoClicked(); // Edit > Redo <what>
 
@@ -124,6 +130,9 @@ class Form1 : public QWidget, public RecordWindowLink {
     void showRecordCount();
     // Refuses, naming the field, a change that cannot be saved; its input gets the focus.
     bool valuesCanBeSaved();
+    // Refuses, naming the field and its page, a value of another page that cannot be saved;
+    // that page is shown, without writing anything, and the input gets the focus.
+    bool otherPagesCanBeSaved(ErrorTrap& trap);
     bool writeShownPageAndUpdate(ErrorTrap& trap);
     void afterOwnWindowClosed();
     bool refuseWhileEditing();

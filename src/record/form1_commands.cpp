@@ -19,7 +19,6 @@
 
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -145,7 +144,8 @@ void Form1::PushButton6_Click() {
     if (!m_browser->editing() || !m_browser->isOpen())
         return;
     // A value or row the database refuses keeps the window editing with everything typed.
-    if (!valuesCanBeSaved() || !m_page->write(trap, m_browser->records(), false))
+    if (!valuesCanBeSaved() || !otherPagesCanBeSaved(trap) ||
+        !m_page->write(trap, m_browser->records(), false))
         return;
     if (!trap([&] { m_browser->save(); }))
         return;
@@ -290,13 +290,16 @@ void Form1::printRecordClicked() {
         return;
     std::optional<Report> form;
     trap([&] { form = currentRecordForm(); });
-    if (!form)
-        return;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(form->title);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() == QDialog::Accepted)
-        trap([&] { printReport(printer, *form); });
+    if (form)
+        printWithDialog(this, form->title, runPrintDialog, [this](QPrinter* p) { printRecord(p); });
+}
+
+void Form1::printRecord(QPrinter* printer) {
+    ErrorTrap trap(m_messages, QStringLiteral("Form1"), QStringLiteral("printRecord"));
+    trap([&] {
+        if (const std::optional<Report> form = currentRecordForm())
+            printReport(*printer, *form);
+    });
 }
 
 void Form1::exportRecordPdfClicked() {
@@ -422,6 +425,25 @@ bool Form1::valuesCanBeSaved() {
         return true;
     m_messages.tell(problem);
     input->setFocus();
+    return false;
+}
+
+// The values typed on the page shown are set in the record, not written: they are shown
+// again when the user comes back to it, and written with the record.
+bool Form1::otherPagesCanBeSaved(ErrorTrap& trap) {
+    RecordPage::ProblemElsewhere problem;
+    if (!trap([&] { problem = m_page->firstProblemElsewhere(m_browser->records()); }))
+        return false;
+    if (problem.page < 0)
+        return true;
+    if (!m_page->write(trap, m_browser->records(), false))
+        return false;
+    setControls(selectPage(problem.page, SSTab1->count()));
+    setFieldsData();
+    m_messages.tell(problem.message);
+    for (QWidget* input : mInputControls())
+        if (input->accessibleName() == problem.field)
+            input->setFocus();
     return false;
 }
 

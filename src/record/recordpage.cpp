@@ -203,6 +203,15 @@ void RecordPage::build(ErrorTrap& trap, const std::vector<FieldDefinition>& fiel
         inputTop += rowStep;
     }
     m_fieldCount = int(last > first ? last - first : 0);
+    m_elsewhere.clear();
+    for (size_t f = 0; f < fields.size(); ++f) {
+        const FieldKind kind = fieldKindOf(fields[f].type);
+        const QString bound = columnOfField(columns, fields[f].name);
+        if ((f < first || f >= last) && kind != FieldKind::Unknown && !bound.isEmpty() &&
+            (hasCanonicalForm(kind) || fields[f].checks.any()))
+            m_elsewhere.push_back(
+                {int(f) / FieldsPerPage, fields[f].name, bound, kind, fields[f].checks});
+    }
 }
 
 void RecordPage::show(ErrorTrap& trap, RecordCursor& records) {
@@ -234,6 +243,19 @@ std::pair<QWidget*, QString> RecordPage::firstProblem() const {
                                          .arg(input->widget()->accessibleName(), problem)};
     }
     return {nullptr, QString()};
+}
+
+RecordPage::ProblemElsewhere RecordPage::firstProblemElsewhere(RecordCursor& records) const {
+    for (const FieldElsewhere& field : m_elsewhere) {
+        const QVariant value = records.Fields(field.column).Value();
+        if (const QString problem = storedValueProblem(
+                field.kind, field.checks, value.isNull() ? QString() : value.toString(), QLocale());
+            !problem.isEmpty())
+            return {field.page, field.name,
+                    QStringLiteral("The field \"%1\" on page %2 %3.")
+                        .arg(field.name, QString::number(field.page + 1), problem)};
+    }
+    return {};
 }
 
 void RecordPage::clear() {

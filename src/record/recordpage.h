@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/fieldchecks.h"
+
 #include <QList>
 #include <QStringList>
 #include <map>
@@ -41,6 +43,16 @@ class RecordPage {
     // and left alone), and a message naming its field and what is wrong; no input when every
     // value can be saved.
     std::pair<QWidget*, QString> firstProblem() const;
+    // A value of a field on another page of the record that cannot be saved: its page (-1 when
+    // there is none), its field and a message naming both and what is wrong.
+    struct ProblemElsewhere {
+        int page = -1;
+        QString field;
+        QString message;
+    };
+    // The first such value, in field order, as the current row holds it: stored, or set and not
+    // yet written, or empty in a new record. Raises what reading the row raises.
+    ProblemElsewhere firstProblemElsewhere(RecordCursor& records) const;
     // Empties the inputs; check boxes keep their state.
     void clear();
     void enable(ErrorTrap& trap, bool enabled);
@@ -62,6 +74,15 @@ class RecordPage {
     QWidget* m_frame;
     PointerFeedback& m_pointer;
     std::vector<std::unique_ptr<FieldInput>> m_inputs; // in field order
+    // The fields with an input on the other pages whose values may break their kind or checks.
+    struct FieldElsewhere {
+        int page;
+        QString name;
+        QString column;
+        FieldKind kind;
+        FieldChecks checks;
+    };
+    std::vector<FieldElsewhere> m_elsewhere;
     QList<QWidget*> m_inputControls;
     int m_fieldCount = 0;
     std::map<QString, int> m_loaded; // elements of each array in use while a page is laid out

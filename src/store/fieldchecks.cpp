@@ -45,6 +45,23 @@ QString checkProblem(FieldKind kind, const FieldChecks& checks, const QString& v
     return QString();
 }
 
+QString storedValueProblem(FieldKind kind, const FieldChecks& checks, const QString& stored,
+                           const QLocale& locale) {
+    QString value = stored;
+    if (hasCanonicalForm(kind) && !value.isEmpty()) {
+        // A canonical text is read as one ("1.234" is no thousand in German); another, from
+        // before the field had its kind, as the input reads it.
+        const ParsedValue canonical = parseFieldValue(kind, value, QLocale::c());
+        const ParsedValue parsed = canonical.ok() && canonical.canonical == value
+                                       ? canonical
+                                       : parseFieldValue(kind, value, locale);
+        if (!parsed.ok())
+            return parsed.problem;
+        value = parsed.canonical;
+    }
+    return checkProblem(kind, checks, value, locale);
+}
+
 QString describeChecks(FieldKind kind, const FieldChecks& checks, const QLocale& locale) {
     QStringList parts;
     if (checks.required)

@@ -29,6 +29,13 @@ struct FieldChecks {
 QString checkProblem(FieldKind kind, const FieldChecks& checks, const QString& value,
                      const QLocale& locale);
 
+// Why a value as stored (the empty text for Null) breaks the field's kind or its checks, as
+// checkProblem words it; the empty text when it keeps them. A value of a kind with a canonical
+// form that is not canonical (stored before the field had its kind) is read as the input reads
+// a typed one.
+QString storedValueProblem(FieldKind kind, const FieldChecks& checks, const QString& stored,
+                           const QLocale& locale);
+
 // The checks as read after the field's kind ("required, 0 to 100, 2 decimals"), bounds in the
 // locale's form; the empty text for none.
 QString describeChecks(FieldKind kind, const FieldChecks& checks, const QLocale& locale);

@@ -19,8 +19,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScopedValueRollback>
 #include <QScrollBar>
@@ -286,19 +284,11 @@ void TableWindow::createMenus() {
 }
 
 void TableWindow::printClicked() {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(windowTitle());
-    QPrintDialog dialog(&printer, this);
-    if (runPrintDialog(dialog))
-        printRows(&printer);
+    printWithDialog(this, windowTitle(), runPrintDialog, [this](QPrinter* p) { printRows(p); });
 }
 
 void TableWindow::printPreviewClicked() {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(windowTitle());
-    QPrintPreviewDialog preview(&printer, this);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this, &TableWindow::printRows);
-    runPrintDialog(preview);
+    previewWithDialog(this, windowTitle(), runPrintDialog, [this](QPrinter* p) { printRows(p); });
 }
 
 void TableWindow::printRows(QPrinter* printer) {

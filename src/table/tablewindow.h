@@ -2,12 +2,11 @@
 
 #include "store/recordtable.h"
 #include "store/store.h"
+#include "table/printdialog.h"
 #include "table/tablerecords.h"
 
-#include <QDialog>
 #include <QMainWindow>
 #include <atomic>
-#include <functional>
 #include <memory>
 
 class Connection;
@@ -45,11 +44,8 @@ class TableWindow : public QMainWindow {
     bool exportPdfTo(const QString& file);
     // Paints the rows as shown on the printer, as the print dialog and the preview ask.
     void printRows(QPrinter* printer);
-    // Shows the print dialog or the preview, modal; whether the user accepted it. Tests answer
-    // it in the user's place.
-    std::function<bool(QDialog& dialog)> runPrintDialog = [](QDialog& dialog) {
-        return dialog.exec() == QDialog::Accepted;
-    };
+    // Shows the print dialog or the preview (printdialog.h).
+    PrintDialogRunner runPrintDialog = runModal;
 
     const TableRecords& records() const { return *m_records; }
     QTableView* view() const { return m_view; }
