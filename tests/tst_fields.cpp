@@ -349,6 +349,17 @@ void FieldSetupTest::kindChangesConvertEveryValueOrNone() {
     editor.PushButton2_Click();
     VERIFY_SAID_ONCE(messages, "2 of its values would break them (record 3: \"\" must be given, "
                                "record 4: \"\" must be given). Nothing was changed.");
+    // A number stored as one is read as one: "1.234" is no thousand in German.
+    change("Amount", "Textfield", "Number");
+    env.execute("UPDATE \"CustomTable\" SET \"Amount\" = '1.234' WHERE \"ID\" = 1");
+    messages.clear();
+    Form2 share(messages, env.paths(), env.store(), FieldDefinition{"Amount", "Number", "8", ""});
+    share.txtMaximum->setText("20");
+    share.PushButton2_Click();
+    QCOMPARE(messages.texts(), QStringList());
+    change("Amount", "Number", "Currency");
+    VERIFY_SAID_ONCE(messages, "record 1: \"1.234\"");
+    QCOMPARE(env.query(values)[0][0], QVariant("1.234"));
     QLocale::setDefault(QLocale::c());
 }
 

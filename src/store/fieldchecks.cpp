@@ -49,12 +49,7 @@ QString storedValueProblem(FieldKind kind, const FieldChecks& checks, const QStr
                            const QLocale& locale) {
     QString value = stored;
     if (hasCanonicalForm(kind) && !value.isEmpty()) {
-        // A canonical text is read as one ("1.234" is no thousand in German); another, from
-        // before the field had its kind, as the input reads it.
-        const ParsedValue canonical = parseFieldValue(kind, value, QLocale::c());
-        const ParsedValue parsed = canonical.ok() && canonical.canonical == value
-                                       ? canonical
-                                       : parseFieldValue(kind, value, locale);
+        const ParsedValue parsed = readStoredValue(kind, kind, value, locale);
         if (!parsed.ok())
             return parsed.problem;
         value = parsed.canonical;

@@ -79,7 +79,8 @@ QString kindPlural(FieldKind kind) {
 // changes nothing.
 std::vector<KeptFields::ReplacedValue>
 checkAndConvertValues(Connection& connection, const QString& name, FieldKind kind,
-                      const FieldChecks& checks, bool changesKind, const QLocale& locale) {
+                      FieldKind storedKind, const FieldChecks& checks, const QLocale& locale) {
+    const bool changesKind = kind != storedKind;
     Statement read(connection, QStringLiteral("SELECT \"ID\", %1 FROM \"CustomTable\" ORDER BY "
                                               "\"ID\"")
                                    .arg(Sql::quoteName(name)));
@@ -94,7 +95,7 @@ checkAndConvertValues(Connection& connection, const QString& name, FieldKind kin
         };
         QString canonical = value;
         if (hasCanonicalForm(kind) && !value.isEmpty()) {
-            const ParsedValue parsed = parseFieldValue(kind, value, locale);
+            const ParsedValue parsed = readStoredValue(kind, storedKind, value, locale);
             if (!parsed.ok()) {
                 // A value that was there before the change is refused only by a new kind.
                 if (changesKind && ++notOfKindCount <= 10)
@@ -150,7 +151,8 @@ void updateFieldWithinTransaction(Connection& connection, const FieldDefinition&
     Statement was(connection, QStringLiteral("SELECT \"FieldType\" FROM \"FieldControl\" WHERE "
                                              "\"fieldname\" = ?"));
     was.bind(1, field.name);
-    const bool changesKind = was.step() && fieldKindOf(was.column(0).toString()) != kind;
+    const FieldKind storedKind = was.step() ? fieldKindOf(was.column(0).toString()) : kind;
+    const bool changesKind = storedKind != kind;
     was.reset();
     const auto stored = readFieldChecks(connection);
     const auto storedChecks = stored.find(field.name);
@@ -161,7 +163,7 @@ void updateFieldWithinTransaction(Connection& connection, const FieldDefinition&
     if ((changesChecks || (changesKind && (hasCanonicalForm(kind) || field.checks.any()))) &&
         readRecordColumns(connection).contains(field.name)) {
         const auto replaced =
-            checkAndConvertValues(connection, field.name, kind, field.checks, changesKind, locale);
+            checkAndConvertValues(connection, field.name, kind, storedKind, field.checks, locale);
         if (keptKey && !replaced.empty())
             *keptKey = KeptFields::keepReplacedWithin(connection, field.name, replaced);
     }

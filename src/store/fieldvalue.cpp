@@ -251,6 +251,16 @@ ParsedValue parseFieldValue(FieldKind kind, const QString& text, const QLocale& 
     return parseNumber(value, locale, kind == FieldKind::Currency);
 }
 
+ParsedValue readStoredValue(FieldKind kind, FieldKind storedKind, const QString& value,
+                            const QLocale& locale) {
+    if (hasCanonicalForm(storedKind)) {
+        const ParsedValue stored = parseFieldValue(storedKind, value, QLocale::c());
+        if (stored.ok() && stored.canonical == value)
+            return parseFieldValue(kind, value, QLocale::c());
+    }
+    return parseFieldValue(kind, value, locale);
+}
+
 QString displayFieldValue(FieldKind kind, const QString& canonical, const QLocale& locale) {
     // Only a text that reads back as itself is canonical; anything else is shown as stored.
     const ParsedValue parsed = parseFieldValue(kind, canonical, QLocale::c());

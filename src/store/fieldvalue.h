@@ -26,6 +26,11 @@ struct ParsedValue {
 // value are ignored; nothing else is guessed: exponents, NaN, more than 15 digits, a time zone,
 // a day the calendar does not have and years outside 1 to 9999 are refused.
 ParsedValue parseFieldValue(FieldKind kind, const QString& text, const QLocale& locale);
+// A stored value read as a value of the kind: one in the canonical form of the kind it was
+// stored under is read as canonical text ("1.234" is no thousand in German); another (from
+// before the field had a kind with a canonical form) as the user's input is read.
+ParsedValue readStoredValue(FieldKind kind, FieldKind storedKind, const QString& value,
+                            const QLocale& locale);
 // The canonical text as the user reads it in the locale (no grouping, so it reads back the
 // same); a text that is not canonical is shown as it is.
 QString displayFieldValue(FieldKind kind, const QString& canonical, const QLocale& locale);
