@@ -163,6 +163,13 @@ void TableViewTest::showsEveryFieldAndFollowsTheRecordWindow() {
     window->PushButton4_Click();
     settle(*window);
     QCOMPARE(rowsOf(table)[0].last(), QString("Later"));
+    // The columns follow the field list, as the record window's pages do.
+    env.execute("DELETE FROM \"FieldControl\" WHERE \"fieldname\" = 'F1'");
+    env.query("INSERT INTO \"FieldControl\" VALUES ($1, $2, $3, $4)", {"F1", "Textfield", "8", ""});
+    window->PushButton4_Click();
+    settle(*window);
+    QCOMPARE(rowsOf(table)[0].mid(0, 2), (QStringList{"ID", "F2"}));
+    QCOMPARE(rowsOf(table)[0].last(), QString("F1"));
     QCOMPARE(messages.texts(),
              QStringList{"Do you really want to delete this record number changed?"});
 }

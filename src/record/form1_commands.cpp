@@ -275,9 +275,7 @@ std::optional<Report> Form1::currentRecordForm() {
     RecordCursor& records = m_browser->records();
     QStringList captions;
     QStringList values;
-    for (const QString& column : readRecordColumns(*m_connection)) {
-        if (column.compare(QStringLiteral("ID"), Qt::CaseInsensitive) == 0)
-            continue;
+    for (const QString& column : readFieldColumns(*m_connection)) {
         captions << column;
         values << records.Fields(column).Value().toString();
     }

@@ -27,6 +27,21 @@ QHash<QString, FieldKind> readFieldKinds(Connection& connection) {
     return kinds;
 }
 
+QStringList readFieldColumns(Connection& connection) {
+    QHash<QString, QString> columns; // by the name in lower case
+    QStringList ordered, rest;
+    for (const QString& column : readRecordColumns(connection))
+        if (column.compare(QStringLiteral("ID"), Qt::CaseInsensitive) != 0)
+            columns.insert(column.toLower(), column);
+    for (const FieldDefinition& field : readFieldDefinitions(connection))
+        if (const QString column = columns.take(field.name.toLower()); !column.isEmpty())
+            ordered << column;
+    for (const QString& column : readRecordColumns(connection))
+        if (columns.contains(column.toLower()))
+            rest << column;
+    return ordered + rest;
+}
+
 QStringList readRecordColumns(Connection& connection) {
     QStringList names;
     try {

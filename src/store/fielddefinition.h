@@ -35,3 +35,7 @@ QHash<QString, FieldKind> readFieldKinds(Connection& connection);
 
 // The names of CustomTable's columns in table order; empty while the table does not exist.
 QStringList readRecordColumns(Connection& connection);
+// The columns of the fields in the order of the field list, as the record window's pages show
+// them (a field brought back by undo is the table's last column, not the list's), then any
+// column without a field row; the id left out.
+QStringList readFieldColumns(Connection& connection);

@@ -27,9 +27,7 @@ TableRecords::Content TableRecords::readContent(Connection& connection, const Ta
         described[field.name.toLower()] = {field.name, factor > 0 ? factor : 1,
                                            fieldKindOf(field.type)};
     }
-    for (const QString& name : readRecordColumns(connection)) {
-        if (name.compare(QStringLiteral("ID"), Qt::CaseInsensitive) == 0)
-            continue;
+    for (const QString& name : readFieldColumns(connection)) {
         const auto found = described.find(name.toLower());
         content.fields.push_back(found == described.end() ? Column{name}
                                                           : Column{name, found->second.lengthFactor,
