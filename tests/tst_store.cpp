@@ -11,6 +11,8 @@
 #include "support/testsupport.h"
 
 #include <QTest>
+#include <numeric>
+#include <thread>
 
 class StoreTest : public QObject {
     Q_OBJECT
@@ -23,6 +25,7 @@ class StoreTest : public QObject {
     void typedValuesReadCanonicallyOrRefused();
     void listedInTheOrderOfTheKindAndFilteredByValue_data();
     void listedInTheOrderOfTheKindAndFilteredByValue();
+    void manyIdsReadInOrderAndStoppedCleanly();
 };
 
 namespace {
@@ -243,6 +246,30 @@ void StoreTest::listedInTheOrderOfTheKindAndFilteredByValue() {
     QCOMPARE(QList<qint64>(got.begin(), got.end()), ids);
     const std::vector<qint64> first = selectFirstTableIds(*connection, query, 3);
     QCOMPARE(QList<qint64>(first.begin(), first.end()), ids.mid(0, 3));
+}
+
+// Ids read a batch at a time come whole and in order; a read stopped (wherever it was) leaves the
+// connection for the next.
+void StoreTest::manyIdsReadInOrderAndStoppedCleanly() {
+    TestEnvironment env(StoreKind::Server);
+    env.addFields({{"Number", "Number"}});
+    const auto connection = env.store().open();
+    connection->Execute("INSERT INTO \"CustomTable\" (\"Number\") SELECT CAST(n AS text) FROM "
+                        "generate_series(1, 25003) n");
+    const TableQuery query{"Number", true, {}, {}};
+    std::vector<qint64> expected(25003);
+    std::iota(expected.rbegin(), expected.rend(), 1);
+    QVERIFY(selectTableIds(*connection, query) == expected);
+    std::thread stop([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        connection->interrupt();
+    });
+    try {
+        selectTableIds(*connection, query);
+    } catch (const RuntimeError&) {
+    }
+    stop.join();
+    QVERIFY(selectTableIds(*connection, query) == expected);
 }
 
 QTEST_MAIN(StoreTest)

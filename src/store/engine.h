@@ -27,6 +27,12 @@ class EngineQuery {
     virtual std::string_view text(int column) const = 0;
     // Ready to run again, parameters cleared.
     virtual void reset() = 0;
+    // Runs the statement to its end, each row's first column (a whole number) added to `into`
+    // in order; an engine may read the rows a batch at a time rather than all at once.
+    virtual void readWholeNumbers(std::vector<qint64>& into) {
+        while (step())
+            into.push_back(columnInt64(0));
+    }
 };
 
 // A table as the schema rowset lists it; kind is "TABLE", "VIEW" or "SYSTEM TABLE".

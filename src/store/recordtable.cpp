@@ -159,10 +159,7 @@ std::vector<qint64> readIds(Connection& connection, const TableQuery& query, int
     if (first > 0)
         values << first;
     read.bindAll(values);
-    std::vector<qint64> ids;
-    while (read.step())
-        ids.push_back(read.columnInt64(0));
-    return ids;
+    return readIds(read);
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <libpq-fe.h>
 #include <mutex>
 #include <poll.h>
+#include <utility>
 
 namespace {
 
@@ -61,6 +62,15 @@ const char* const NumberFieldRows[] = {
 const char* const FieldOrderOfOlderTables =
     "(SELECT a.attnum FROM pg_attribute a WHERE a.attrelid = to_regclass('\"CustomTable\"') AND "
     "a.attname = \"fieldname\" AND NOT a.attisdropped) NULLS LAST";
+
+// A long select is read through a cursor a batch at a time, so that only one batch of its
+// result is held at once; planned for all of its rows, as a select without a cursor is.
+constexpr int WholeNumbersBatch = 10000;
+const char* const CursorPlannedWhole = "SET LOCAL cursor_tuple_fraction = 1";
+const char* const DeclareCursor = "DECLARE \"LedgerloomRows\" NO SCROLL CURSOR FOR ";
+const QByteArray FetchFromCursor =
+    "FETCH FORWARD " + QByteArray::number(WholeNumbersBatch) + " FROM \"LedgerloomRows\"";
+const char* const CloseCursor = "CLOSE \"LedgerloomRows\"";
 
 RuntimeError lostConnection(const QString& reason) {
     return RuntimeError(ErrorNumber::Database,
@@ -148,6 +158,12 @@ class ServerQuery : public EngineQuery {
         if (isNull(column))
             return {};
         return {PQgetvalue(m_result, m_row, column), size_t(PQgetlength(m_result, m_row, column))};
+    }
+    void readWholeNumbers(std::vector<qint64>& into) override {
+        if (m_result)
+            return EngineQuery::readWholeNumbers(into);
+        m_values.resize(std::max(m_values.size(), size_t(m_parameters)));
+        m_engine.readWholeNumbers(m_sql, m_values, into);
     }
     void reset() override {
         PQclear(m_result);
@@ -414,6 +430,49 @@ PGresult* ServerEngine::execute(const QByteArray& sql,
     return result;
 }
 
+void ServerEngine::readWholeNumbers(const QByteArray& sql,
+                                    const std::vector<std::optional<QByteArray>>& values,
+                                    std::vector<qint64>& into) {
+    const auto run = [this, &into](const QByteArray& statement,
+                                   const std::vector<std::optional<QByteArray>>& parameters = {}) {
+        PGresult* result = execute(statement, parameters);
+        const int rows = PQntuples(result);
+        for (int row = 0; row < rows; ++row) {
+            qint64 number = 0;
+            const char* value = PQgetvalue(result, row, 0);
+            std::from_chars(value, value + PQgetlength(result, row, 0), number);
+            into.push_back(number);
+        }
+        PQclear(result);
+        return rows;
+    };
+    // A cursor lives in a transaction: one of its own where the caller has none.
+    const bool own = !m_inTransaction;
+    m_interrupted = false;
+    if (own)
+        run("BEGIN");
+    try {
+        run(CursorPlannedWhole);
+        run(DeclareCursor + sql, values);
+        // A stop between two batches is seen at the next.
+        while (run(FetchFromCursor) == WholeNumbersBatch)
+            if (m_interrupted || (m_stop && m_stop->load()))
+                throw RuntimeError(ErrorNumber::Database, QStringLiteral("interrupted"));
+        run(CloseCursor);
+        if (own)
+            run("COMMIT");
+    } catch (const RuntimeError&) {
+        // The connection stays usable: the transaction of its own ends, not stopped again.
+        const std::atomic<bool>* stop = std::exchange(m_stop, nullptr);
+        try {
+            run(own ? QByteArray("ROLLBACK") : QByteArray(CloseCursor));
+        } catch (const RuntimeError&) {
+        }
+        m_stop = stop;
+        throw;
+    }
+}
+
 // Waits for the statement's result while looking at the stop flag; the first failure wins.
 PGresult* ServerEngine::waitForResult() {
     bool cancelled = false;
@@ -568,6 +627,7 @@ void ServerEngine::beginWrite() {
 }
 
 void ServerEngine::interrupt() {
+    m_interrupted = true;
     char error[256];
     if (m_cancel)
         PQcancel(m_cancel, error, sizeof error);

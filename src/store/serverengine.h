@@ -58,6 +58,12 @@ class ServerEngine : public Engine {
     // Runs one statement with its parameters (Null where absent) and returns its result;
     // raises the server's failure, or the loss of the connection, as a run-time error.
     pg_result* execute(const QByteArray& sql, const std::vector<std::optional<QByteArray>>& values);
+    // Runs a select through a cursor, a batch of rows at a time, each row's first column (a
+    // whole number) added to `into` in order; inside a transaction of its own where none is
+    // open, which ends however the read does.
+    void readWholeNumbers(const QByteArray& sql,
+                          const std::vector<std::optional<QByteArray>>& values,
+                          std::vector<qint64>& into);
 
   private:
     ServerEngine(pg_conn* connection, const QString& address);
@@ -73,6 +79,8 @@ class ServerEngine : public Engine {
     qint64 m_changes = 0;
     const std::atomic<bool>* m_stop = nullptr;
     bool m_lost = false;
+    // Set by interrupt(), for the statements between which no statement runs.
+    std::atomic<bool> m_interrupted = false;
     bool m_inTransaction = false;
     QString m_fieldOrder = QStringLiteral("\"FieldOrder\"");
     std::optional<QString> m_collation; // as a COLLATE clause, once looked up

@@ -59,10 +59,13 @@ void Statement::reset() {
     m_query->reset();
 }
 
+void Statement::readWholeNumbers(std::vector<qint64>& into) {
+    m_query->readWholeNumbers(into);
+}
+
 std::vector<qint64> readIds(Statement& statement) {
     std::vector<qint64> ids;
-    while (statement.step())
-        ids.push_back(statement.columnInt64(0));
+    statement.readWholeNumbers(ids);
     return ids;
 }
 

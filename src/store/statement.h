@@ -38,6 +38,8 @@ class Statement {
     // Ready to run again with its parameters cleared; a statement kept for reuse is reset after
     // each use so that it holds no lock meanwhile.
     void reset();
+    // Runs the statement to its end, each row's first column (a whole number) added in order.
+    void readWholeNumbers(std::vector<qint64>& into);
 
   private:
     std::unique_ptr<EngineQuery> m_query;
