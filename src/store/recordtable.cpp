@@ -37,7 +37,8 @@ Comparable comparableOf(Engine& engine, const QString& column, FieldKind kind) {
 
 // The terms that order the records by one column: the empty values last whichever the
 // direction, then the values of the field's kind in their order, then (of a kind with a
-// canonical form) the other values as text in the user's locale's order.
+// canonical form) the other values as text in the user's locale's order. The value of the
+// kind is worked out once a row: equal values of the kind have the same text.
 QStringList orderTerms(Engine& engine, const QString& column, FieldKind kind, bool descending) {
     const QString direction = descending ? QStringLiteral(" DESC") : QString();
     const Comparable comparable = comparableOf(engine, column, kind);
@@ -45,13 +46,9 @@ QStringList orderTerms(Engine& engine, const QString& column, FieldKind kind, bo
     if (isIdColumn(column))
         return {name + direction};
     QStringList terms{Sql::isEmptyValue(name)};
-    QString text = QStringLiteral("nullif(%1, '')").arg(name);
-    if (!comparable.value.isEmpty()) {
-        const QString isKind = comparable.value + QStringLiteral(" IS NOT NULL");
-        terms << Sql::firstWhere(isKind) << comparable.value + direction;
-        text = Sql::valueUnless(isKind, text);
-    }
-    return terms << engine.localeTextOrder(text) + direction;
+    if (!comparable.value.isEmpty())
+        terms << comparable.value + direction + QStringLiteral(" NULLS LAST");
+    return terms << engine.localeTextOrder(QStringLiteral("nullif(%1, '')").arg(name)) + direction;
 }
 
 // A filter's text read as a comparison with values of the kind: the lowest and highest value

@@ -80,14 +80,6 @@ QString Sql::isEmptyValue(const QString& column) {
     return QStringLiteral("coalesce(%1, '') = ''").arg(column);
 }
 
-QString Sql::valueUnless(const QString& test, const QString& value) {
-    return QStringLiteral("(CASE WHEN %1 THEN NULL ELSE %2 END)").arg(test, value);
-}
-
-QString Sql::firstWhere(const QString& test) {
-    return QStringLiteral("(CASE WHEN %1 THEN 0 ELSE 1 END)").arg(test);
-}
-
 QString Sql::yesNoWordsAsNumbers(const QString& column) {
     const QString name = quoteName(column);
     return QStringLiteral("update \"CustomTable\" set %1 = case when lower(trim(%1)) in "

@@ -25,10 +25,6 @@ QString selectTableIds(const QStringList& tests, const QStringList& orderTerms);
 QString selectFirstTableIds(const QStringList& tests, const QStringList& orderTerms);
 // A column's value is missing or the empty text.
 QString isEmptyValue(const QString& column);
-// Null where the test holds, else the value.
-QString valueUnless(const QString& test, const QString& value);
-// 0 where the test holds, else 1: an order term that puts those first.
-QString firstWhere(const QString& test);
 // No record, only the columns' names.
 inline const QString SelectNoRecords = QStringLiteral("SELECT * FROM \"CustomTable\" LIMIT 0");
 
