@@ -51,13 +51,13 @@ void copyFields(Connection& from, Connection& to, const QStringList& columns) {
     }
 }
 
-// Writes the rows read so far in statements of many records each.
-void writeRecords(Connection& to, const QStringList& columns,
-                  const std::vector<QVariantList>& rows) {
+// Writes the rows read so far into the table in statements of many rows each.
+void writeRows(Connection& to, const QString& table, const QStringList& columns,
+               const std::vector<QVariantList>& rows) {
     const int perStatement = std::max(1, MaxParameters / int(columns.size()));
     for (size_t first = 0; first < rows.size(); first += size_t(perStatement)) {
         const size_t count = std::min(rows.size() - first, size_t(perStatement));
-        Statement insert(to, Sql::insertRecords(columns, int(count)));
+        Statement insert(to, Sql::insertRows(table, columns, int(count)));
         int parameter = 1;
         for (size_t r = first; r < first + count; ++r)
             for (const QVariant& value : rows[r])
@@ -81,57 +81,44 @@ long copyRecords(Connection& from, Connection& to, const QStringList& fieldColum
         });
         if (rows.empty())
             return copied;
-        writeRecords(to, columns, rows);
+        writeRows(to, QStringLiteral("\"CustomTable\""), columns, rows);
         copied += long(rows.size());
     }
 }
-// The rows a select reads, written into the table's columns a batch of rows per statement.
+// The rows a select reads, written into the table's columns a batch at a time.
 void copyRows(Connection& from, Connection& to, const QString& select, const QString& table,
               const QStringList& columns) {
-    QStringList names;
-    for (const QString& column : columns)
-        names << Sql::quoteName(column);
-    const QString row = QLatin1Char('(') +
-                        QStringList(columns.size(), QStringLiteral("?")).join(',') +
-                        QLatin1Char(')');
-    const int perStatement = MaxParameters / int(columns.size());
     Statement read(from, select);
     for (bool more = true; more;) {
-        QVariantList values;
-        while (values.size() < perStatement * columns.size() && (more = read.step()))
+        std::vector<QVariantList> rows;
+        while (rows.size() < size_t(ReadBatch) && (more = read.step())) {
+            QVariantList row;
             for (int i = 0; i < columns.size(); ++i)
-                values << read.column(i);
-        if (values.isEmpty())
-            return;
-        Statement write(to,
-                        QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(table, names.join(',')) +
-                            QStringList(values.size() / columns.size(), row).join(','));
-        write.bindAll(values);
-        write.run();
+                row << read.column(i);
+            rows.push_back(std::move(row));
+        }
+        writeRows(to, table, columns, rows);
     }
 }
 
 // The bin in the order of its entries, and the fields kept with their values, each entry under
 // a key of the target's own; the times as the engines write them.
 void copyBinAndKeptFields(Connection& from, Connection& to) {
-    const QString deletedAt = from.engine().binTimeAsText();
     if (TableExists(from, Sql::BinTableName)) {
         to.engine().makeBinIfMissing();
         copyRows(from, to,
                  QStringLiteral("SELECT \"ID\", %1, \"Record\" FROM \"DeletedRecords\" ORDER BY "
                                 "\"BinKey\"")
-                     .arg(deletedAt),
+                     .arg(from.engine().timeAsText(QStringLiteral("\"DeletedAt\""))),
                  QStringLiteral("\"DeletedRecords\""),
                  {QStringLiteral("ID"), QStringLiteral("DeletedAt"), QStringLiteral("Record")});
     }
     if (!TableExists(from, QStringLiteral("KeptFields")))
         return;
     to.engine().makeKeptFieldsIfMissing();
-    // The same expression over the time a field was kept.
     Statement fields(from, QStringLiteral("SELECT \"FieldKey\", \"fieldname\", %1, \"Definition\" "
                                           "FROM \"KeptFields\" ORDER BY \"FieldKey\"")
-                               .arg(QString(deletedAt).replace(QStringLiteral("\"DeletedAt\""),
-                                                               QStringLiteral("\"KeptAt\""))));
+                               .arg(from.engine().timeAsText(QStringLiteral("\"KeptAt\""))));
     while (fields.step()) {
         Statement keep(to,
                        QStringLiteral("INSERT INTO \"KeptFields\" (\"fieldname\", \"KeptAt\", "

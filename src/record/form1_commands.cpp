@@ -73,6 +73,11 @@ class FieldCommand : public ChangeCommand {
     FieldChange m_change;
 };
 
+// The change at that place of the stack, which holds nothing else.
+ChangeCommand& changeAt(QUndoStack& changes, int index) {
+    return *static_cast<ChangeCommand*>(const_cast<QUndoCommand*>(changes.command(index)));
+}
+
 } // namespace
 
 // A new change takes the place of those undone, which can no longer be redone.
@@ -85,8 +90,7 @@ void Form1::forgetChanges(int from) {
     if (!m_connection)
         return;
     for (int i = from; i < m_changes->count(); ++i)
-        static_cast<ChangeCommand*>(const_cast<QUndoCommand*>(m_changes->command(i)))
-            ->forget(*m_connection);
+        changeAt(*m_changes, i).forget(*m_connection);
 }
 
 bool Form1::refuseWhileEditing() {
@@ -340,8 +344,7 @@ void Form1::stepChanges(bool back) {
     if (!(back ? m_changes->canUndo() : m_changes->canRedo()) || !m_connection ||
         m_connection->State() == adStateClosed)
         return;
-    auto* command = static_cast<ChangeCommand*>(
-        const_cast<QUndoCommand*>(m_changes->command(m_changes->index() - (back ? 1 : 0))));
+    ChangeCommand* command = &changeAt(*m_changes, m_changes->index() - (back ? 1 : 0));
     QString refusal;
     const bool done = trap([&] {
         try {

@@ -135,9 +135,9 @@ class Engine {
     // Makes the bin of deleted records (schema.h) in the caller's write transaction when the
     // store has none yet: stores from before it get it with their first delete.
     virtual void makeBinIfMissing() = 0;
-    // The bin's time of deletion as text in a select, as it was written: UTC in ISO 8601 with
-    // milliseconds ("2024-05-01T12:00:00.123Z").
-    virtual QString binTimeAsText() const = 0;
+    // A time the program wrote (the bin's "DeletedAt", the kept fields' "KeptAt") as text in a
+    // select, as it was written: UTC in ISO 8601 with milliseconds ("2024-05-01T12:00:00.123Z").
+    virtual QString timeAsText(const QString& column) const = 0;
     // Makes the tables that keep a deleted field (its definition and place, and its values by
     // record id) in the caller's write transaction when the store has none yet; false when they
     // are not there and this connection may not make them.

@@ -6,6 +6,8 @@
 #include "store/schema.h"
 #include "store/statement.h"
 
+#include <algorithm>
+
 std::vector<FieldDefinition> readFieldDefinitions(Connection& connection) {
     Statement rows(connection, Sql::selectFieldRows(connection.engine().fieldRowOrder()));
     std::vector<FieldDefinition> fields;
@@ -28,17 +30,20 @@ QHash<QString, FieldKind> readFieldKinds(Connection& connection) {
 }
 
 QStringList readFieldColumns(Connection& connection) {
-    QHash<QString, QString> columns; // by the name in lower case
-    QStringList ordered, rest;
-    for (const QString& column : readRecordColumns(connection))
-        if (column.compare(QStringLiteral("ID"), Qt::CaseInsensitive) != 0)
-            columns.insert(column.toLower(), column);
-    for (const FieldDefinition& field : readFieldDefinitions(connection))
-        if (const QString column = columns.take(field.name.toLower()); !column.isEmpty())
-            ordered << column;
-    for (const QString& column : readRecordColumns(connection))
-        if (columns.contains(column.toLower()))
-            rest << column;
+    QStringList rest = readRecordColumns(connection); // left once a field's place is known
+    rest.removeIf([](const QString& column) {
+        return column.compare(QStringLiteral("ID"), Qt::CaseInsensitive) == 0;
+    });
+    QStringList ordered;
+    for (const FieldDefinition& field : readFieldDefinitions(connection)) {
+        const auto at = std::find_if(rest.begin(), rest.end(), [&](const QString& column) {
+            return column.compare(field.name, Qt::CaseInsensitive) == 0;
+        });
+        if (at != rest.end()) {
+            ordered << *at;
+            rest.erase(at);
+        }
+    }
     return ordered + rest;
 }
 

@@ -144,7 +144,8 @@ std::vector<BinEntry> RecordBin::entries(Connection& connection, qint64 beforeKe
     std::vector<BinEntry> entries;
     if (!TableExists(connection, Sql::BinTableName))
         return entries;
-    Statement read(connection, Sql::selectBinEntries(connection.engine().binTimeAsText()));
+    Statement read(connection, Sql::selectBinEntries(connection.engine().timeAsText(
+                                   QStringLiteral("\"DeletedAt\""))));
     read.bindAll({beforeKey, count});
     while (read.step())
         entries.push_back({read.columnInt64(0), read.columnInt64(1), read.column(2).toString(),

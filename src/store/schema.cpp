@@ -19,18 +19,19 @@ QString Sql::addFieldColumn(const QString& name) {
 }
 
 QString Sql::insertRecord(const QStringList& columns) {
-    return insertRecords(columns, 1);
+    return insertRows(QStringLiteral("\"CustomTable\""), columns, 1);
 }
 
-QString Sql::insertRecords(const QStringList& columns, int records) {
+QString Sql::insertRows(const QString& table, const QStringList& columns, int rows) {
     QStringList names;
     for (const QString& column : columns)
         names << quoteName(column);
-    const QString record = QLatin1Char('(') +
-                           QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) +
-                           QLatin1Char(')');
-    return QStringLiteral("insert into \"CustomTable\" (") + names.join(QLatin1Char(',')) +
-           QStringLiteral(") values ") + QStringList(records, record).join(QLatin1Char(','));
+    const QString row = QLatin1Char('(') +
+                        QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) +
+                        QLatin1Char(')');
+    return QStringLiteral("insert into ") + table + QStringLiteral(" (") +
+           names.join(QLatin1Char(',')) + QStringLiteral(") values ") +
+           QStringList(rows, row).join(QLatin1Char(','));
 }
 
 QString Sql::updateRecordIfUnchanged(const QStringList& columns) {

@@ -42,8 +42,9 @@ inline const QString DeleteFieldRow =
     QStringLiteral("delete from \"FieldControl\" where \"fieldname\" = ?");
 // Appends one record with values for these columns, bound in their order.
 QString insertRecord(const QStringList& columns);
-// The same for several records at once, their values one record after the other.
-QString insertRecords(const QStringList& columns, int records);
+// Rows of a table (its name as the statement spells it) with values for these columns, bound
+// one row after the other.
+QString insertRows(const QString& table, const QStringList& columns, int rows);
 // The record window's reads and writes, one record by its id.
 inline const QString SelectRecordIds =
     QStringLiteral("SELECT \"ID\" FROM \"CustomTable\" ORDER BY \"ID\"");

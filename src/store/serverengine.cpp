@@ -617,9 +617,9 @@ void ServerEngine::fieldPlacesGiven() {
             ->step();
 }
 
-QString ServerEngine::binTimeAsText() const {
-    return QStringLiteral("to_char(\"DeletedAt\" AT TIME ZONE 'UTC', "
-                          "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')");
+QString ServerEngine::timeAsText(const QString& column) const {
+    return QStringLiteral("to_char(%1 AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')")
+        .arg(column);
 }
 
 void ServerEngine::beginWrite() {

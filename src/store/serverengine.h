@@ -31,7 +31,7 @@ class ServerEngine : public Engine {
     void makeBinIfMissing() override;
     bool makeKeptFieldsIfMissing() override;
     void fieldPlacesGiven() override;
-    QString binTimeAsText() const override;
+    QString timeAsText(const QString& column) const override;
     int maxColumns() const override { return 1600; }
     QString fieldRowOrder() const override { return m_fieldOrder; }
     EngineSearch& search() override;

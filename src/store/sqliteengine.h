@@ -28,7 +28,7 @@ class SqliteEngine : public Engine {
     void continueRecordIdsAfter(qint64 id) override;
     void makeBinIfMissing() override;
     bool makeKeptFieldsIfMissing() override;
-    QString binTimeAsText() const override { return QStringLiteral("\"DeletedAt\""); }
+    QString timeAsText(const QString& column) const override { return column; }
     int maxColumns() const override;
     // The rows' own key, which an update keeps.
     QString fieldRowOrder() const override { return QStringLiteral("rowid"); }
