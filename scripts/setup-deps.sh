@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-private-dev libsqlite3-dev libxlsxwriter-dev mdbtools-dev libcsv-dev libuchardet-dev
     sqlite3 mdbtools
     libpq-dev postgresql postgresql-contrib
-    fonts-dejavu-core fonts-liberation fonts-wqy-microhei
+    fonts-dejavu-core fonts-liberation fonts-wqy-microhei fonts-urw-base35
     poppler-utils
     unzip python3
     dpkg-dev file

@@ -4,6 +4,8 @@
 #include "table/tablewindow.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPrintDialog>
@@ -103,6 +105,7 @@ class TableViewTest : public QObject {
     void ordersAndFilters();
     void printsTheRowsAsShownAndARecordAsAForm_data() { storeRows(); }
     void printsTheRowsAsShownAndARecordAsAForm();
+    void writesThePdfInAFontWhoseOutlinesItCannotEmbed();
 };
 
 void TableViewTest::showsEveryFieldAndFollowsTheRecordWindow() {
@@ -241,8 +244,9 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
     QList<QVariantList> records;
     for (int i = 1; i <= 150; ++i)
         records << QVariantList{QString("name-%1").arg(i, 3, 10, QChar('0')),
-                                i % 2 ? "Ελληνικά 東京都" : "", i == 110 ? notes : "n", "-1234.5",
-                                "2024-01-31"};
+                                QStringList{"Ελληνικά 東京都", "", "مرحبا بالعالم",
+                                            "office \uFB01le e\u0301te\u0301"}[i % 4],
+                                i == 110 ? notes : "n", "-1234.5", "2024-01-31"};
     records.last() << "line one\nline two";
     env.addRecords(records);
     ScriptedMessages messages;
@@ -269,6 +273,12 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
              qPrintable(pages.last().left(900)));
     QVERIFY(text.contains("Ελληνικά 東京都") && text.contains("-1234,5") &&
             text.contains("31.01.2024"));
+    // Shaped text (joined letters, a ligature, combining accents) reads back as its characters:
+    // the joined forms and ligatures as their compatibility forms, as other programs' files do.
+    const QString plain = text.normalized(QString::NormalizationForm_KC);
+    QVERIFY2(plain.contains("مرحبا بالعالم") && plain.contains("office file") &&
+                 plain.contains("été"),
+             qPrintable(plain.left(2000)));
     for (const QString& word : notes.split(' ')) // wrapped in its narrow column, not cut
         QVERIFY2(text.contains(word + " ") || text.contains(word + "\n"), qPrintable(word));
     QVERIFY(!text.contains("name-002"));
@@ -318,6 +328,29 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
     for (int i = 1; i <= 150; ++i)
         all << QString("name-%1").arg(i, 3, 10, QChar('0'));
     QVERIFY(pagesHold(pdfPages(list), {"Records", "ID"}, all));
+    QCOMPARE(messages.texts(), QStringList());
+}
+
+// The glyphs of most fonts are embedded by the program itself; a font of other outlines (CFF) is
+// left to Qt's own PDF writer.
+void TableViewTest::writesThePdfInAFontWhoseOutlinesItCannotEmbed() {
+    const int added = QFontDatabase::addApplicationFont(
+        "/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf");
+    QVERIFY2(added >= 0, "scripts/setup-deps.sh installs fonts-urw-base35");
+    const QFont before = QApplication::font();
+    QApplication::setFont(QFont(QFontDatabase::applicationFontFamilies(added).value(0)));
+    TestEnvironment env(StoreKind::Local);
+    env.addFields({{"Name", "Textfield"}});
+    env.addRecords({{"one value"}, {"two values"}});
+    ScriptedMessages messages;
+    auto window = startRecordWindow(messages, env);
+    const QString file = env.programFolder() + "/list.pdf";
+    const bool written = openTable(*window).exportPdfTo(file);
+    QApplication::setFont(before);
+    QVERIFY(written);
+    const QStringList pages = pdfPages(file);
+    QVERIFY2(pagesHold(pages, {"Records", "ID", "Name"}, {"one value", "two values"}),
+             qPrintable(pages.join("|")));
     QCOMPARE(messages.texts(), QStringList());
 }
 

@@ -262,10 +262,11 @@ ParsedValue readStoredValue(FieldKind kind, FieldKind storedKind, const QString&
 }
 
 QString displayFieldValue(FieldKind kind, const QString& canonical, const QLocale& locale) {
+    if (!hasCanonicalForm(kind) || canonical.isEmpty())
+        return canonical;
     // Only a text that reads back as itself is canonical; anything else is shown as stored.
     const ParsedValue parsed = parseFieldValue(kind, canonical, QLocale::c());
-    if (!hasCanonicalForm(kind) || !parsed.ok() || parsed.canonical != canonical ||
-        canonical.isEmpty())
+    if (!parsed.ok() || parsed.canonical != canonical)
         return canonical;
     if (kind == FieldKind::Date) {
         const QDate date = QDate::fromString(canonical.left(10), Qt::ISODate);

@@ -1,5 +1,7 @@
 #include "table/report.h"
 
+#include "export/pdfdocument.h"
+
 #include <QDate>
 #include <QFontMetricsF>
 #include <QLocale>
@@ -9,6 +11,7 @@
 #include <QTextOption>
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <numeric>
 
 namespace {
@@ -18,9 +21,9 @@ constexpr double TitlePoints = 13;
 constexpr double CellPadPoints = 3;
 
 // Lays the text out within the width, at the words where it can and anywhere in a word wider
-// than that, each line break kept; paints it at the point when a painter is given. Its height.
+// than that, each line break kept; hands the layout to `draw` when one is given. Its height.
 double layText(QString text, const QFont& font, QPaintDevice& device, double width,
-               QPainter* painter = nullptr, QPointF at = {}) {
+               const std::function<void(const QTextLayout&)>& draw = {}) {
     text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
     text.replace(QLatin1Char('\r'), QChar::LineSeparator);
@@ -36,8 +39,8 @@ double layText(QString text, const QFont& font, QPaintDevice& device, double wid
         height += line.height();
     }
     layout.endLayout();
-    if (painter)
-        layout.draw(painter, at);
+    if (draw)
+        draw(layout);
     return height;
 }
 
@@ -69,11 +72,82 @@ class LineWidths {
     std::array<float, 0x590> m_advances; // up to the scripts written right to left
 };
 
+// What the pages are painted on: a page is begun, painted and ended, named by the number the
+// canvas gave it.
+class Canvas {
+  public:
+    virtual ~Canvas() = default;
+    virtual int beginPage() = 0;
+    virtual void endPage(int page) = 0;
+    virtual void text(int page, QPointF baseline, const QFont& font, const QString& text) = 0;
+    virtual void layout(int page, const QTextLayout& layout, QPointF at) = 0;
+    virtual void line(int page, QPointF from, QPointF to) = 0;
+};
+
+// A printer, or any paged device, through a painter: one page after another.
+class PainterCanvas : public Canvas {
+  public:
+    explicit PainterCanvas(QPagedPaintDevice& device) : m_device(device), m_painter(&device) {}
+    bool active() const { return m_painter.isActive(); }
+    int beginPage() override {
+        if (m_pages > 0)
+            m_device.newPage();
+        return m_pages++;
+    }
+    void endPage(int) override {}
+    void text(int, QPointF baseline, const QFont& font, const QString& text) override {
+        m_painter.setFont(font);
+        m_painter.drawText(baseline, text);
+    }
+    void layout(int, const QTextLayout& layout, QPointF at) override {
+        layout.draw(&m_painter, at);
+    }
+    void line(int, QPointF from, QPointF to) override { m_painter.drawLine(from, to); }
+
+  private:
+    QPagedPaintDevice& m_device;
+    QPainter m_painter;
+    int m_pages = 0;
+};
+
+// Counts the pages, painting nothing.
+class CountingCanvas : public Canvas {
+  public:
+    int beginPage() override { return m_pages++; }
+    void endPage(int) override {}
+    void text(int, QPointF, const QFont&, const QString&) override {}
+    void layout(int, const QTextLayout&, QPointF) override {}
+    void line(int, QPointF, QPointF) override {}
+    int pages() const { return m_pages; }
+
+  private:
+    int m_pages = 0;
+};
+
+// A PDF file written as it is painted: the pages of every band open at once, their feet painted
+// when the number of pages is known.
+class PdfCanvas : public Canvas {
+  public:
+    explicit PdfCanvas(PdfDocument& pdf) : m_pdf(pdf) {}
+    int beginPage() override { return m_pdf.addPage(); }
+    void endPage(int page) override { m_pdf.closePage(page); }
+    void text(int page, QPointF baseline, const QFont& font, const QString& text) override {
+        m_pdf.drawText(page, baseline, font, text);
+    }
+    void layout(int page, const QTextLayout& layout, QPointF at) override {
+        m_pdf.drawGlyphRuns(page, layout.glyphRuns(), at, layout.text());
+    }
+    void line(int page, QPointF from, QPointF to) override { m_pdf.drawLine(page, from, to); }
+
+  private:
+    PdfDocument& m_pdf;
+};
+
 class Painter {
   public:
-    Painter(QPagedPaintDevice& device, const Report& report)
-        : m_device(device), m_report(report), m_painter(&device),
-          m_unit(device.logicalDpiY() / 72.0) {
+    // Lays the report out on pages of the layout, measured on the device.
+    Painter(QPaintDevice& device, const QPageLayout& layout, const Report& report)
+        : m_device(device), m_report(report), m_unit(device.logicalDpiY() / 72.0) {
         m_body.setPointSizeF(BodyPoints);
         m_bold = m_body;
         m_bold.setBold(true);
@@ -81,9 +155,10 @@ class Painter {
         m_title.setPointSizeF(TitlePoints);
         m_bodyMetrics = QFontMetricsF(m_body, &device);
         m_boldMetrics = QFontMetricsF(m_bold, &device);
+        m_titleMetrics = QFontMetricsF(m_title, &device);
         m_bodyWidths = LineWidths(m_bodyMetrics);
         m_boldWidths = LineWidths(m_boldMetrics);
-        const QRectF page = device.pageLayout().paintRect(QPageLayout::Point);
+        const QRectF page = layout.paintRect(QPageLayout::Point);
         m_width = page.width() * m_unit;
         m_height = page.height() * m_unit;
         m_pad = CellPadPoints * m_unit;
@@ -106,59 +181,53 @@ class Painter {
 
     int bands() const { return int(m_bands.size()); }
 
-    bool active() const { return m_painter.isActive(); }
-
-    // Measures every row in every band, each row read once; the first row of each page of
-    // each band.
-    std::vector<std::vector<int>> layOut() {
-        const double body = m_height - top() - footHeight();
-        std::vector<std::vector<int>> firsts(m_bands.size(), std::vector<int>{0});
-        std::vector<double> used(m_bands.size(), 0);
-        m_heights.assign(m_bands.size(), std::vector<float>(size_t(m_report.rows), 0));
+    // Paints the pages of these bands, every row read once for all of them; the pages of each
+    // band. With the number of pages known, the pages after `pagesBefore` (of one band) get
+    // their feet as they are painted, else paintFoot() gives them later.
+    std::vector<std::vector<int>> paint(Canvas& canvas, const std::vector<int>& bands,
+                                        int pagesBefore = 0, int pages = 0) {
+        std::vector<std::vector<int>> pagesOf(bands.size());
+        std::vector<double> y(bands.size());
+        const QString date = QLocale().toString(QDate::currentDate(), QLocale::LongFormat);
+        const double bottom = m_height - footHeight();
+        const auto begin = [&](size_t b) {
+            m_columns = m_bands[size_t(bands[b])];
+            pagesOf[b].push_back(canvas.beginPage());
+            y[b] = paintTop(canvas, pagesOf[b].back(), date);
+        };
+        const auto end = [&](size_t b) {
+            if (pages > 0)
+                paintFoot(canvas, pagesOf[b].back(), pagesBefore + int(pagesOf[b].size()), pages);
+            canvas.endPage(pagesOf[b].back());
+        };
+        for (size_t b = 0; b < bands.size(); ++b)
+            begin(b);
+        const double bodyTop = y.empty() ? 0 : y.front();
         for (int r = 0; r < m_report.rows; ++r) {
             const QStringList values = m_report.row(r);
-            for (size_t b = 0; b < m_bands.size(); ++b) {
-                m_columns = m_bands[b];
+            for (size_t b = 0; b < bands.size(); ++b) {
+                m_columns = m_bands[size_t(bands[b])];
                 const double height = rowHeight(values, false);
-                m_heights[b][size_t(r)] = float(height);
-                if (used[b] > 0 && used[b] + height > body) {
-                    firsts[b].push_back(r);
-                    used[b] = 0;
+                if (y[b] > bodyTop && y[b] + height > bottom) {
+                    end(b);
+                    begin(b);
+                    m_columns = m_bands[size_t(bands[b])];
                 }
-                used[b] += height;
+                paintRow(canvas, pagesOf[b].back(), values, y[b], false);
+                y[b] += height;
             }
         }
-        return firsts;
+        for (size_t b = 0; b < bands.size(); ++b)
+            end(b);
+        return pagesOf;
     }
 
-    // Paints the pages of a band, numbered on from the pages before it.
-    void paint(int band, const std::vector<int>& firsts, int pagesBefore, int pages) {
-        m_columns = m_bands[size_t(band)];
-        const QString date = QLocale().toString(QDate::currentDate(), QLocale::LongFormat);
-        for (size_t p = 0; p < firsts.size(); ++p) {
-            if (p > 0 || pagesBefore > 0)
-                m_device.newPage();
-            m_painter.setFont(m_title);
-            const double titleHeight = QFontMetricsF(m_title, &m_device).height();
-            m_painter.drawText(QRectF(0, 0, m_width, titleHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                               m_report.title);
-            m_painter.setFont(m_body);
-            m_painter.drawText(QRectF(0, 0, m_width, titleHeight),
-                               Qt::AlignRight | Qt::AlignVCenter, date);
-            double y = titleHeight + m_pad * 2;
-            if (!m_report.headings.isEmpty()) {
-                y += paintRow(m_report.headings, y, true, rowHeight(m_report.headings, true));
-                m_painter.drawLine(QPointF(0, y), QPointF(m_width, y));
-            }
-            const int end = p + 1 < firsts.size() ? firsts[p + 1] : m_report.rows;
-            for (int r = firsts[p]; r < end; ++r)
-                y += paintRow(m_report.row(r), y, false, m_heights[size_t(band)][size_t(r)]);
-            m_painter.setFont(m_body);
-            m_painter.drawText(
-                QRectF(0, m_height - footHeight(), m_width, footHeight()),
-                Qt::AlignHCenter | Qt::AlignBottom,
-                QStringLiteral("Page %1 of %2").arg(pagesBefore + int(p) + 1).arg(pages));
-        }
+    void paintFoot(Canvas& canvas, int page, int number, int pages) {
+        const QString foot = QStringLiteral("Page %1 of %2").arg(number).arg(pages);
+        canvas.text(page,
+                    QPointF((m_width - m_bodyMetrics.horizontalAdvance(foot)) / 2,
+                            m_height - m_bodyMetrics.descent()),
+                    m_body, foot);
     }
 
   private:
@@ -167,6 +236,24 @@ class Painter {
         double left;
         double width;
     };
+
+    // The title, the date and the headings; where the rows begin.
+    double paintTop(Canvas& canvas, int page, const QString& date) {
+        const double titleHeight = m_titleMetrics.height();
+        canvas.text(page, QPointF(0, m_titleMetrics.ascent()), m_title, m_report.title);
+        canvas.text(page,
+                    QPointF(m_width - m_bodyMetrics.horizontalAdvance(date),
+                            (titleHeight - m_bodyMetrics.height()) / 2 + m_bodyMetrics.ascent()),
+                    m_body, date);
+        double y = titleHeight + m_pad * 2;
+        if (!m_report.headings.isEmpty()) {
+            const double height = rowHeight(m_report.headings, true);
+            paintRow(canvas, page, m_report.headings, y, true);
+            y += height;
+            canvas.line(page, QPointF(0, y), QPointF(m_width, y));
+        }
+        return y;
+    }
 
     const QFont& fontOf(int column, bool heading) const {
         return heading || (column == 0 && m_report.firstColumnBold) ? m_bold : m_body;
@@ -187,48 +274,42 @@ class Painter {
         return widths.fits(text, column.width - 2 * m_pad);
     }
 
-    double cellHeight(const QString& text, const Column& column, bool heading) const {
-        if (oneLine(text, column, heading))
-            return metricsOf(column.index, heading).height();
-        return layText(text, fontOf(column.index, heading), m_device,
-                       std::max(1.0, column.width - 2 * m_pad));
-    }
-
-    double rowHeight(const QStringList& values, bool heading) const {
+    // The height of a row of the band, whether each of its cells is one line kept for paintRow().
+    double rowHeight(const QStringList& values, bool heading) {
+        m_oneLine.assign(m_columns.size(), false);
         double height = m_bodyMetrics.height();
-        for (const Column& column : m_columns)
-            height = std::max(height, cellHeight(values.value(column.index), column, heading));
+        for (size_t c = 0; c < m_columns.size(); ++c) {
+            const Column& column = m_columns[c];
+            const QString text = values.value(column.index);
+            m_oneLine[c] = oneLine(text, column, heading);
+            height = std::max(height, m_oneLine[c]
+                                          ? metricsOf(column.index, heading).height()
+                                          : layText(text, fontOf(column.index, heading), m_device,
+                                                    std::max(1.0, column.width - 2 * m_pad)));
+        }
         return height + 2 * m_pad;
     }
 
-    double paintRow(const QStringList& values, double y, bool heading, double height) {
-        for (const Column& column : m_columns) {
+    // Paints the row measured last.
+    void paintRow(Canvas& canvas, int page, const QStringList& values, double y, bool heading) {
+        for (size_t c = 0; c < m_columns.size(); ++c) {
+            const Column& column = m_columns[c];
             const QString text = values.value(column.index);
             const QPointF at(column.left + m_pad, y + m_pad);
-            if (oneLine(text, column, heading)) {
-                m_painter.setFont(fontOf(column.index, heading));
-                m_painter.drawText(at + QPointF(0, metricsOf(column.index, heading).ascent()),
-                                   text);
-            } else {
-                layText(text, fontOf(column.index, heading), m_device,
-                        std::max(1.0, column.width - 2 * m_pad), &m_painter, at);
-            }
+            const QFont& font = fontOf(column.index, heading);
+            if (m_oneLine[c])
+                canvas.text(page, at + QPointF(0, metricsOf(column.index, heading).ascent()), font,
+                            text);
+            else
+                layText(text, font, m_device, std::max(1.0, column.width - 2 * m_pad),
+                        [&](const QTextLayout& layout) { canvas.layout(page, layout, at); });
         }
-        return height;
-    }
-
-    double top() const {
-        double height = QFontMetricsF(m_title, &m_device).height() + m_pad * 2;
-        if (!m_report.headings.isEmpty())
-            height += rowHeight(m_report.headings, true);
-        return height;
     }
 
     double footHeight() const { return m_bodyMetrics.height() * 2; }
 
-    QPagedPaintDevice& m_device;
+    QPaintDevice& m_device;
     const Report& m_report;
-    QPainter m_painter;
     double m_unit;
     double m_width = 0;
     double m_height = 0;
@@ -237,34 +318,54 @@ class Painter {
     QFont m_bold;
     QFont m_title;
     std::vector<std::vector<Column>> m_bands;
-    std::vector<Column> m_columns; // of the band laid out or painted
+    std::vector<Column> m_columns; // of the band measured or painted
+    std::vector<bool> m_oneLine;   // of the row measured last, by column
     QFontMetricsF m_bodyMetrics{m_body};
     QFontMetricsF m_boldMetrics{m_bold};
-    std::vector<std::vector<float>> m_heights; // of each row in each band
+    QFontMetricsF m_titleMetrics{m_title};
     mutable LineWidths m_bodyWidths{m_bodyMetrics};
     mutable LineWidths m_boldWidths{m_boldMetrics};
 };
 
-} // namespace
-
-int printReport(QPagedPaintDevice& device, const Report& report) {
+// The page on its side when the columns are wider than it is upright.
+QPageLayout turnedFor(QPageLayout layout, const Report& report) {
     const double wanted = std::accumulate(report.widths.begin(), report.widths.end(), 0.0);
-    QPageLayout layout = device.pageLayout();
     layout.setOrientation(QPageLayout::Portrait);
     if (wanted > layout.paintRect(QPageLayout::Point).width())
         layout.setOrientation(QPageLayout::Landscape);
-    device.setPageLayout(layout);
-    Painter painter(device, report);
-    if (!painter.active())
+    return layout;
+}
+
+} // namespace
+
+int printReport(QPagedPaintDevice& device, const Report& report) {
+    device.setPageLayout(turnedFor(device.pageLayout(), report));
+    Painter painter(device, device.pageLayout(), report);
+    PainterCanvas canvas(device);
+    if (!canvas.active())
         return 0;
-    const std::vector<std::vector<int>> firsts = painter.layOut();
-    int pages = 0;
-    for (const std::vector<int>& band : firsts)
-        pages += int(band.size());
+    // A printer's pages go one after another: the number of pages is counted first.
+    std::vector<int> bands(size_t(painter.bands()));
+    std::iota(bands.begin(), bands.end(), 0);
+    CountingCanvas counting;
+    painter.paint(counting, bands);
     int before = 0;
-    for (int band = 0; band < painter.bands(); ++band) {
-        painter.paint(band, firsts[size_t(band)], before, pages);
-        before += int(firsts[size_t(band)].size());
-    }
-    return pages;
+    for (const int band : bands)
+        before += int(painter.paint(canvas, {band}, before, counting.pages()).front().size());
+    return before;
+}
+
+int writeReport(PdfDocument& pdf, const Report& report) {
+    pdf.setPageLayout(turnedFor(pdf.pageLayout(), report));
+    Painter painter(pdf, pdf.pageLayout(), report);
+    PdfCanvas canvas(pdf);
+    std::vector<int> bands(size_t(painter.bands()));
+    std::iota(bands.begin(), bands.end(), 0);
+    const std::vector<std::vector<int>> pagesOf = painter.paint(canvas, bands);
+    std::vector<int> order;
+    for (const std::vector<int>& pages : pagesOf)
+        order.insert(order.end(), pages.begin(), pages.end());
+    for (size_t p = 0; p < order.size(); ++p)
+        painter.paintFoot(canvas, order[p], int(p) + 1, int(order.size()));
+    return pdf.finish(order) ? int(order.size()) : 0;
 }

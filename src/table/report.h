@@ -4,6 +4,7 @@
 #include <functional>
 #include <vector>
 
+class PdfDocument;
 class QPagedPaintDevice;
 
 // Pages of rows in columns, for a printer or a PDF file: the title and the date at the top of
@@ -19,11 +20,14 @@ struct Report {
     // The first column's values stand out (the captions of a form).
     bool firstColumnBold = false;
     int rows = 0;
-    // The values of a row, one per column; asked for once while the pages are laid out and
-    // once while they are painted.
+    // The values of a row, one per column: asked for once for a PDF file; for a printer once
+    // while the pages are counted and once for each band of pages.
     std::function<QStringList(int)> row;
 };
 
 // Turns the page on its side when the columns are wider than it is upright, and paints the
 // report on the device; the number of pages.
 int printReport(QPagedPaintDevice& device, const Report& report);
+// The same pages, written to the PDF file; 0 when it cannot be written (see
+// PdfDocument::lackedFont()).
+int writeReport(PdfDocument& pdf, const Report& report);

@@ -49,6 +49,7 @@ void TableRecords::show(const Store& store, const TableQuery& query, Content con
     beginResetModel();
     m_query = query;
     m_fields = std::move(content.fields);
+    m_places.clear();
     m_total = content.total;
     QStringList headings;
     for (const Column& field : m_fields)
@@ -91,10 +92,18 @@ QVariant TableRecords::data(const QModelIndex& index, int role) const {
 }
 
 QStringList TableRecords::pick(const QStringList& columns, const QVariantList& record) const {
+    // The reader's columns are the same for every row of a chunk: each field's place among them
+    // is looked up once.
+    if (columns != m_pickedColumns || m_places.size() != m_fields.size()) {
+        m_pickedColumns = columns;
+        m_places.clear();
+        for (const Column& field : m_fields)
+            m_places.push_back(columns.indexOf(field.name));
+    }
     const QLocale locale;
     QStringList values;
-    for (const Column& field : m_fields)
-        values << displayFieldValue(field.kind,
-                                    record.value(columns.indexOf(field.name)).toString(), locale);
+    values.reserve(qsizetype(m_fields.size()));
+    for (size_t f = 0; f < m_fields.size(); ++f)
+        values << displayFieldValue(m_fields[f].kind, record.value(m_places[f]).toString(), locale);
     return values;
 }

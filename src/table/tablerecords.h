@@ -58,5 +58,7 @@ class TableRecords : public RecordRows {
 
     TableQuery m_query;
     std::vector<Column> m_fields;
+    mutable QStringList m_pickedColumns;     // the reader's, as pick() saw them last
+    mutable std::vector<qsizetype> m_places; // of each field among them
     qint64 m_total = 0;
 };
