@@ -258,6 +258,7 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
     QTest::keyClick(table.filterBox(1), Qt::Key_Return);
     const QString list = env.programFolder() + "/list.pdf";
     QVERIFY(table.exportPdfTo(list));
+    QCOMPARE(QFile::permissions(list) & (QFileDevice::ReadGroup | QFileDevice::ReadOther), 0);
     QStringList shown; // name-150 ... name-100
     for (int r = 0; r < table.records().rowCount(); ++r)
         shown << table.records().rowValues(r)[1];
