@@ -241,12 +241,18 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
                    {"Day", "Date"}});
     env.addFields(27);
     const QString notes = "alpha beta gamma delta epsilon zeta eta theta iota kappa omega";
+    QStringList tall; // a value of more lines than a page holds, in its narrow column
+    for (int w = 1; w <= 300; ++w)
+        tall << QString("w%1").arg(w, 3, 10, QChar('0'));
     QList<QVariantList> records;
     for (int i = 1; i <= 150; ++i)
         records << QVariantList{QString("name-%1").arg(i, 3, 10, QChar('0')),
                                 QStringList{"Ελληνικά 東京都", "", "مرحبا بالعالم",
                                             "office \uFB01le e\u0301te\u0301"}[i % 4],
-                                i == 110 ? notes : "n", "-1234.5", "2024-01-31"};
+                                i == 110   ? notes
+                                : i == 120 ? tall.join(' ')
+                                           : "n",
+                                "-1234.5", "2024-01-31"};
     records.last() << "line one\nline two";
     env.addRecords(records);
     ScriptedMessages messages;
@@ -268,6 +274,8 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
     QVERIFY2(pages.size() > 1, qPrintable(pages.join("|")));
     // The columns past the page's width go on in a band of pages of their own, the id first.
     QVERIFY2(pagesHold(pages, {"Records", "ID"}, shown), qPrintable(pages.join("|")));
+    // A row taller than a page goes on over the pages after it, no line lost.
+    QVERIFY2(pagesHold(pages, {}, tall), qPrintable(pages.join("|")));
     const QString text = pages.join(QString());
     QVERIFY2(pages.first().contains("Greek") && !pages.first().contains("F27") &&
                  pages.last().contains("F27") && pages.last().contains("100"),
@@ -299,7 +307,7 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
         QFile::remove(printer.outputFileName());
         table.findChild<QAction*>(action)->trigger();
         const QStringList printed = pdfPages(printer.outputFileName());
-        QVERIFY2(pagesHold(printed, {"Records", "ID"}, shown) &&
+        QVERIFY2(pagesHold(printed, {"Records", "ID"}, shown) && pagesHold(printed, {}, tall) &&
                      !printed.join(QString()).contains("name-002"),
                  action);
     }

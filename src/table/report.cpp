@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <memory>
 #include <numeric>
+#include <tuple>
 
 namespace {
 
@@ -20,28 +22,33 @@ constexpr double BodyPoints = 9;
 constexpr double TitlePoints = 13;
 constexpr double CellPadPoints = 3;
 
-// Lays the text out within the width, at the words where it can and anywhere in a word wider
-// than that, each line break kept; hands the layout to `draw` when one is given. Its height.
-double layText(QString text, const QFont& font, QPaintDevice& device, double width,
-               const std::function<void(const QTextLayout&)>& draw = {}) {
+// The text laid out within the width, at the words where it can and anywhere in a word wider
+// than that, each line break kept, the lines one under the other from 0.
+std::unique_ptr<QTextLayout> laidOut(QString text, const QFont& font, QPaintDevice& device,
+                                     double width) {
     text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
     text.replace(QLatin1Char('\r'), QChar::LineSeparator);
-    QTextLayout layout(text, font, &device);
+    auto layout = std::make_unique<QTextLayout>(text, font, &device);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
+    layout->setTextOption(option);
+    layout->beginLayout();
     double height = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
         line.setLineWidth(width);
         line.setPosition(QPointF(0, height));
         height += line.height();
     }
-    layout.endLayout();
-    if (draw)
-        draw(layout);
-    return height;
+    layout->endLayout();
+    return layout;
+}
+
+double heightOf(const QTextLayout& layout) {
+    if (layout.lineCount() == 0)
+        return 0;
+    const QTextLine last = layout.lineAt(layout.lineCount() - 1);
+    return last.y() + last.height();
 }
 
 // Whether a text fits on one line of a width, told from its characters' advances (kept) where
@@ -53,6 +60,9 @@ class LineWidths {
     explicit LineWidths(const QFontMetricsF& metrics) : m_metrics(metrics) { m_advances.fill(-1); }
 
     bool fits(const QString& text, double room) {
+        // No column holds a line as long; Qt's measure of a text far longer overflows.
+        if (text.size() > LongestLine)
+            return false;
         double sum = 0;
         for (QChar c : text) {
             const char16_t u = c.unicode();
@@ -68,6 +78,7 @@ class LineWidths {
 
   private:
     static constexpr double KerningAllowance = 0.02;
+    static constexpr qsizetype LongestLine = 1000;
     QFontMetricsF m_metrics;
     std::array<float, 0x590> m_advances; // up to the scripts written right to left
 };
@@ -80,7 +91,8 @@ class Canvas {
     virtual int beginPage() = 0;
     virtual void endPage(int page) = 0;
     virtual void text(int page, QPointF baseline, const QFont& font, const QString& text) = 0;
-    virtual void layout(int page, const QTextLayout& layout, QPointF at) = 0;
+    // A line of a laid out text, placed from `at` as the layout placed it from its origin.
+    virtual void textLine(int page, const QTextLine& line, QPointF at, const QString& text) = 0;
     virtual void line(int page, QPointF from, QPointF to) = 0;
 };
 
@@ -99,8 +111,8 @@ class PainterCanvas : public Canvas {
         m_painter.setFont(font);
         m_painter.drawText(baseline, text);
     }
-    void layout(int, const QTextLayout& layout, QPointF at) override {
-        layout.draw(&m_painter, at);
+    void textLine(int, const QTextLine& line, QPointF at, const QString&) override {
+        line.draw(&m_painter, at);
     }
     void line(int, QPointF from, QPointF to) override { m_painter.drawLine(from, to); }
 
@@ -116,7 +128,7 @@ class CountingCanvas : public Canvas {
     int beginPage() override { return m_pages++; }
     void endPage(int) override {}
     void text(int, QPointF, const QFont&, const QString&) override {}
-    void layout(int, const QTextLayout&, QPointF) override {}
+    void textLine(int, const QTextLine&, QPointF, const QString&) override {}
     void line(int, QPointF, QPointF) override {}
     int pages() const { return m_pages; }
 
@@ -134,8 +146,9 @@ class PdfCanvas : public Canvas {
     void text(int page, QPointF baseline, const QFont& font, const QString& text) override {
         m_pdf.drawText(page, baseline, font, text);
     }
-    void layout(int page, const QTextLayout& layout, QPointF at) override {
-        m_pdf.drawGlyphRuns(page, layout.glyphRuns(), at, layout.text());
+    void textLine(int page, const QTextLine& line, QPointF at, const QString& text) override {
+        m_pdf.drawGlyphRuns(page, line.glyphRuns(), at,
+                            text.mid(line.textStart(), line.textLength()));
     }
     void line(int page, QPointF from, QPointF to) override { m_pdf.drawLine(page, from, to); }
 
@@ -213,8 +226,18 @@ class Painter {
                     begin(b);
                     m_columns = m_bands[size_t(bands[b])];
                 }
-                paintRow(canvas, pagesOf[b].back(), values, y[b], false);
-                y[b] += height;
+                if (y[b] + height <= bottom) {
+                    paintRow(canvas, pagesOf[b].back(), values, y[b], false);
+                    y[b] += height;
+                    continue;
+                }
+                y[b] = paintTallRow(canvas, pagesOf[b].back(), values, y[b], bottom, [&] {
+                    const std::vector<Column> columns = m_columns;
+                    end(b);
+                    begin(b);
+                    m_columns = columns;
+                    return std::pair(pagesOf[b].back(), y[b]);
+                });
             }
         }
         for (size_t b = 0; b < bands.size(); ++b)
@@ -247,8 +270,10 @@ class Painter {
                     m_body, date);
         double y = titleHeight + m_pad * 2;
         if (!m_report.headings.isEmpty()) {
+            const std::vector<bool> measured = m_oneLine; // of the row the page is begun for
             const double height = rowHeight(m_report.headings, true);
             paintRow(canvas, page, m_report.headings, y, true);
+            m_oneLine = measured;
             y += height;
             canvas.line(page, QPointF(0, y), QPointF(m_width, y));
         }
@@ -282,12 +307,15 @@ class Painter {
             const Column& column = m_columns[c];
             const QString text = values.value(column.index);
             m_oneLine[c] = oneLine(text, column, heading);
-            height = std::max(height, m_oneLine[c]
-                                          ? metricsOf(column.index, heading).height()
-                                          : layText(text, fontOf(column.index, heading), m_device,
-                                                    std::max(1.0, column.width - 2 * m_pad)));
+            height = std::max(height, m_oneLine[c] ? metricsOf(column.index, heading).height()
+                                                   : heightOf(*layCell(text, column, heading)));
         }
         return height + 2 * m_pad;
+    }
+
+    std::unique_ptr<QTextLayout> layCell(const QString& text, const Column& column, bool heading) {
+        return laidOut(text, fontOf(column.index, heading), m_device,
+                       std::max(1.0, column.width - 2 * m_pad));
     }
 
     // Paints the row measured last.
@@ -296,13 +324,60 @@ class Painter {
             const Column& column = m_columns[c];
             const QString text = values.value(column.index);
             const QPointF at(column.left + m_pad, y + m_pad);
-            const QFont& font = fontOf(column.index, heading);
-            if (m_oneLine[c])
-                canvas.text(page, at + QPointF(0, metricsOf(column.index, heading).ascent()), font,
-                            text);
-            else
-                layText(text, font, m_device, std::max(1.0, column.width - 2 * m_pad),
-                        [&](const QTextLayout& layout) { canvas.layout(page, layout, at); });
+            if (m_oneLine[c]) {
+                canvas.text(page, at + QPointF(0, metricsOf(column.index, heading).ascent()),
+                            fontOf(column.index, heading), text);
+                continue;
+            }
+            const std::unique_ptr<QTextLayout> layout = layCell(text, column, heading);
+            for (int line = 0; line < layout->lineCount(); ++line)
+                canvas.textLine(page, layout->lineAt(line), at, layout->text());
+        }
+    }
+
+    // Paints the row measured last, taller than a page, over as many pages as it takes: each
+    // value of several lines goes on at the line where the page before left off, at least one
+    // line a page. `nextPage` ends the page and begins the next, saying where its rows begin.
+    // Where the rows after it begin.
+    double paintTallRow(Canvas& canvas, int page, const QStringList& values, double y,
+                        double bottom, const std::function<std::pair<int, double>()>& nextPage) {
+        const std::vector<bool> oneLine = m_oneLine;
+        std::vector<std::unique_ptr<QTextLayout>> layouts(m_columns.size());
+        std::vector<int> next(m_columns.size(), 0);
+        for (size_t c = 0; c < m_columns.size(); ++c)
+            if (!oneLine[c])
+                layouts[c] = layCell(values.value(m_columns[c].index), m_columns[c], false);
+        for (bool first = true;; first = false) {
+            double used = m_bodyMetrics.height();
+            bool done = true;
+            for (size_t c = 0; c < m_columns.size(); ++c) {
+                const Column& column = m_columns[c];
+                const QPointF at(column.left + m_pad, y + m_pad);
+                if (oneLine[c]) {
+                    if (first)
+                        canvas.text(page, at + QPointF(0, m_bodyMetrics.ascent()),
+                                    fontOf(column.index, false), values.value(column.index));
+                    continue;
+                }
+                const QTextLayout& layout = *layouts[c];
+                if (next[c] >= layout.lineCount())
+                    continue;
+                const double top = layout.lineAt(next[c]).y();
+                int line = next[c];
+                for (; line < layout.lineCount(); ++line) {
+                    const QTextLine shown = layout.lineAt(line);
+                    const double lineBottom = shown.y() + shown.height() - top;
+                    if (line > next[c] && y + m_pad + lineBottom > bottom - m_pad)
+                        break;
+                    canvas.textLine(page, shown, at - QPointF(0, top), layout.text());
+                    used = std::max(used, lineBottom);
+                }
+                next[c] = line;
+                done = done && line >= layout.lineCount();
+            }
+            if (done)
+                return y + used + 2 * m_pad;
+            std::tie(page, y) = nextPage();
         }
     }
 
