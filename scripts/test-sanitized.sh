@@ -14,5 +14,7 @@ export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 # The crash trials already ran in full in the plain build; fewer kills keep this run short.
 export LEDGERLOOM_CRASH_TRIALS=${LEDGERLOOM_CRASH_TRIALS:-4}
+# ... and sanitized operations take a few times as long: the kills wait as much longer.
+export LEDGERLOOM_CRASH_PACE=${LEDGERLOOM_CRASH_PACE:-3}
 QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure --no-tests=error -j2 \
     --label-exclude package

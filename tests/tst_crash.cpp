@@ -95,7 +95,9 @@ long TestCrash::runAndKill(const QString& operation, long firstGeneration) {
     QByteArray out;
     while (!duringStartUp && !out.contains("ready\n") && driver.waitForReadyRead(10000))
         out += driver.readAllStandardOutput();
-    QThread::msleep(m_random.bounded(duringStartUp ? 800 : 500));
+    // A sanitized driver runs a few times slower: the moments spread over as many operations.
+    const int pace = std::max(1, qEnvironmentVariableIntValue("LEDGERLOOM_CRASH_PACE"));
+    QThread::msleep(m_random.bounded(duringStartUp ? 800 : 500) * pace);
     const bool killed = driver.state() == QProcess::Running;
     if (killed)
         ::kill(pid_t(driver.processId()), SIGKILL);

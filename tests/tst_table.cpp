@@ -83,6 +83,20 @@ bool pagesHold(const QStringList& pages, const QStringList& headings, const QStr
     return true;
 }
 
+// Where pdftotext finds a word on the first page.
+QRectF firstBoxOf(const QString& file, const QString& word) {
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {"-bbox", "-f", "1", "-l", "1", file, "-"});
+    pdftotext.waitForFinished(60000);
+    const QRegularExpressionMatch found =
+        QRegularExpression(QString("xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" "
+                                   "yMax=\"([0-9.]+)\">%1<")
+                               .arg(QRegularExpression::escape(word)))
+            .match(QString::fromUtf8(pdftotext.readAllStandardOutput()));
+    return QRectF(QPointF(found.captured(1).toDouble(), found.captured(2).toDouble()),
+                  QPointF(found.captured(3).toDouble(), found.captured(4).toDouble()));
+}
+
 QString pageSize(const QString& file) {
     QProcess pdfinfo;
     pdfinfo.start("pdfinfo", {file});
@@ -282,6 +296,12 @@ void TableViewTest::printsTheRowsAsShownAndARecordAsAForm() {
              qPrintable(pages.last().left(900)));
     QVERIFY(text.contains("Ελληνικά 東京都") && text.contains("-1234,5") &&
             text.contains("31.01.2024"));
+    // Numbers and their heading to the right of their column, as the table shows them.
+    const QRectF amount = firstBoxOf(list, "Amount");
+    const QRectF number = firstBoxOf(list, "-1234,5");
+    QVERIFY2(!number.isEmpty() && qAbs(amount.right() - number.right()) < 1 &&
+                 number.left() > amount.left() + 1,
+             qPrintable(QString("%1 %2").arg(amount.right()).arg(number.right())));
     // Shaped text (joined letters, a ligature, combining accents) reads back as its characters:
     // the joined forms and ligatures as their compatibility forms, as other programs' files do.
     const QString plain = text.normalized(QString::NormalizationForm_KC);

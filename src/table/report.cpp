@@ -25,13 +25,14 @@ constexpr double CellPadPoints = 3;
 // The text laid out within the width, at the words where it can and anywhere in a word wider
 // than that, each line break kept, the lines one under the other from 0.
 std::unique_ptr<QTextLayout> laidOut(QString text, const QFont& font, QPaintDevice& device,
-                                     double width) {
+                                     double width, Qt::Alignment alignment) {
     text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
     text.replace(QLatin1Char('\r'), QChar::LineSeparator);
     auto layout = std::make_unique<QTextLayout>(text, font, &device);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setAlignment(alignment);
     layout->setTextOption(option);
     layout->beginLayout();
     double height = 0;
@@ -74,6 +75,21 @@ class LineWidths {
             sum += advance;
         }
         return sum * (1 + KerningAllowance) <= room || m_metrics.horizontalAdvance(text) <= room;
+    }
+
+    // The width of a line of text, from the characters' advances where they stand by themselves.
+    double width(const QString& text) {
+        double sum = 0;
+        for (QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u < 0x20 || (u >= 0x300 && u < 0x370) || u >= m_advances.size())
+                return m_metrics.horizontalAdvance(text);
+            float& advance = m_advances[u];
+            if (advance < 0)
+                advance = float(m_metrics.horizontalAdvance(c));
+            sum += advance;
+        }
+        return sum;
     }
 
   private:
@@ -293,10 +309,12 @@ class Painter {
         for (QChar c : text)
             if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
                 return false;
-        LineWidths& widths = heading || (column.index == 0 && m_report.firstColumnBold)
-                                 ? m_boldWidths
-                                 : m_bodyWidths;
-        return widths.fits(text, column.width - 2 * m_pad);
+        return widthsOf(column, heading).fits(text, column.width - 2 * m_pad);
+    }
+
+    LineWidths& widthsOf(const Column& column, bool heading) const {
+        return heading || (column.index == 0 && m_report.firstColumnBold) ? m_boldWidths
+                                                                          : m_bodyWidths;
     }
 
     // The height of a row of the band, whether each of its cells is one line kept for paintRow().
@@ -313,9 +331,27 @@ class Painter {
         return height + 2 * m_pad;
     }
 
+    // Numbers and their headings to the right.
+    bool toTheRight(const Column& column) const {
+        return size_t(column.index) < m_report.rightAligned.size() &&
+               m_report.rightAligned[size_t(column.index)];
+    }
+
     std::unique_ptr<QTextLayout> layCell(const QString& text, const Column& column, bool heading) {
         return laidOut(text, fontOf(column.index, heading), m_device,
-                       std::max(1.0, column.width - 2 * m_pad));
+                       std::max(1.0, column.width - 2 * m_pad),
+                       toTheRight(column) ? Qt::AlignRight : Qt::AlignLeft);
+    }
+
+    // Paints a value of one line in its cell of a row from y.
+    void paintLine(Canvas& canvas, int page, const QString& text, const Column& column, double y,
+                   bool heading) {
+        double x = column.left + m_pad;
+        if (toTheRight(column))
+            x = std::max(x, column.left + column.width - m_pad -
+                                widthsOf(column, heading).width(text));
+        canvas.text(page, QPointF(x, y + m_pad + metricsOf(column.index, heading).ascent()),
+                    fontOf(column.index, heading), text);
     }
 
     // Paints the row measured last.
@@ -325,8 +361,7 @@ class Painter {
             const QString text = values.value(column.index);
             const QPointF at(column.left + m_pad, y + m_pad);
             if (m_oneLine[c]) {
-                canvas.text(page, at + QPointF(0, metricsOf(column.index, heading).ascent()),
-                            fontOf(column.index, heading), text);
+                paintLine(canvas, page, text, column, y, heading);
                 continue;
             }
             const std::unique_ptr<QTextLayout> layout = layCell(text, column, heading);
@@ -355,8 +390,7 @@ class Painter {
                 const QPointF at(column.left + m_pad, y + m_pad);
                 if (oneLine[c]) {
                     if (first)
-                        canvas.text(page, at + QPointF(0, m_bodyMetrics.ascent()),
-                                    fontOf(column.index, false), values.value(column.index));
+                        paintLine(canvas, page, values.value(column.index), column, y, false);
                     continue;
                 }
                 const QTextLayout& layout = *layouts[c];

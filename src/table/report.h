@@ -17,6 +17,8 @@ struct Report {
     // Each column's width as wanted, in points. Columns wider together than the page go on in
     // bands of pages after the first, each band with the first column again.
     std::vector<double> widths;
+    // The values and headings of these columns (by index) to the right of theirs, as numbers.
+    std::vector<bool> rightAligned;
     // The first column's values stand out (the captions of a form).
     bool firstColumnBold = false;
     int rows = 0;

@@ -34,9 +34,12 @@ Report listReport(const TableRecords& records) {
     report.title = QStringLiteral("Records");
     report.headings << QStringLiteral("ID");
     report.widths.push_back(idColumnPoints());
+    report.rightAligned.push_back(false);
     for (const TableRecords::Column& field : records.fields()) {
         report.headings << field.name;
         report.widths.push_back(fieldColumnPoints(field.lengthFactor));
+        report.rightAligned.push_back(field.kind == FieldKind::Number ||
+                                      field.kind == FieldKind::Currency);
     }
     report.rows = records.rowCount();
     report.row = [&records](int row) { return records.rowValues(row); };
