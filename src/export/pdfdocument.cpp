@@ -343,6 +343,11 @@ int PdfDocument::metric(PaintDeviceMetric metric) const {
 
 int PdfDocument::addPage() {
     if (m_pages.empty()) {
+        // PDF's points go up from the paper's foot; the painter's pixels down from the paint
+        // rectangle's top.
+        const QRectF paint = m_layout.paintRect(QPageLayout::Point);
+        m_origin = QPointF(paint.left(), m_layout.fullRectPoints().height() - paint.top());
+        m_pointsPerPixel = 72.0 / m_resolution;
         m_file.setDirectWriteFallback(true);
         if (!m_file.open(QIODevice::WriteOnly) ||
             !m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
@@ -371,10 +376,7 @@ PdfDocument::Stream& PdfDocument::streamOf(int page) {
 }
 
 QPointF PdfDocument::toPoints(QPointF at) const {
-    const QRectF paper = m_layout.fullRectPoints();
-    const QRectF paint = m_layout.paintRect(QPageLayout::Point);
-    const double scale = 72.0 / m_resolution;
-    return {paint.left() + at.x() * scale, paper.height() - (paint.top() + at.y() * scale)};
+    return {m_origin.x() + at.x() * m_pointsPerPixel, m_origin.y() - at.y() * m_pointsPerPixel};
 }
 
 void PdfDocument::beginText(Stream& stream, Font* font, double size) {

@@ -76,6 +76,8 @@ class PdfDocument : public QPaintDevice {
     QString m_title;
     QString m_creator;
     QPageLayout m_layout;
+    QPointF m_origin; // of the paint rectangle, in points from the paper's foot
+    double m_pointsPerPixel = 1;
     std::vector<std::unique_ptr<Page>> m_pages;
     std::vector<std::unique_ptr<Font>> m_fonts;
     std::vector<std::pair<QFont, Font*>> m_fontsOfQFonts;

@@ -217,12 +217,13 @@ class Painter {
                                         int pagesBefore = 0, int pages = 0) {
         std::vector<std::vector<int>> pagesOf(bands.size());
         std::vector<double> y(bands.size());
+        std::vector<double> top(bands.size()); // where a page's rows begin, under its headings
         const QString date = QLocale().toString(QDate::currentDate(), QLocale::LongFormat);
         const double bottom = m_height - footHeight();
         const auto begin = [&](size_t b) {
             m_columns = m_bands[size_t(bands[b])];
             pagesOf[b].push_back(canvas.beginPage());
-            y[b] = paintTop(canvas, pagesOf[b].back(), date);
+            y[b] = top[b] = paintTop(canvas, pagesOf[b].back(), date);
         };
         const auto end = [&](size_t b) {
             if (pages > 0)
@@ -231,13 +232,12 @@ class Painter {
         };
         for (size_t b = 0; b < bands.size(); ++b)
             begin(b);
-        const double bodyTop = y.empty() ? 0 : y.front();
         for (int r = 0; r < m_report.rows; ++r) {
             const QStringList values = m_report.row(r);
             for (size_t b = 0; b < bands.size(); ++b) {
                 m_columns = m_bands[size_t(bands[b])];
                 const double height = rowHeight(values, false);
-                if (y[b] > bodyTop && y[b] + height > bottom) {
+                if (y[b] > top[b] && y[b] + height > bottom) {
                     end(b);
                     begin(b);
                     m_columns = m_bands[size_t(bands[b])];
@@ -248,10 +248,8 @@ class Painter {
                     continue;
                 }
                 y[b] = paintTallRow(canvas, pagesOf[b].back(), values, y[b], bottom, [&] {
-                    const std::vector<Column> columns = m_columns;
                     end(b);
                     begin(b);
-                    m_columns = columns;
                     return std::pair(pagesOf[b].back(), y[b]);
                 });
             }
