@@ -2,12 +2,15 @@
 // fields, beside the sqlite3 shell's own .import of the same file into a plain table, and the
 // largest Access table at hand beside mdb-export piped into that .import (target: ratio <= 1.5 for
 // both). Both sides write a new file with the same journal and sync settings, in the same run;
-// medians of 3 (Access: 5) runs. Usage: bench_import [rows (100000)] [folder] [Access file] [table]
+// medians of 3 (Access: 5) runs. The undo and redo of the CSV import (Edit > Undo, Redo) beside
+// the import itself (target: ratio <= 2). An Access file that is not there skips that part.
+// Usage: bench_import [rows (100000)] [folder] [Access file] [table]
 #include "benchsupport.h"
 
 #include "import/importcommand.h"
 #include "store/access1.h"
 #include "store/connection.h"
+#include "store/fieldchange.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -43,16 +46,19 @@ QString freshDataFile(const QString& folder) {
     return path;
 }
 
-void importInto(const QString& target, const QString& source, const QString& table) {
+void importInto(const QString& target, const QString& source, const QString& table,
+                ImportResult* done = nullptr, Connection* into = nullptr) {
     Bench::QuietMessages messages;
-    Connection connection;
-    connection.Open(ConnectionString(target));
+    Connection own;
+    Connection& connection = into ? *into : own;
+    if (!into)
+        connection.Open(ConnectionString(target));
     const auto runNow = [](const QString&, const std::function<void()>& work,
                            const std::function<void()>&) {
         work();
         return true;
     };
-    if (importFile(messages, connection, source, table, runNow) < 0)
+    if (importFile(messages, connection, source, table, runNow, {}, QString(), done) < 0)
         std::fprintf(stderr, "the import failed\n");
 }
 
@@ -64,6 +70,18 @@ double ours(const QString& folder, const QString& source, const QString& table,
     if (intoFields)
         importInto(target, source, table);
     return Bench::timeMs([&] { importInto(target, source, table); });
+}
+
+// The import into a new data file taken back and made again as the record window does.
+void undoAndRedo(const QString& folder, const QString& source, double& undoMs, double& redoMs) {
+    const QString target = freshDataFile(folder);
+    Connection connection;
+    connection.Open(ConnectionString(target));
+    ImportResult done;
+    importInto(target, source, QString(), &done, &connection);
+    FieldChange change = FieldChange::imported(std::move(done.idRuns), std::move(done.fieldsAdded));
+    undoMs = Bench::timeMs([&] { change.undo(connection); });
+    redoMs = Bench::timeMs([&] { change.redo(connection); });
 }
 
 // The sqlite3 shell's .import of a CSV file (or of a command's output: producer, then "-")
@@ -95,16 +113,21 @@ int main(int argc, char** argv) {
     const QString csv = makeCsv(folder, rows);
     QTextStream(stdout) << "CSV: " << rows << " rows x " << Columns << " columns, "
                         << QFileInfo(csv).size() / 1024 << " KB" << Qt::endl;
-    std::vector<double> ourCsv, intoFields, shellCsv, ourAccess, shellAccess;
+    std::vector<double> ourCsv, intoFields, shellCsv, undoCsv, redoCsv, ourAccess, shellAccess;
     for (int run = 0; run < 3; ++run) {
         ourCsv.push_back(ours(folder, csv, QString()));
         intoFields.push_back(ours(folder, csv, QString(), true));
         shellCsv.push_back(shell(folder, QString(), csv));
+        undoAndRedo(folder, csv, undoCsv.emplace_back(), redoCsv.emplace_back());
     }
     Bench::report("import CSV", Bench::median(ourCsv), "ms", Bench::median(shellCsv),
                   "sqlite3 .import");
     Bench::report("import CSV into the fields there", Bench::median(intoFields), "ms",
                   Bench::median(shellCsv), "sqlite3 .import");
+    Bench::report("undo the CSV import", Bench::median(undoCsv), "ms", Bench::median(ourCsv),
+                  "import CSV");
+    Bench::report("redo the CSV import", Bench::median(redoCsv), "ms", Bench::median(ourCsv),
+                  "import CSV");
     if (!QFile::exists(access))
         return 0;
     QTextStream(stdout) << "Access: table '" << table << "' of " << access << Qt::endl;
