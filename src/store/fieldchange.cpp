@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -377,16 +378,15 @@ void FieldChange::forget(Connection& connection) {
 // by the caller once committed; they stand here until then, as a failure rolls everything back
 // and the change is not stepped.
 void FieldChange::unmakeImport(Connection& connection) {
-    std::vector<qint64> binKeys, fieldKeys;
+    std::vector<qint64> ids;
     for (const auto& [first, last] : m_idRuns)
-        for (qint64 id = first; id <= last; ++id) {
-            const qint64 key = RecordBin::moveWithin(connection, id);
-            if (key == 0)
-                throw refused(QStringLiteral("Record %1 of the import was deleted by another "
-                                             "program since.")
-                                  .arg(id));
-            binKeys.push_back(key);
-        }
+        for (qint64 id = first; id <= last; ++id)
+            ids.push_back(id);
+    std::vector<qint64> binKeys = RecordBin::moveAllWithin(connection, ids), fieldKeys;
+    if (const auto gone = std::find(binKeys.begin(), binKeys.end(), 0); gone != binKeys.end())
+        throw refused(QStringLiteral("Record %1 of the import was deleted by another program "
+                                     "since.")
+                          .arg(ids[size_t(gone - binKeys.begin())]));
     for (qsizetype i = m_fieldsAdded.size() - 1; i >= 0; --i)
         fieldKeys.push_back(KeptFields::dropWithin(connection, m_fieldsAdded[i]));
     m_binKeys = std::move(binKeys);
@@ -396,6 +396,5 @@ void FieldChange::unmakeImport(Connection& connection) {
 void FieldChange::remakeImport(Connection& connection) {
     for (auto key = m_fieldKeys.rbegin(); key != m_fieldKeys.rend(); ++key)
         KeptFields::bringBackWithin(connection, *key);
-    for (const qint64 key : m_binKeys)
-        RecordBin::restoreWithin(connection, key, RecordBin::WhenIdTaken::Refuse);
+    RecordBin::restoreAllWithin(connection, m_binKeys);
 }

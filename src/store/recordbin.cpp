@@ -5,32 +5,178 @@
 #include "store/connection.h"
 #include "store/engine.h"
 #include "store/fielddefinition.h"
+#include "store/rowreader.h"
 #include "store/schema.h"
 #include "store/statement.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <set>
+#include <utility>
 
 namespace {
 
 const QString IdColumn = QStringLiteral("ID");
 
-// The values as a JSON object: a text per field, null for Null.
+// A record's values as a JSON object, a text per field and null for Null, the names added in
+// their order: the text is QJsonDocument's compact one, written without building a document.
+class ValuesText {
+  public:
+    void add(const QString& name, const QVariant& value) {
+        m_text += m_text.isEmpty() ? QLatin1Char('{') : QLatin1Char(',');
+        addString(name);
+        m_text += QLatin1Char(':');
+        if (value.isValid() && !value.isNull())
+            addString(value.toString());
+        else
+            m_text += QLatin1String("null");
+    }
+    QString take() {
+        m_text += m_text.isEmpty() ? QLatin1String("{}") : QLatin1String("}");
+        return std::exchange(m_text, QString());
+    }
+
+  private:
+    void addString(const QString& text) {
+        m_text += QLatin1Char('"');
+        // Plain text, as most values are, at once.
+        if (std::none_of(text.begin(), text.end(), [](QChar c) {
+                return c.unicode() < 0x20 || c == u'"' || c == u'\\' || c.isSurrogate();
+            })) {
+            (m_text += text) += QLatin1Char('"');
+            return;
+        }
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text.at(i).unicode();
+            const bool pair =
+                QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+            if (c == u'"' || c == u'\\')
+                (m_text += QLatin1Char('\\')) += QChar(c);
+            else if (const qsizetype named = QByteArrayView("\b\f\n\r\t").indexOf(char(c));
+                     c < 0x20 && named >= 0)
+                (m_text += QLatin1Char('\\')) += QLatin1Char("bfnrt"[named]);
+            else if (c < 0x20 || (QChar::isSurrogate(c) && !pair))
+                addEscape(c); // a control character, or half a pair
+            else
+                m_text += QChar(c);
+            if (pair)
+                m_text += text.at(++i);
+        }
+        m_text += QLatin1Char('"');
+    }
+    void addEscape(char16_t c) {
+        m_text += QLatin1String("\\u");
+        for (int shift = 12; shift >= 0; shift -= 4)
+            m_text += QLatin1Char("0123456789abcdef"[(c >> shift) & 15]);
+    }
+    QString m_text;
+};
+
 QString encode(const RecordValues& values) {
-    QJsonObject object;
+    ValuesText text;
     for (const auto& [column, value] : values)
-        object.insert(column, value.isValid() && !value.isNull() ? QJsonValue(value.toString())
-                                                                 : QJsonValue(QJsonValue::Null));
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+        text.add(column, value);
+    return text.take();
+}
+
+// The object as ValuesText writes it, read at once: texts with no surrogate or byte order mark
+// (nor an escape of one), the names in order, each once; false for any other text.
+bool readPlainValues(const QString& text, RecordValues& values) {
+    const QChar* at = text.constData();
+    const QChar* const end = at + text.size();
+    const auto string = [&](QString& into) {
+        if (at == end || *at != u'"')
+            return false;
+        into = QStringLiteral(""); // empty, not null, as QJsonValue gives it
+        const QChar* start = ++at;
+        for (; at != end && *at != u'"'; ++at) {
+            if (at->unicode() < 0x20 || at->isSurrogate() || *at == QChar::ByteOrderMark)
+                return false; // QJsonDocument drops a mark that begins a text
+            if (*at != u'\\')
+                continue;
+            into.append(start, at - start);
+            if (++at == end)
+                return false;
+            static constexpr char16_t Escaped[] = u"\"\\/bfnrt", Meant[] = u"\"\\/\b\f\n\r\t";
+            const char16_t* const escaped =
+                std::char_traits<char16_t>::find(Escaped, 8, at->unicode());
+            if (escaped) {
+                into += QChar(Meant[escaped - Escaped]);
+            } else {
+                if (*at != u'u' || end - at <= 4)
+                    return false;
+                char16_t code = 0;
+                for (const QChar digit : QStringView(at + 1, 4)) {
+                    const int value = int(QByteArrayView("0123456789abcdef")
+                                              .indexOf(char(digit.toLower().unicode())));
+                    if (value < 0 || digit.unicode() > 0x7f)
+                        return false;
+                    code = char16_t(code * 16 + value);
+                }
+                if (QChar::isSurrogate(code))
+                    return false;
+                into += QChar(code);
+                at += 4;
+            }
+            start = at + 1;
+        }
+        if (at == end)
+            return false;
+        into.append(start, at++ - start);
+        return true;
+    };
+    if (at == end || *at++ != u'{')
+        return false;
+    if (at != end && *at == u'}')
+        return ++at == end;
+    for (;;) {
+        QString name, value;
+        if (!string(name) || at == end || *at++ != u':' ||
+            (!values.empty() && !(std::prev(values.end())->first < name)))
+            return false;
+        const bool null = QStringView(at, end).startsWith(u"null");
+        if (null)
+            at += 4;
+        else if (!string(value))
+            return false;
+        values.emplace_hint(values.end(), std::move(name), null ? QVariant() : QVariant(value));
+        if (at == end)
+            return false;
+        const QChar next = *at++;
+        if (next == u'}')
+            return at == end;
+        if (next != u',')
+            return false;
+    }
 }
 
 RecordValues decode(const QString& text) {
     RecordValues values;
+    if (readPlainValues(text, values))
+        return values;
+    values.clear();
     const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
     for (auto it = object.begin(); it != object.end(); ++it)
         values[it.key()] = it.value().isString() ? QVariant(it.value().toString()) : QVariant();
     return values;
+}
+
+RuntimeError notInBin() {
+    return RuntimeError(ErrorNumber::RowChanged,
+                        QStringLiteral("The deleted record is no longer in the bin: it was "
+                                       "restored or the bin emptied meanwhile. Nothing was "
+                                       "changed."));
+}
+
+RuntimeError idTakenAgain(qint64 id) {
+    return RuntimeError(ErrorNumber::RowChanged,
+                        QStringLiteral("Record %1 cannot come back: its id has been taken again "
+                                       "meanwhile. Nothing was changed.")
+                            .arg(id));
 }
 
 bool idTaken(Connection& connection, qint64 id) {
@@ -39,30 +185,133 @@ bool idTaken(Connection& connection, qint64 id) {
     return count.step() && count.columnInt64(0) > 0;
 }
 
-// The record as one insert: the id first when it is kept, then the values of the columns there
-// now, each under the column's own spelling.
-void insertRecord(Connection& connection, const RecordValues& values, qint64 id) {
+// Where a record's values go: for each column of the table but the id, under the column's own
+// spelling, the value of that name (capitals ignored) by its place among the record's names.
+struct ColumnPicks {
+    QStringList names;
     QStringList columns;
-    QVariantList bound;
+    std::vector<qsizetype> from;
+};
+
+ColumnPicks pickColumns(const QStringList& tableColumns, const QStringList& names) {
+    ColumnPicks picks{names, {}, {}};
+    for (const QString& column : tableColumns) {
+        if (column.compare(IdColumn, Qt::CaseInsensitive) == 0)
+            continue;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            if (names[i].compare(column, Qt::CaseInsensitive) == 0) {
+                picks.columns << column;
+                picks.from.push_back(i);
+                break;
+            }
+    }
+    return picks;
+}
+
+// The record as the columns and values of one insert: the id first when it is kept, then the
+// values picked. The picks are made anew when the record's names are not those they were made
+// for.
+void recordColumns(const QStringList& tableColumns, const RecordValues& values, qint64 id,
+                   ColumnPicks& picks, QStringList& columns, QVariantList& bound) {
+    std::vector<const QVariant*> all;
+    all.reserve(values.size());
+    for (const auto& [name, value] : values)
+        all.push_back(&value);
+    if (!std::equal(values.begin(), values.end(), picks.names.begin(), picks.names.end(),
+                    [](const auto& value, const QString& name) { return value.first == name; })) {
+        QStringList names;
+        for (const auto& [name, value] : values)
+            names << name;
+        picks = pickColumns(tableColumns, names);
+    }
+    bound.reserve(picks.from.size() + 1);
     if (id != 0) {
         columns << IdColumn;
         bound << id;
     }
-    for (const QString& column : readRecordColumns(connection)) {
-        if (column.compare(IdColumn, Qt::CaseInsensitive) == 0)
-            continue;
-        for (const auto& [name, value] : values)
-            if (name.compare(column, Qt::CaseInsensitive) == 0) {
-                columns << column;
-                bound << value;
-                break;
-            }
-    }
+    columns += picks.columns;
+    for (const qsizetype at : picks.from)
+        bound << *all[size_t(at)];
+}
+
+void insertRecord(Connection& connection, const RecordValues& values, qint64 id) {
+    QStringList columns;
+    QVariantList bound;
+    ColumnPicks picks;
+    recordColumns(readRecordColumns(connection), values, id, picks, columns, bound);
     Statement insert(connection,
                      columns.isEmpty() ? Sql::InsertEmptyRecord : Sql::insertRecord(columns));
     insert.bindAll(bound);
     insert.run();
 }
+
+// The time now as the bin keeps it, written anew only once a millisecond.
+class DeletedAt {
+  public:
+    const QString& text() {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        if (now != m_at) {
+            m_at = now;
+            m_text = now.toString(Qt::ISODateWithMs);
+        }
+        return m_text;
+    }
+
+  private:
+    QDateTime m_at;
+    QString m_text;
+};
+
+// Ids or keys in one statement.
+constexpr int Chunk = RowReader::ChunkKeys;
+
+// Writes rows, those with the same columns together, by statements of up to a chunk of rows
+// (text(columns, rows) gives one); a full chunk's statement is prepared once per columns. Each
+// row a statement gives back is handed to `returned`.
+class ChunkWriter {
+  public:
+    using Text = std::function<QString(const QStringList& columns, int rows)>;
+    using Returned = std::function<void(const Statement& row)>;
+    ChunkWriter(Connection& connection, Text text, Returned returned = {})
+        : m_connection(connection), m_text(std::move(text)), m_returned(std::move(returned)) {}
+
+    void add(const QStringList& columns, const QVariantList& values) {
+        if (columns != m_columns) {
+            flush();
+            m_full.reset();
+            m_columns = columns;
+        }
+        m_values += values;
+        if (++m_rows == Chunk)
+            flush();
+    }
+    void flush() {
+        if (m_rows == 0)
+            return;
+        std::unique_ptr<Statement> partial;
+        if (m_rows < Chunk)
+            partial = std::make_unique<Statement>(m_connection, m_text(m_columns, m_rows));
+        else if (!m_full)
+            m_full = std::make_unique<Statement>(m_connection, m_text(m_columns, m_rows));
+        Statement& statement = partial ? *partial : *m_full;
+        statement.bindAll(m_values);
+        while (statement.step())
+            if (m_returned)
+                m_returned(statement);
+        statement.reset();
+        m_values.clear();
+        m_rows = 0;
+    }
+
+  private:
+    Connection& m_connection;
+    Text m_text;
+    Returned m_returned;
+    QStringList m_columns;
+    QVariantList m_values;
+    int m_rows = 0;
+    std::unique_ptr<Statement> m_full;
+};
 
 } // namespace
 
@@ -80,13 +329,13 @@ qint64 RecordBin::moveWithin(Connection& connection, qint64 id) {
     }
     qint64 key = 0;
     {
-        Statement keep(connection, Sql::InsertIntoBin);
+        Statement keep(connection, Sql::insertIntoBin(1));
         keep.bindAll(
             {id, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), encode(values)});
         keep.step();
         key = keep.columnInt64(0);
     }
-    Statement remove(connection, Sql::DeleteRecordById);
+    Statement remove(connection, Sql::deleteRecordsById(1));
     remove.bind(1, id);
     remove.run();
     return key;
@@ -99,6 +348,51 @@ qint64 RecordBin::move(Connection& connection, qint64 id) {
     return key;
 }
 
+std::vector<qint64> RecordBin::moveAllWithin(Connection& connection,
+                                             const std::vector<qint64>& ids) {
+    connection.engine().makeBinIfMissing();
+    std::vector<qint64> keys;
+    keys.reserve(ids.size());
+    std::map<qint64, qint64> keyOfId; // of the chunk
+    RowReader read(connection, Sql::CustomTableName, IdColumn);
+    ChunkWriter keep(
+        connection, [](const QStringList&, int rows) { return Sql::insertIntoBin(rows); },
+        [&](const Statement& row) { keyOfId[row.columnInt64(1)] = row.columnInt64(0); });
+    Statement remove(connection, Sql::deleteRecordsById(Chunk));
+    DeletedAt now;
+    for (size_t from = 0; from < ids.size(); from += Chunk) {
+        const std::vector<qint64> chunk(ids.begin() + qsizetype(from),
+                                        ids.begin() +
+                                            qsizetype(std::min(ids.size(), from + Chunk)));
+        const std::map<qint64, QVariantList> rows = read.read(chunk);
+        // The columns but the id in the order of their names, as a record's values are kept.
+        const QStringList& columns = read.columns();
+        std::map<QString, qsizetype> named;
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            if (columns[i].compare(IdColumn, Qt::CaseInsensitive) != 0)
+                named.emplace(columns[i], i);
+        int bound = 0;
+        for (const qint64 id : chunk) {
+            const auto row = rows.find(id);
+            if (row == rows.end())
+                continue;
+            ValuesText values;
+            for (const auto& [name, at] : named)
+                values.add(name, row->second[at]);
+            keep.add({}, {id, now.text(), values.take()});
+            remove.bind(++bound, id);
+        }
+        keep.flush();
+        remove.run();
+        for (const qint64 id : chunk) {
+            const auto key = keyOfId.find(id);
+            keys.push_back(key == keyOfId.end() ? 0 : key->second);
+        }
+        keyOfId.clear();
+    }
+    return keys;
+}
+
 RecordBin::Restored RecordBin::restoreWithin(Connection& connection, qint64 key,
                                              WhenIdTaken whenTaken) {
     Restored restored;
@@ -106,13 +400,10 @@ RecordBin::Restored RecordBin::restoreWithin(Connection& connection, qint64 key,
     {
         // Taken out first: a second program restoring the same entry waits here, then finds
         // it gone.
-        Statement take(connection, Sql::TakeFromBin);
+        Statement take(connection, Sql::takeFromBin(1));
         take.bind(1, key);
         if (!take.step())
-            throw RuntimeError(ErrorNumber::RowChanged,
-                               QStringLiteral("The deleted record is no longer in the bin: it "
-                                              "was restored or the bin emptied meanwhile. "
-                                              "Nothing was changed."));
+            throw notInBin();
         restored.id = take.columnInt64(0);
         record = take.column(1).toString();
         while (take.step()) {
@@ -120,10 +411,7 @@ RecordBin::Restored RecordBin::restoreWithin(Connection& connection, qint64 key,
     }
     if (idTaken(connection, restored.id)) {
         if (whenTaken == WhenIdTaken::Refuse)
-            throw RuntimeError(ErrorNumber::RowChanged,
-                               QStringLiteral("Record %1 cannot come back: its id has been "
-                                              "taken again meanwhile. Nothing was changed.")
-                                   .arg(restored.id));
+            throw idTakenAgain(restored.id);
         insertRecord(connection, decode(record), 0);
         restored.id = connection.engine().lastInsertId();
         restored.newId = true;
@@ -138,6 +426,47 @@ RecordBin::Restored RecordBin::restore(Connection& connection, qint64 key, WhenI
     const Restored restored = restoreWithin(connection, key, whenTaken);
     transaction.commit();
     return restored;
+}
+
+void RecordBin::restoreAllWithin(Connection& connection, const std::vector<qint64>& keys) {
+    const QStringList tableColumns = readRecordColumns(connection);
+    ColumnPicks picks;
+    Statement take(connection, Sql::takeFromBin(Chunk));
+    Statement taken(connection, Sql::selectRecordIdsAmong(Chunk));
+    ChunkWriter insert(connection, [](const QStringList& columns, int rows) {
+        return Sql::insertRecord(columns, rows);
+    });
+    for (size_t from = 0; from < keys.size(); from += Chunk) {
+        const auto begin = keys.begin() + qsizetype(from);
+        const auto end = keys.begin() + qsizetype(std::min(keys.size(), from + Chunk));
+        std::map<qint64, std::pair<qint64, QString>> entries; // by key: the id and the values
+        int bound = 0;
+        for (auto key = begin; key != end; ++key)
+            take.bind(++bound, *key);
+        while (take.step())
+            entries[take.columnInt64(2)] = {take.columnInt64(0), take.column(1).toString()};
+        take.reset();
+        bound = 0;
+        for (const auto& [key, entry] : entries)
+            taken.bind(++bound, entry.first);
+        std::set<qint64> idsTaken;
+        while (taken.step())
+            idsTaken.insert(taken.columnInt64(0));
+        taken.reset();
+        for (auto key = begin; key != end; ++key) {
+            const auto entry = entries.find(*key);
+            if (entry == entries.end())
+                throw notInBin();
+            const qint64 id = entry->second.first;
+            if (idsTaken.count(id))
+                throw idTakenAgain(id);
+            QStringList columns;
+            QVariantList values;
+            recordColumns(tableColumns, decode(entry->second.second), id, picks, columns, values);
+            insert.add(columns, values);
+        }
+    }
+    insert.flush();
 }
 
 std::vector<BinEntry> RecordBin::entries(Connection& connection, qint64 beforeKey, int count) {

@@ -28,6 +28,9 @@ namespace RecordBin {
 // record. Within a transaction the caller has begun, the other one runs in its own.
 qint64 moveWithin(Connection& connection, qint64 id);
 qint64 move(Connection& connection, qint64 id);
+// The same for many records, inside the caller's transaction, a chunk of ids at a time: each
+// entry's key in the order of the ids, 0 for an id with no record (the others move all the same).
+std::vector<qint64> moveAllWithin(Connection& connection, const std::vector<qint64>& ids);
 
 // What a restore does when the entry's id was taken again meanwhile.
 enum class WhenIdTaken { NewId, Refuse };
@@ -40,6 +43,9 @@ struct Restored {
 // left out.
 Restored restoreWithin(Connection& connection, qint64 key, WhenIdTaken whenTaken);
 Restored restore(Connection& connection, qint64 key, WhenIdTaken whenTaken);
+// Brings many entries back under their own ids, inside the caller's transaction, a chunk of keys
+// at a time; refused as restoreWithin with WhenIdTaken::Refuse is at the first entry it refuses.
+void restoreAllWithin(Connection& connection, const std::vector<qint64>& keys);
 
 // Entries newest first, at most count of those with a key below beforeKey.
 std::vector<BinEntry> entries(Connection& connection, qint64 beforeKey, int count);

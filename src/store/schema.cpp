@@ -1,5 +1,13 @@
 #include "store/schema.h"
 
+namespace {
+// "(?,?,?)", so many marks.
+QString marks(qsizetype count) {
+    return QLatin1Char('(') + QStringList(count, QStringLiteral("?")).join(QLatin1Char(',')) +
+           QLatin1Char(')');
+}
+} // namespace
+
 QString Sql::quoteName(const QString& name) {
     QString quoted = name;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
@@ -18,20 +26,38 @@ QString Sql::addFieldColumn(const QString& name) {
            QStringLiteral(" TEXT");
 }
 
-QString Sql::insertRecord(const QStringList& columns) {
-    return insertRows(QStringLiteral("\"CustomTable\""), columns, 1);
+QString Sql::insertRecord(const QStringList& columns, int records) {
+    return insertRows(QStringLiteral("\"CustomTable\""), columns, records);
 }
 
 QString Sql::insertRows(const QString& table, const QStringList& columns, int rows) {
     QStringList names;
     for (const QString& column : columns)
         names << quoteName(column);
-    const QString row = QLatin1Char('(') +
-                        QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) +
-                        QLatin1Char(')');
+    const QString row = marks(columns.size());
     return QStringLiteral("insert into ") + table + QStringLiteral(" (") +
            names.join(QLatin1Char(',')) + QStringLiteral(") values ") +
            QStringList(rows, row).join(QLatin1Char(','));
+}
+
+QString Sql::deleteRecordsById(int ids) {
+    return QStringLiteral("DELETE FROM \"CustomTable\" WHERE \"ID\" IN ") + marks(ids);
+}
+
+QString Sql::selectRecordIdsAmong(int ids) {
+    return QStringLiteral("SELECT \"ID\" FROM \"CustomTable\" WHERE \"ID\" IN ") + marks(ids);
+}
+
+QString Sql::insertIntoBin(int rows) {
+    return insertRows(QStringLiteral("\"DeletedRecords\""),
+                      {QStringLiteral("ID"), QStringLiteral("DeletedAt"), QStringLiteral("Record")},
+                      rows) +
+           QStringLiteral(" RETURNING \"BinKey\", \"ID\"");
+}
+
+QString Sql::takeFromBin(int keys) {
+    return QStringLiteral("DELETE FROM \"DeletedRecords\" WHERE \"BinKey\" IN ") + marks(keys) +
+           QStringLiteral(" RETURNING \"ID\", \"Record\", \"BinKey\"");
 }
 
 QString Sql::updateRecordIfUnchanged(const QStringList& columns) {

@@ -40,8 +40,9 @@ inline const QString UpdateFieldRow =
 // The name of the field whose row goes.
 inline const QString DeleteFieldRow =
     QStringLiteral("delete from \"FieldControl\" where \"fieldname\" = ?");
-// Appends one record with values for these columns, bound in their order.
-QString insertRecord(const QStringList& columns);
+// Appends records (one unless told) with values for these columns, bound in their order one
+// record after the other.
+QString insertRecord(const QStringList& columns, int records = 1);
 // Rows of a table (its name as the statement spells it) with values for these columns, bound
 // one row after the other.
 QString insertRows(const QString& table, const QStringList& columns, int rows);
@@ -52,21 +53,21 @@ inline const QString SelectRecordById =
     QStringLiteral("SELECT * FROM \"CustomTable\" WHERE \"ID\" = ?");
 inline const QString InsertEmptyRecord =
     QStringLiteral("INSERT INTO \"CustomTable\" DEFAULT VALUES");
-inline const QString DeleteRecordById =
-    QStringLiteral("DELETE FROM \"CustomTable\" WHERE \"ID\" = ?");
+// The records whose ids are bound, as many as given (a mark left unbound is Null: no record).
+QString deleteRecordsById(int ids);
+QString selectRecordIdsAmong(int ids);
 inline const QString CountRecordsWithId =
     QStringLiteral("SELECT count(*) FROM \"CustomTable\" WHERE \"ID\" = ?");
 
 // The bin of deleted records: one row per record deleted, under a key of its own (an id may go
 // there twice), with the record's id, the time it was deleted and its values by field name.
 inline const QString BinTableName = QStringLiteral("DeletedRecords");
-// The id, the time and the values bound in this order; gives the entry's key.
-inline const QString InsertIntoBin =
-    QStringLiteral("INSERT INTO \"DeletedRecords\" (\"ID\", \"DeletedAt\", \"Record\") VALUES "
-                   "(?, ?, ?) RETURNING \"BinKey\"");
-// The id and the values of the entry whose key is bound, which leaves the bin.
-inline const QString TakeFromBin = QStringLiteral(
-    "DELETE FROM \"DeletedRecords\" WHERE \"BinKey\" = ? RETURNING \"ID\", \"Record\"");
+// So many entries, of each the id, the time and the values bound in this order; gives each
+// entry's key and id.
+QString insertIntoBin(int rows);
+// The entries whose keys are bound, as many as given (one left unbound is Null: no entry),
+// which leave the bin; gives each one's id, values and key.
+QString takeFromBin(int keys);
 inline const QString CountBin = QStringLiteral("SELECT count(*) FROM \"DeletedRecords\"");
 inline const QString EmptyBin = QStringLiteral("DELETE FROM \"DeletedRecords\"");
 // Newest first: the key, the id, the time as the engine gives it as text, the values; of the
