@@ -22,143 +22,17 @@ namespace {
 
 const QString IdColumn = QStringLiteral("ID");
 
-// A record's values as a JSON object, a text per field and null for Null, the names added in
-// their order: the text is QJsonDocument's compact one, written without building a document.
-class ValuesText {
-  public:
-    void add(const QString& name, const QVariant& value) {
-        m_text += m_text.isEmpty() ? QLatin1Char('{') : QLatin1Char(',');
-        addString(name);
-        m_text += QLatin1Char(':');
-        if (value.isValid() && !value.isNull())
-            addString(value.toString());
-        else
-            m_text += QLatin1String("null");
-    }
-    QString take() {
-        m_text += m_text.isEmpty() ? QLatin1String("{}") : QLatin1String("}");
-        return std::exchange(m_text, QString());
-    }
-
-  private:
-    void addString(const QString& text) {
-        m_text += QLatin1Char('"');
-        // Plain text, as most values are, at once.
-        if (std::none_of(text.begin(), text.end(), [](QChar c) {
-                return c.unicode() < 0x20 || c == u'"' || c == u'\\' || c.isSurrogate();
-            })) {
-            (m_text += text) += QLatin1Char('"');
-            return;
-        }
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t c = text.at(i).unicode();
-            const bool pair =
-                QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
-            if (c == u'"' || c == u'\\')
-                (m_text += QLatin1Char('\\')) += QChar(c);
-            else if (const qsizetype named = QByteArrayView("\b\f\n\r\t").indexOf(char(c));
-                     c < 0x20 && named >= 0)
-                (m_text += QLatin1Char('\\')) += QLatin1Char("bfnrt"[named]);
-            else if (c < 0x20 || (QChar::isSurrogate(c) && !pair))
-                addEscape(c); // a control character, or half a pair
-            else
-                m_text += QChar(c);
-            if (pair)
-                m_text += text.at(++i);
-        }
-        m_text += QLatin1Char('"');
-    }
-    void addEscape(char16_t c) {
-        m_text += QLatin1String("\\u");
-        for (int shift = 12; shift >= 0; shift -= 4)
-            m_text += QLatin1Char("0123456789abcdef"[(c >> shift) & 15]);
-    }
-    QString m_text;
-};
-
+// The values as a JSON object: a text per field, null for Null.
 QString encode(const RecordValues& values) {
-    ValuesText text;
+    QJsonObject object;
     for (const auto& [column, value] : values)
-        text.add(column, value);
-    return text.take();
-}
-
-// The object as ValuesText writes it, read at once: texts with no surrogate or byte order mark
-// (nor an escape of one), the names in order, each once; false for any other text.
-bool readPlainValues(const QString& text, RecordValues& values) {
-    const QChar* at = text.constData();
-    const QChar* const end = at + text.size();
-    const auto string = [&](QString& into) {
-        if (at == end || *at != u'"')
-            return false;
-        into = QStringLiteral(""); // empty, not null, as QJsonValue gives it
-        const QChar* start = ++at;
-        for (; at != end && *at != u'"'; ++at) {
-            if (at->unicode() < 0x20 || at->isSurrogate() || *at == QChar::ByteOrderMark)
-                return false; // QJsonDocument drops a mark that begins a text
-            if (*at != u'\\')
-                continue;
-            into.append(start, at - start);
-            if (++at == end)
-                return false;
-            static constexpr char16_t Escaped[] = u"\"\\/bfnrt", Meant[] = u"\"\\/\b\f\n\r\t";
-            const char16_t* const escaped =
-                std::char_traits<char16_t>::find(Escaped, 8, at->unicode());
-            if (escaped) {
-                into += QChar(Meant[escaped - Escaped]);
-            } else {
-                if (*at != u'u' || end - at <= 4)
-                    return false;
-                char16_t code = 0;
-                for (const QChar digit : QStringView(at + 1, 4)) {
-                    const int value = int(QByteArrayView("0123456789abcdef")
-                                              .indexOf(char(digit.toLower().unicode())));
-                    if (value < 0 || digit.unicode() > 0x7f)
-                        return false;
-                    code = char16_t(code * 16 + value);
-                }
-                if (QChar::isSurrogate(code))
-                    return false;
-                into += QChar(code);
-                at += 4;
-            }
-            start = at + 1;
-        }
-        if (at == end)
-            return false;
-        into.append(start, at++ - start);
-        return true;
-    };
-    if (at == end || *at++ != u'{')
-        return false;
-    if (at != end && *at == u'}')
-        return ++at == end;
-    for (;;) {
-        QString name, value;
-        if (!string(name) || at == end || *at++ != u':' ||
-            (!values.empty() && !(std::prev(values.end())->first < name)))
-            return false;
-        const bool null = QStringView(at, end).startsWith(u"null");
-        if (null)
-            at += 4;
-        else if (!string(value))
-            return false;
-        values.emplace_hint(values.end(), std::move(name), null ? QVariant() : QVariant(value));
-        if (at == end)
-            return false;
-        const QChar next = *at++;
-        if (next == u'}')
-            return at == end;
-        if (next != u',')
-            return false;
-    }
+        object.insert(column, value.isValid() && !value.isNull() ? QJsonValue(value.toString())
+                                                                 : QJsonValue(QJsonValue::Null));
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
 RecordValues decode(const QString& text) {
     RecordValues values;
-    if (readPlainValues(text, values))
-        return values;
-    values.clear();
     const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
     for (auto it = object.begin(); it != object.end(); ++it)
         values[it.key()] = it.value().isString() ? QVariant(it.value().toString()) : QVariant();
@@ -316,29 +190,7 @@ class ChunkWriter {
 } // namespace
 
 qint64 RecordBin::moveWithin(Connection& connection, qint64 id) {
-    connection.engine().makeBinIfMissing();
-    RecordValues values;
-    {
-        Statement read(connection, Sql::SelectRecordById);
-        read.bind(1, id);
-        if (!read.step())
-            return 0;
-        for (int i = 0; i < read.columnCount(); ++i)
-            if (read.columnName(i).compare(IdColumn, Qt::CaseInsensitive) != 0)
-                values[read.columnName(i)] = read.column(i);
-    }
-    qint64 key = 0;
-    {
-        Statement keep(connection, Sql::insertIntoBin(1));
-        keep.bindAll(
-            {id, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), encode(values)});
-        keep.step();
-        key = keep.columnInt64(0);
-    }
-    Statement remove(connection, Sql::deleteRecordsById(1));
-    remove.bind(1, id);
-    remove.run();
-    return key;
+    return moveAllWithin(connection, {id}).front();
 }
 
 qint64 RecordBin::move(Connection& connection, qint64 id) {
@@ -365,21 +217,17 @@ std::vector<qint64> RecordBin::moveAllWithin(Connection& connection,
                                         ids.begin() +
                                             qsizetype(std::min(ids.size(), from + Chunk)));
         const std::map<qint64, QVariantList> rows = read.read(chunk);
-        // The columns but the id in the order of their names, as a record's values are kept.
         const QStringList& columns = read.columns();
-        std::map<QString, qsizetype> named;
-        for (qsizetype i = 0; i < columns.size(); ++i)
-            if (columns[i].compare(IdColumn, Qt::CaseInsensitive) != 0)
-                named.emplace(columns[i], i);
         int bound = 0;
         for (const qint64 id : chunk) {
             const auto row = rows.find(id);
             if (row == rows.end())
                 continue;
-            ValuesText values;
-            for (const auto& [name, at] : named)
-                values.add(name, row->second[at]);
-            keep.add({}, {id, now.text(), values.take()});
+            RecordValues values;
+            for (qsizetype i = 0; i < columns.size(); ++i)
+                if (columns[i].compare(IdColumn, Qt::CaseInsensitive) != 0)
+                    values[columns[i]] = row->second[i];
+            keep.add({}, {id, now.text(), encode(values)});
             remove.bind(++bound, id);
         }
         keep.flush();
