@@ -657,6 +657,16 @@ void RecordWindowTest::fieldChangesAndImportsAreUndoneAndRedone() {
     for (int i = 0; i < 4; ++i)
         w->redoClicked();
     QCOMPARE(state(), changed);
+    // A record of the import gone since (its id changed by another program): nothing moves.
+    const qint64 last = env.query("SELECT max(\"ID\") FROM \"CustomTable\"")[0][0].toLongLong();
+    env.execute(QString("UPDATE \"CustomTable\" SET \"ID\" = 999 WHERE \"ID\" = %1").arg(last));
+    const QList<QVariantList> gone = state();
+    m_messages.clear();
+    w->undoClicked();
+    VERIFY_SAID_ONCE(m_messages,
+                     QString("Record %1 of the import was deleted by another program").arg(last));
+    QCOMPARE(state(), gone);
+    env.execute(QString("UPDATE \"CustomTable\" SET \"ID\" = %1 WHERE \"ID\" = 999").arg(last));
 
     w->undoClicked();
     const QList<QVariantList> imported = state();
