@@ -80,9 +80,8 @@ int main(int argc, char** argv) {
     double oursPeak = 0;
     for (int run = 0; run < 3; ++run) {
         QString written;
-        ours.push_back(Bench::timeMs([&] {
-            written = exportToWorkbook(messages, connection, captions, nullptr, options);
-        }));
+        ours.push_back(Bench::timeMs(
+            [&] { written = exportToWorkbook(messages, connection, captions, nullptr, options); }));
         oursPeak = Bench::peakMemoryMb();
         if (run == 0)
             QTextStream(stdout) << "workbook size " << QFileInfo(written).size() / 1024 << " KB\n";

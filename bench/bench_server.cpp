@@ -78,47 +78,17 @@ PGconn* connectTo(const QString& address) {
     return db;
 }
 
-// Records like Bench::makeDataFile's, made by the server itself. The program makes its two
-// tables on its first connection; with `needles`, one record in a thousand holds "a NeeDle
-// here" in a field of the middle instead of its own value. The records come into a database
-// as an older version left it, without the search document, which the first search makes.
+// Records like Bench::makeDataFile's, made by the server itself; with `needles`, one record in a
+// thousand holds "a NeeDle here" in a field of the middle instead of its own value.
 void makeRecords(const QString& address, long records, bool needles) {
-    {
-        Connection program;
-        program.setMode(adModeReadWrite);
-        program.Open(ServerConnectionString(address));
-    }
-    PGconn* db = connectTo(address);
-    runAndClear(db, "DROP TABLE \"SearchDocument\"");
-    runAndClear(db, "DROP FUNCTION \"SearchDocumentKeep\" CASCADE");
-    // VACUUM marks a page all-visible only once its rows' commit is on disk: with the server's
-    // asynchronous commit it would leave the id reads of the window and psql to visit every row.
-    runAndClear(db, "SET synchronous_commit = on");
-    QStringList columns, values, fieldRows;
-    for (int f = 1; f <= Fields; ++f) {
-        columns << QStringLiteral("\"F%1\"").arg(f);
+    Bench::makeServerRecords(address, Fields, records, [needles](int f) {
         const QString value = QStringLiteral("'Value ' || n || ' of field %1'").arg(f);
-        values << (needles && f == 13
-                       ? QStringLiteral("CASE WHEN n % 1000 = 0 THEN 'a NeeDle here' ELSE %1 END")
-                             .arg(value)
-                       : value);
-        fieldRows << QStringLiteral("('F%1', 'Textfield', '8', '')").arg(f);
-    }
-    runAndClear(db, "ALTER TABLE \"CustomTable\" " +
-                        ("ADD COLUMN " + columns.join(" TEXT, ADD COLUMN ") + " TEXT").toUtf8());
-    runAndClear(db, "INSERT INTO \"FieldControl\" VALUES " + fieldRows.join(", ").toUtf8());
-    runAndClear(db, QStringLiteral("INSERT INTO \"CustomTable\" (\"ID\", %1) SELECT n, %2 FROM "
-                                   "generate_series(1, %3) AS n")
-                        .arg(columns.join(", "), values.join(", "))
-                        .arg(records)
-                        .toUtf8());
-    // New records get the ids after these, as when the program had added them.
-    runAndClear(db, QStringLiteral("SELECT setval(pg_get_serial_sequence('\"CustomTable\"', "
-                                   "'ID'), %1)")
-                        .arg(records)
-                        .toUtf8());
-    runAndClear(db, "VACUUM ANALYZE \"CustomTable\"");
-    PQfinish(db);
+        return Bench::ServerField{
+            needles && f == 13
+                ? QStringLiteral("CASE WHEN n % 1000 = 0 THEN 'a NeeDle here' ELSE %1 END")
+                      .arg(value)
+                : value};
+    });
 }
 
 QString psqlProgram() {

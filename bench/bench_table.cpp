@@ -30,8 +30,6 @@
 #include <optional>
 #ifdef LEDGERLOOM_BENCH_SERVER
 #include "support/testserver.h"
-
-#include <libpq-fe.h>
 #endif
 
 namespace {
@@ -70,16 +68,8 @@ QString numberOf(const QString& id) {
 }
 
 #ifdef LEDGERLOOM_BENCH_SERVER
-void runOnServer(PGconn* db, const QString& sql) {
-    PGresult* result = PQexec(db, sql.toUtf8().constData());
-    const ExecStatusType status = PQresultStatus(result);
-    PQclear(result);
-    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
-        qFatal("%s: %s", qPrintable(sql.left(200)), PQerrorMessage(db));
-}
-
-// A server of this program's own with the records made by the server itself, F4 numbers;
-// without the search document, which the table view does not use. The connection string.
+// A server of this program's own with the records made by the server itself, F4 numbers. The
+// connection string.
 QString serverWithRecords(long records) {
     TestServer& server = TestServer::shared();
     server.addSettings("shared_buffers = 256MB\nmaintenance_work_mem = 512MB\nwork_mem = 16MB\n"
@@ -88,38 +78,12 @@ QString serverWithRecords(long records) {
     if (!server.available(&why))
         qFatal("no server: %s", qPrintable(why));
     const QString address = server.newDatabase();
-    {
-        Connection program; // makes the program's tables
-        program.setMode(adModeReadWrite);
-        program.Open(ServerConnectionString(address));
-    }
-    PGconn* db = PQconnectdb(address.toUtf8().constData());
-    if (PQstatus(db) != CONNECTION_OK)
-        qFatal("%s", PQerrorMessage(db));
-    runOnServer(db, "DROP TABLE \"SearchDocument\"");
-    runOnServer(db, "DROP FUNCTION \"SearchDocumentKeep\" CASCADE");
-    runOnServer(db, "SET synchronous_commit = on");
-    QStringList columns, values, fieldRows;
-    for (int f = 1; f <= Fields; ++f) {
-        columns << QStringLiteral("\"F%1\"").arg(f);
-        values << (f == 4 ? numberOf(QStringLiteral("n::bigint"))
-                          : QStringLiteral("'Value ' || n || ' of field %1'").arg(f));
-        fieldRows << QStringLiteral("('F%1', '%2', '8', '')")
-                         .arg(f)
-                         .arg(f == 4 ? QStringLiteral("Number") : QStringLiteral("Textfield"));
-    }
-    runOnServer(db, "ALTER TABLE \"CustomTable\" ADD COLUMN " + columns.join(" TEXT, ADD COLUMN ") +
-                        " TEXT");
-    runOnServer(db, "INSERT INTO \"FieldControl\" VALUES " + fieldRows.join(", "));
-    runOnServer(db, QStringLiteral("INSERT INTO \"CustomTable\" (\"ID\", %1) SELECT n, %2 FROM "
-                                   "generate_series(1, %3) AS n")
-                        .arg(columns.join(", "), values.join(", "))
-                        .arg(records));
-    runOnServer(db, QStringLiteral("SELECT setval(pg_get_serial_sequence('\"CustomTable\"', "
-                                   "'ID'), %1)")
-                        .arg(records));
-    runOnServer(db, "VACUUM ANALYZE \"CustomTable\"");
-    PQfinish(db);
+    Bench::makeServerRecords(address, Fields, records, [](int f) {
+        if (f == 4)
+            return Bench::ServerField{numberOf(QStringLiteral("n::bigint")),
+                                      QStringLiteral("Number")};
+        return Bench::ServerField{QStringLiteral("'Value ' || n || ' of field %1'").arg(f)};
+    });
     return address;
 }
 #endif
@@ -197,27 +161,19 @@ int main(int argc, char** argv) {
     ordered(4, "order by F4, numbers");
     ordered(4, "order by F4 reversed");
     ordered(0, "order by id");
-    const auto filtered = [&](const QString& text, const QString& what) {
+    const auto filtered = [&](int column, const QString& text, const QString& what) {
         const double ms = Bench::timeMs([&] {
-            table->filterBox(2)->setText(text);
+            table->filterBox(column)->setText(text);
             table->applyFilters();
             readShownRows(*table);
         });
         Bench::report(QStringLiteral("%1: %2").arg(what, table->statusText()), ms, "ms");
     };
-    filtered(QStringLiteral("77"), "filter F2 holding 77");
+    filtered(2, QStringLiteral("77"), "filter F2 holding 77");
     ordered(5, "filter and order by F5");
-    filtered(QString(), "no filter, order by F5");
-    const auto filteredF4 = [&](const QString& text, const QString& what) {
-        const double ms = Bench::timeMs([&] {
-            table->filterBox(4)->setText(text);
-            table->applyFilters();
-            readShownRows(*table);
-        });
-        Bench::report(QStringLiteral("%1: %2").arg(what, table->statusText()), ms, "ms");
-    };
-    filteredF4(QStringLiteral("-1000..250000.5"), "order by F5, filter F4 -1000..250000.5");
-    filteredF4(QString(), "no filter");
+    filtered(2, QString(), "no filter, order by F5");
+    filtered(4, QStringLiteral("-1000..250000.5"), "order by F5, filter F4 -1000..250000.5");
+    filtered(4, QString(), "no filter");
 
     QScrollBar* bar = table->view()->verticalScrollBar();
     std::vector<double> jumps;

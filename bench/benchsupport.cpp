@@ -2,6 +2,7 @@
 
 #include "record/form1.h"
 #include "store/access1.h"
+#include "store/connection.h"
 #include "store/recordcursor.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,20 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
+#include <libpq-fe.h>
 #include <sqlite3.h>
+
+namespace {
+
+void runOnServer(PGconn* db, const QString& sql) {
+    PGresult* result = PQexec(db, sql.toUtf8().constData());
+    const ExecStatusType status = PQresultStatus(result);
+    PQclear(result);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
+        qFatal("%s: %s", qPrintable(sql.left(200)), PQerrorMessage(db));
+}
+
+} // namespace
 
 namespace Bench {
 
@@ -153,6 +167,43 @@ void undoAndRedoSaveMs(Form1& window, double& undoMs, double& redoMs) {
     }
     undoMs = median(undos);
     redoMs = median(redos);
+}
+
+void makeServerRecords(const QString& address, int fieldCount, long records,
+                       const std::function<ServerField(int field)>& fieldOf) {
+    {
+        Connection program;
+        program.setMode(adModeReadWrite);
+        program.Open(ServerConnectionString(address));
+    }
+    PGconn* db = PQconnectdb(address.toUtf8().constData());
+    if (PQstatus(db) != CONNECTION_OK)
+        qFatal("%s", PQerrorMessage(db));
+    runOnServer(db, "DROP TABLE \"SearchDocument\"");
+    runOnServer(db, "DROP FUNCTION \"SearchDocumentKeep\" CASCADE");
+    // VACUUM marks a page all-visible only once its rows' commit is on disk: with the server's
+    // asynchronous commit it would leave the id reads of the window and psql to visit every row.
+    runOnServer(db, "SET synchronous_commit = on");
+    QStringList columns, values, fieldRows;
+    for (int f = 1; f <= fieldCount; ++f) {
+        const ServerField field = fieldOf(f);
+        columns << QStringLiteral("\"F%1\"").arg(f);
+        values << field.value;
+        fieldRows << QStringLiteral("('F%1', '%2', '8', '')").arg(f).arg(field.kind);
+    }
+    runOnServer(db, "ALTER TABLE \"CustomTable\" ADD COLUMN " + columns.join(" TEXT, ADD COLUMN ") +
+                        " TEXT");
+    runOnServer(db, "INSERT INTO \"FieldControl\" VALUES " + fieldRows.join(", "));
+    runOnServer(db, QStringLiteral("INSERT INTO \"CustomTable\" (\"ID\", %1) SELECT n, %2 FROM "
+                                   "generate_series(1, %3) AS n")
+                        .arg(columns.join(", "), values.join(", "))
+                        .arg(records));
+    // New records get the ids after these, as when the program had added them.
+    runOnServer(db, QStringLiteral("SELECT setval(pg_get_serial_sequence('\"CustomTable\"', "
+                                   "'ID'), %1)")
+                        .arg(records));
+    runOnServer(db, "VACUUM ANALYZE \"CustomTable\"");
+    PQfinish(db);
 }
 
 } // namespace Bench

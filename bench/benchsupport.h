@@ -40,6 +40,18 @@ QString makeDataFile(const QString& folder, int fieldCount, long recordCount);
 
 // The names of the fields makeDataFile makes: F1, F2, ...
 QStringList fieldNames(int count);
+
+// A field of the records makeServerRecords makes: its value, an SQL expression of the record's
+// number n, and its kind.
+struct ServerField {
+    QString value;
+    QString kind = QStringLiteral("Textfield");
+};
+// Records like makeDataFile's, made by the server itself in the database at this address. The
+// program makes its tables on its first connection; the records come into a database as an older
+// version left it, without the search document (the first search makes it).
+void makeServerRecords(const QString& address, int fieldCount, long records,
+                       const std::function<ServerField(int field)>& fieldOf);
 // Runs offscreen, with the program's data and settings in a folder of the benchmark's own.
 void useOwnFolders(const QTemporaryDir& home);
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <tuple>
 
 namespace {
@@ -64,26 +65,28 @@ class LineWidths {
         // No column holds a line as long; Qt's measure of a text far longer overflows.
         if (text.size() > LongestLine)
             return false;
-        double sum = 0;
-        for (QChar c : text) {
-            const char16_t u = c.unicode();
-            if (u < 0x20 || (u >= 0x300 && u < 0x370) || u >= m_advances.size())
-                return m_metrics.horizontalAdvance(text) <= room;
-            float& advance = m_advances[u];
-            if (advance < 0)
-                advance = float(m_metrics.horizontalAdvance(c));
-            sum += advance;
-        }
-        return sum * (1 + KerningAllowance) <= room || m_metrics.horizontalAdvance(text) <= room;
+        if (const std::optional<double> sum = sumOfAdvances(text))
+            return *sum * (1 + KerningAllowance) <= room ||
+                   m_metrics.horizontalAdvance(text) <= room;
+        return m_metrics.horizontalAdvance(text) <= room;
     }
 
     // The width of a line of text, from the characters' advances where they stand by themselves.
     double width(const QString& text) {
+        const std::optional<double> sum = sumOfAdvances(text);
+        return sum ? *sum : m_metrics.horizontalAdvance(text);
+    }
+
+  private:
+    static constexpr double KerningAllowance = 0.02;
+    static constexpr qsizetype LongestLine = 1000;
+    // The sum of the characters' advances, none when one of them does not stand by itself.
+    std::optional<double> sumOfAdvances(const QString& text) {
         double sum = 0;
         for (QChar c : text) {
             const char16_t u = c.unicode();
             if (u < 0x20 || (u >= 0x300 && u < 0x370) || u >= m_advances.size())
-                return m_metrics.horizontalAdvance(text);
+                return std::nullopt;
             float& advance = m_advances[u];
             if (advance < 0)
                 advance = float(m_metrics.horizontalAdvance(c));
@@ -92,9 +95,6 @@ class LineWidths {
         return sum;
     }
 
-  private:
-    static constexpr double KerningAllowance = 0.02;
-    static constexpr qsizetype LongestLine = 1000;
     QFontMetricsF m_metrics;
     std::array<float, 0x590> m_advances; // up to the scripts written right to left
 };
@@ -284,10 +284,11 @@ class Painter {
                     m_body, date);
         double y = titleHeight + m_pad * 2;
         if (!m_report.headings.isEmpty()) {
-            const std::vector<bool> measured = m_oneLine; // of the row the page is begun for
+            // The cells measured of the row the page is begun for stay its.
+            std::vector<std::unique_ptr<QTextLayout>> measured = std::move(m_cells);
             const double height = rowHeight(m_report.headings, true);
             paintRow(canvas, page, m_report.headings, y, true);
-            m_oneLine = measured;
+            m_cells = std::move(measured);
             y += height;
             canvas.line(page, QPointF(0, y), QPointF(m_width, y));
         }
@@ -315,16 +316,18 @@ class Painter {
                                                                           : m_bodyWidths;
     }
 
-    // The height of a row of the band, whether each of its cells is one line kept for paintRow().
+    // The height of a row of the band; its cells kept for paintRow().
     double rowHeight(const QStringList& values, bool heading) {
-        m_oneLine.assign(m_columns.size(), false);
+        m_cells.clear();
+        m_cells.resize(m_columns.size());
         double height = m_bodyMetrics.height();
         for (size_t c = 0; c < m_columns.size(); ++c) {
             const Column& column = m_columns[c];
             const QString text = values.value(column.index);
-            m_oneLine[c] = oneLine(text, column, heading);
-            height = std::max(height, m_oneLine[c] ? metricsOf(column.index, heading).height()
-                                                   : heightOf(*layCell(text, column, heading)));
+            if (!oneLine(text, column, heading))
+                m_cells[c] = layCell(text, column, heading);
+            height = std::max(height, m_cells[c] ? heightOf(*m_cells[c])
+                                                 : metricsOf(column.index, heading).height());
         }
         return height + 2 * m_pad;
     }
@@ -358,13 +361,13 @@ class Painter {
             const Column& column = m_columns[c];
             const QString text = values.value(column.index);
             const QPointF at(column.left + m_pad, y + m_pad);
-            if (m_oneLine[c]) {
+            if (!m_cells[c]) {
                 paintLine(canvas, page, text, column, y, heading);
                 continue;
             }
-            const std::unique_ptr<QTextLayout> layout = layCell(text, column, heading);
-            for (int line = 0; line < layout->lineCount(); ++line)
-                canvas.textLine(page, layout->lineAt(line), at, layout->text());
+            const QTextLayout& layout = *m_cells[c];
+            for (int line = 0; line < layout.lineCount(); ++line)
+                canvas.textLine(page, layout.lineAt(line), at, layout.text());
         }
     }
 
@@ -374,19 +377,16 @@ class Painter {
     // Where the rows after it begin.
     double paintTallRow(Canvas& canvas, int page, const QStringList& values, double y,
                         double bottom, const std::function<std::pair<int, double>()>& nextPage) {
-        const std::vector<bool> oneLine = m_oneLine;
-        std::vector<std::unique_ptr<QTextLayout>> layouts(m_columns.size());
+        // The row's cells, taken: the pages begun on the way measure their headings.
+        const std::vector<std::unique_ptr<QTextLayout>> layouts = std::move(m_cells);
         std::vector<int> next(m_columns.size(), 0);
-        for (size_t c = 0; c < m_columns.size(); ++c)
-            if (!oneLine[c])
-                layouts[c] = layCell(values.value(m_columns[c].index), m_columns[c], false);
         for (bool first = true;; first = false) {
             double used = m_bodyMetrics.height();
             bool done = true;
             for (size_t c = 0; c < m_columns.size(); ++c) {
                 const Column& column = m_columns[c];
                 const QPointF at(column.left + m_pad, y + m_pad);
-                if (oneLine[c]) {
+                if (!layouts[c]) {
                     if (first)
                         paintLine(canvas, page, values.value(column.index), column, y, false);
                     continue;
@@ -426,7 +426,9 @@ class Painter {
     QFont m_title;
     std::vector<std::vector<Column>> m_bands;
     std::vector<Column> m_columns; // of the band measured or painted
-    std::vector<bool> m_oneLine;   // of the row measured last, by column
+    // The cells of the row measured last, by column: each value of several lines laid out, none
+    // for a value of one line.
+    std::vector<std::unique_ptr<QTextLayout>> m_cells;
     QFontMetricsF m_bodyMetrics{m_body};
     QFontMetricsF m_boldMetrics{m_bold};
     QFontMetricsF m_titleMetrics{m_title};
